@@ -1,0 +1,105 @@
+#include "host/host_options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <ostream>
+
+#include "host/host_texts.h"
+
+namespace eqd {
+namespace {
+
+// "A,B,C" split at its last two commas, so a path that holds commas stays whole.
+TInlineAttachmentStruct ParseInline(const std::string& text) {
+  const auto second = text.rfind(',');
+  const auto first = second == std::string::npos || second == 0 ? std::string::npos : text.rfind(',', second - 1);
+  if (first == std::string::npos || first == 0) throw CLI::ValidationError("--inline", host_texts::kBadInlineValue + text);
+  return {text.substr(0, first), text.substr(first + 1, second - first - 1), text.substr(second + 1)};
+}
+
+// "NAME,FILE" split at the first comma.
+TBase64AttachmentStruct ParseBase64(const std::string& text) {
+  const auto comma = text.find(',');
+  if (comma == std::string::npos || comma == 0 || comma + 1 == text.size())
+    throw CLI::ValidationError("--attach-base64", host_texts::kBadBase64Value + text);
+  return {text.substr(0, comma), text.substr(comma + 1)};
+}
+
+std::pair<std::string, std::string> ParseSet(const std::string& text) {
+  const auto eq = text.find('=');
+  if (eq == std::string::npos || eq == 0) throw CLI::ValidationError("--set", host_texts::kBadSetValue + text);
+  return {text.substr(0, eq), text.substr(eq + 1)};
+}
+
+}  // namespace
+
+std::optional<int> ParseHostOptions(const std::vector<std::string>& args, THostOptionsStruct& o, std::ostream& out,
+                                    std::ostream& err) {
+  CLI::App app(host_texts::kAppDescription, "eqhost");
+  app.add_flag("-v,--verbose", o.Verbose, host_texts::kVerbose);
+  app.require_subcommand(1, 1);
+
+  std::vector<std::string> sets, inlines, base64s;
+  std::string body, bodyFile, subject;
+  auto addSettings = [&](CLI::App* cmd, bool required) {
+    auto* opt = cmd->add_option("--settings", o.SettingsFile, host_texts::kSettingsFileOption);
+    if (required) opt->required();
+    cmd->add_option("--set", sets, host_texts::kSetOption)->type_name("ID=VALUE")->allow_extra_args(false);
+  };
+
+  auto* send = app.add_subcommand("send", host_texts::kSendCommand);
+  addSettings(send, true);
+  send->add_option("--device-id", o.DeviceID, host_texts::kDeviceIdOption);
+  send->add_option("--to", o.To, host_texts::kToOption)->required()->type_name("ADDR");
+  send->add_option("--cc", o.Cc, host_texts::kCcOption)->type_name("ADDR");
+  send->add_option("--bcc", o.Bcc, host_texts::kBccOption)->type_name("ADDR");
+  auto* subjectOpt = send->add_option("--subject", subject, host_texts::kSubjectOption);
+  auto* bodyOpt = send->add_option("--body", body, host_texts::kBodyOption);
+  auto* bodyFileOpt = send->add_option("--body-file", bodyFile, host_texts::kBodyFileOption);
+  bodyOpt->excludes(bodyFileOpt);
+  send->add_option("--attach", o.Attach, host_texts::kAttachOption)->type_name("PATH")->allow_extra_args(false);
+  send->add_option("--inline", inlines, host_texts::kInlineOption)
+      ->type_name("PATH,CONTENT-TYPE,CONTENT-ID")
+      ->allow_extra_args(false);
+  send->add_option("--attach-base64", base64s, host_texts::kAttachBase64Option)
+      ->type_name("NAME,FILE")
+      ->allow_extra_args(false);
+
+  auto* check = app.add_subcommand("check", host_texts::kCheckCommand);
+  addSettings(check, true);
+  check->add_option("--device-id", o.DeviceID, host_texts::kDeviceIdOption);
+
+  auto* settings = app.add_subcommand("settings", host_texts::kSettingsCommand);
+  addSettings(settings, false);
+  settings->add_flag("--json", o.Json, host_texts::kJsonOption);
+
+  auto* info = app.add_subcommand("info", host_texts::kInfoCommand);
+  info->add_flag("--json", o.Json, host_texts::kJsonOption);
+
+  auto* run = app.add_subcommand("run", host_texts::kRunCommand);
+  run->add_option("file", o.RunFile, host_texts::kRunFileOption)->type_name("FILE|-");
+
+  for (CLI::App* cmd : {send, check, settings, info, run}) cmd->fallthrough();
+
+  try {
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
+    app.parse(reversed);
+    for (const auto& s : sets) o.Sets.push_back(ParseSet(s));
+    for (const auto& s : inlines) o.Inline.push_back(ParseInline(s));
+    for (const auto& s : base64s) o.AttachBase64.push_back(ParseBase64(s));
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e, out, err);
+    return code == 0 ? 0 : 2;
+  }
+  if (*subjectOpt) o.Subject = subject;
+  if (*bodyOpt) o.Body = body;
+  if (*bodyFileOpt) o.BodyFile = bodyFile;
+  if (send->parsed()) o.Command = THostCommand::hcSend;
+  if (check->parsed()) o.Command = THostCommand::hcCheck;
+  if (settings->parsed()) o.Command = THostCommand::hcSettings;
+  if (info->parsed()) o.Command = THostCommand::hcInfo;
+  if (run->parsed()) o.Command = THostCommand::hcRun;
+  return std::nullopt;
+}
+
+}  // namespace eqd

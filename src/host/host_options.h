@@ -1,0 +1,51 @@
+// eqhost's command line: five commands and their options, parsed into one record.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace eqd {
+
+enum class THostCommand { hcSend, hcCheck, hcSettings, hcInfo, hcRun };
+
+// --inline PATH,CONTENT-TYPE,CONTENT-ID: an attachment the HTML body shows by cid:.
+struct TInlineAttachmentStruct {
+  std::string FilePath;
+  std::string ContentType;
+  std::string ContentID;
+};
+
+// --attach-base64 NAME,FILE: FILE's bytes handed over as Base64 under the name NAME.
+struct TBase64AttachmentStruct {
+  std::string FileName;
+  std::string SourcePath;
+};
+
+struct THostOptionsStruct {
+  THostCommand Command = THostCommand::hcInfo;
+  bool Verbose = false;
+  bool Json = false;
+  std::string SettingsFile;  // empty: none given
+  std::vector<std::pair<std::string, std::string>> Sets;  // --set ID=VALUE, in the order given
+  std::string DeviceID = "eqhost";
+  std::vector<std::string> To;
+  std::vector<std::string> Cc;
+  std::vector<std::string> Bcc;
+  std::optional<std::string> Subject;
+  std::optional<std::string> Body;
+  std::optional<std::string> BodyFile;
+  std::vector<std::string> Attach;
+  std::vector<TInlineAttachmentStruct> Inline;
+  std::vector<TBase64AttachmentStruct> AttachBase64;
+  std::string RunFile = "-";
+};
+
+// Parses args (without the program name). Returns the exit code when eqhost is to stop
+// at once: 0 after printing the help to `out`, 2 after printing a usage error to `err`.
+std::optional<int> ParseHostOptions(const std::vector<std::string>& args, THostOptionsStruct& options,
+                                    std::ostream& out, std::ostream& err);
+
+}  // namespace eqd
