@@ -1,0 +1,51 @@
+#include <stdexcept>
+
+#include "automation/errors.h"
+#include "mail/mime/file_source.h"
+#include "mail/mime/mime_texts.h"
+#include "mail/mime/text_format.h"
+#include "platform/read_only_file.h"
+
+namespace eqd {
+namespace {
+
+class TDiskFileReader final : public TFileReader {
+ public:
+  explicit TDiskFileReader(const std::string& path) : path_(path), file_(Opened(path)) {}
+
+  std::size_t Read(char* buffer, std::size_t size) override {
+    try {
+      return file_.Read(buffer, size);
+    } catch (const std::runtime_error& e) {
+      throw EInOutError(FormatText(mime_texts::kCannotReadAttachment, {path_, e.what()}));
+    }
+  }
+
+ private:
+  static platform::TReadOnlyFile Opened(const std::string& path) {
+    try {
+      return platform::TReadOnlyFile(path);
+    } catch (const std::runtime_error& e) {
+      throw EInOutError(FormatText(mime_texts::kCannotOpenAttachment, {path, e.what()}));
+    }
+  }
+
+  std::string path_;
+  platform::TReadOnlyFile file_;
+};
+
+class TDiskFileOpener final : public TFileOpener {
+ public:
+  std::unique_ptr<TFileReader> Open(const std::string& path) override {
+    return std::make_unique<TDiskFileReader>(path);
+  }
+};
+
+}  // namespace
+
+TFileOpener& DiskFiles() {
+  static TDiskFileOpener opener;
+  return opener;
+}
+
+}  // namespace eqd
