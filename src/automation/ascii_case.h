@@ -1,0 +1,18 @@
+// Comparison of names (methods, setting IDs) that folds the case of ASCII letters only:
+// a-z equal A-Z, every other character, Cyrillic letters included, must match exactly.
+#pragma once
+
+#include <string_view>
+
+namespace eqd {
+
+constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+constexpr bool AsciiSameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  return true;
+}
+
+}  // namespace eqd

@@ -1,0 +1,162 @@
+#include "automation/value_text.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <vector>
+
+#include "automation/ascii_case.h"
+#include "automation/automation_texts.h"
+#include "automation/date_time.h"
+#include "automation/errors.h"
+#include "automation/variant_convert.h"
+
+namespace eqd {
+namespace {
+
+std::string StringText(const std::string& s) {
+  std::string out = "'";
+  out.reserve(s.size() + 2);
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') {
+      out += "\\n";
+      ++i;
+    } else {
+      out += s[i];
+    }
+  }
+  return out + "'";
+}
+
+// One character whose code is the byte's value.
+std::string ByteCharText(std::uint64_t b) {
+  const auto c = static_cast<unsigned char>(b);
+  if (c < 0x80) return std::string(1, static_cast<char>(c));
+  return {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+}
+
+std::string DispatchText(const DispatchPtr& d) {
+  const void* p = d ? d->Identity() : nullptr;
+  char buf[2 + 2 * sizeof(void*)];
+  std::snprintf(buf, sizeof buf, "$%0*" PRIXPTR, static_cast<int>(2 * sizeof(void*)), reinterpret_cast<std::uintptr_t>(p));
+  return buf;
+}
+
+std::string DateText(double days) {
+  const auto fs = CurrentFormatSettings();
+  TDateTimeParts parts;
+  // A day number no calendar holds is shown as the number rather than failing the trace.
+  if (!TryDecodeDateTime(days, parts)) return FloatToText(days, *fs);
+  return FormatDateTime(fs->ShortDateFormat + " " + fs->LongTimeFormat, parts, *fs);
+}
+
+// The group of dimension `dim` (0-based) whose first element is at flat offset `base`;
+// stride[d] is how far apart two neighbours in dimension d lie in the flat storage.
+void AppendGroup(std::string& out, const SafeArray& a, const std::vector<std::size_t>& stride, std::size_t dim,
+                 std::size_t base) {
+  out += '(';
+  const std::uint32_t count = a.Bound(dim).Count;
+  for (std::uint32_t k = 0; k < count; ++k) {
+    if (dim == 0) {
+      if (k > 0) out += "; ";
+      out += ValueToText(a.Elements()[base + k]);
+    } else {
+      AppendGroup(out, a, stride, dim - 1, base + k * stride[dim]);
+    }
+  }
+  out += ')';
+}
+
+}  // namespace
+
+std::string DataTypeToText(TDataType type) {
+  switch (type) {
+    case dtNumber: return "Number";
+    case dtString: return "String";
+    case dtDateTime: return "Date";
+    case dtBoolean: return "Boolean";
+  }
+  throw ERangeError(std::string(texts::kUnknownDataType) + ": " + std::to_string(static_cast<std::int32_t>(type)));
+}
+
+Variant TextToValue(TDataType type, std::string_view text) {
+  const auto fs = CurrentFormatSettings();
+  switch (type) {
+    case dtNumber: {
+      double d = 0;
+      return Variant(TryTextToFloat(text, *fs, d) ? d : 0.0);
+    }
+    case dtString: return Variant(text);
+    case dtDateTime: {
+      double days = 0;
+      if (TryTextToDateTime(text, *fs, days)) return Variant(DateValue{days});
+      return Variant(text);
+    }
+    case dtBoolean: return Variant(AsciiSameText(text, "True"));
+  }
+  throw ERangeError(std::string(texts::kUnknownDataType) + ": " + std::to_string(static_cast<std::int32_t>(type)));
+}
+
+bool IsArrayItemAssigned(const Variant& Data, std::int32_t Index) {
+  const Variant& d = Data.Deref();
+  if (!d.IsArray() || d.IsByRef() || d.ArrayValue() == nullptr || d.ArrayValue()->DimCount() == 0) return false;
+  const SafeArray& a = *d.ArrayValue();
+  if (Index > a.HighBound(0)) return false;
+  return !a.At({Index}).Deref().IsEmptyOrNull();
+}
+
+Variant GetArrayItem(const Variant& Data, std::int32_t Index) {
+  if (!IsArrayItemAssigned(Data, Index)) return Variant();
+  return Data.Deref().ArrayValue()->At({Index});
+}
+
+std::string GetArrayItemStr(const Variant& Data, std::int32_t Index, std::string_view Default) {
+  if (!IsArrayItemAssigned(Data, Index)) return std::string(Default);
+  return VarToStr(Data.Deref().ArrayValue()->At({Index}));
+}
+
+std::string ValueToText(const SafeArray& a) {
+  std::string out = "[";
+  if (a.DimCount() > 0) {
+    std::vector<std::size_t> stride(a.DimCount(), 1);
+    for (std::size_t d = 1; d < a.DimCount(); ++d) stride[d] = stride[d - 1] * a.Bound(d - 1).Count;
+    AppendGroup(out, a, stride, a.DimCount() - 1, 0);
+  }
+  return out + "]";
+}
+
+std::string ValueToText(const Variant& Value) {
+  if (Value.IsByRef()) {
+    const Variant* target = Value.RefTarget();
+    if (target == nullptr) return {};
+    if (Value.BaseType() == VT_VARIANT && !Value.IsArray()) {
+      // A reference to a variant shows the referenced value by the general conversion
+      // to string; what has no string form (arrays, objects) shows its own text.
+      const Variant& t = target->Deref();
+      if (t.IsArray() || t.IsByRef()) return ValueToText(t);
+      try {
+        return VarToStr(t);
+      } catch (const EConvertError&) {
+        return ValueToText(t);
+      }
+    }
+    return ValueToText(*target);
+  }
+  if (Value.IsArray()) return Value.ArrayValue() == nullptr ? "EMPTY" : ValueToText(*Value.ArrayValue());
+  switch (Value.BaseType()) {
+    case VT_EMPTY: return "EMPTY";
+    case VT_NULL: return "NULL";
+    case VT_I2:
+    case VT_I4: return std::to_string(Value.IntValue());
+    case VT_R4: return FloatToText(Value.DoubleValue(), *CurrentFormatSettings(), 7);
+    case VT_R8: return FloatToText(Value.DoubleValue(), *CurrentFormatSettings());
+    case VT_CY: return FloatToText(static_cast<double>(Value.IntValue()) / 10000.0, *CurrentFormatSettings());
+    case VT_DATE: return DateText(Value.DoubleValue());
+    case VT_BSTR: return StringText(Value.StrValue());
+    case VT_DISPATCH: return DispatchText(Value.DispValue());
+    case VT_BOOL: return Value.BoolValue() ? "True" : "False";
+    case VT_UI1: return ByteCharText(Value.UIntValue());
+    default: return {};
+  }
+}
+
+}  // namespace eqd

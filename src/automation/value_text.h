@@ -1,0 +1,42 @@
+// The small vocabulary for values that the rest of the driver shares: the type of a
+// setting value, the readers of the n-th input value of an InData array, and the one
+// text form in which every value is shown in the call trace and in log lines.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "automation/variant.h"
+
+namespace eqd {
+
+// The declared type of a setting value; the order is fixed.
+enum TDataType : std::int32_t { dtNumber = 0, dtString = 1, dtDateTime = 2, dtBoolean = 3 };
+
+// "Number", "String", "Date", "Boolean"; ERangeError for a value outside the type.
+std::string DataTypeToText(TDataType type);
+
+// Text typed in by a person, read as a value of the type: a number in the locale's
+// format (0 when it is none), the text itself, a date in the locale's formats (the
+// text itself as a string when it is none), or true exactly for "True" in any case.
+Variant TextToValue(TDataType type, std::string_view text);
+
+// Whether Data is an array whose element Index (in its first dimension) is given:
+// false for a non-array, for an Index above the high bound, and for an Empty or Null
+// element. An Index below the low bound is not checked here: reading it raises the
+// array's ERangeError.
+bool IsArrayItemAssigned(const Variant& Data, std::int32_t Index);
+// The element (with its own type) when assigned, else Empty.
+Variant GetArrayItem(const Variant& Data, std::int32_t Index);
+// The element converted to a string when assigned, else Default.
+std::string GetArrayItemStr(const Variant& Data, std::int32_t Index, std::string_view Default);
+
+// The trace text of a value: "EMPTY", "NULL", numbers, 'strings' with CR LF shown as
+// \n, True/False, $<object address>, and arrays as [(a; b; c)], one pair of
+// parentheses per dimension, the last dimension outermost.
+std::string ValueToText(const Variant& Value);
+// The parameter array of a call, shown as a variant array.
+std::string ValueToText(const SafeArray& Value);
+
+}  // namespace eqd
