@@ -127,7 +127,12 @@ TMimeComposer::TMimeComposer(const TMailMessageStruct& message, TFileOpener& fil
   for (int level = 0; level < 3; ++level) {
     for (int attempt = 0;; ++attempt) {
       std::string b = boundaries();
-      if (attempt >= 8) b += "_" + std::to_string(level) + "_" + std::to_string(attempt);
+      if (attempt >= 8) {
+        b += '_';
+        b += std::to_string(level);
+        b += '_';
+        b += std::to_string(attempt);
+      }
       bool clash = b.empty() || body1251_.find(b) != std::string::npos;
       for (const std::string& other : chosen)
         clash = clash || other.find(b) != std::string::npos || b.find(other) != std::string::npos;
