@@ -1,0 +1,87 @@
+// The SMTP dialogue of one send, as a state machine over a byte stream: one handler
+// per expected reply decides what to send next. No sockets inside; the caller opens
+// the connection, and a test can hand in a scripted stream instead.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mail/smtp/byte_stream.h"
+#include "mail/smtp/smtp_reply.h"
+#include "mail/smtp/tls_layer.h"
+
+namespace eqd::smtp {
+
+struct TSmtpEnvelopeStruct {
+  std::string HeloName;                 // our name in EHLO / HELO
+  std::string User;                     // empty: no authentication
+  std::string Password;
+  std::string Sender;                   // MAIL FROM
+  std::vector<std::string> Recipients;  // RCPT TO, in order
+};
+
+class TSmtpSession {
+ public:
+  // Puts a TLS layer over the plain stream after the server agreed to STARTTLS.
+  using TTlsStarter = std::function<std::unique_ptr<TTlsLayer>(TByteStream& plain)>;
+  // Writes the message text (unstuffed, lines ending in CR LF) to the sink in pieces.
+  using TMessageWriter = std::function<void(TDataSink& out)>;
+
+  TSmtpSession(TByteStream& transport, TTlsStarter startTls);
+  ~TSmtpSession();
+  TSmtpSession(const TSmtpSession&) = delete;
+  TSmtpSession& operator=(const TSmtpSession&) = delete;
+
+  // Runs the whole dialogue from the greeting to QUIT. Raises ESmtpError with the
+  // failure's message, or lets the message writer's own error through; after a
+  // failure the connection must be closed, and a failure inside the message text
+  // leaves the data unterminated so the server discards it.
+  void Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage);
+
+  bool TlsActive() const { return tls_ != nullptr; }
+  // The extension lines of the last EHLO reply.
+  const std::vector<std::string>& Extensions() const { return extensions_; }
+
+ private:
+  enum class TState {
+    ssGreeting, ssEhlo, ssHelo, ssStartTls, ssAuthLogin, ssAuthUser, ssAuthPassword,
+    ssMailFrom, ssRcptTo, ssData, ssDataEnd, ssQuit, ssDone,
+  };
+
+  TState OnGreeting(const TSmtpReplyStruct& reply);
+  TState OnEhlo(const TSmtpReplyStruct& reply);
+  TState OnHelo(const TSmtpReplyStruct& reply);
+  TState OnStartTls(const TSmtpReplyStruct& reply);
+  TState OnAuthLogin(const TSmtpReplyStruct& reply);
+  TState OnAuthUser(const TSmtpReplyStruct& reply);
+  TState OnAuthPassword(const TSmtpReplyStruct& reply);
+  TState OnMailFrom(const TSmtpReplyStruct& reply);
+  TState OnRcptTo(const TSmtpReplyStruct& reply);
+  TState OnData(const TSmtpReplyStruct& reply);
+  TState OnDataEnd(const TSmtpReplyStruct& reply);
+
+  TState AfterHello();
+  TState StartMailFrom();
+  bool HasExtension(const std::string& keyword) const;
+  bool AuthLoginAnnounced() const;
+  void SendCommand(const std::string& command);
+  TSmtpReplyStruct ReadReply();
+  [[noreturn]] void FailWithRset(const TSmtpReplyStruct& reply);
+  void SendMessageText();
+
+  TByteStream& plain_;
+  TByteStream* stream_;  // plain_, or the TLS layer over it
+  TTlsStarter startTls_;
+  std::unique_ptr<TTlsLayer> tls_;
+  TSmtpReplyReader reader_;
+  std::string received_;  // bytes read but not yet part of a reply
+  std::vector<std::string> extensions_;
+  const TSmtpEnvelopeStruct* envelope_ = nullptr;
+  const TMessageWriter* writeMessage_ = nullptr;
+  std::size_t nextRecipient_ = 0;
+};
+
+}  // namespace eqd::smtp

@@ -1,0 +1,23 @@
+// Every text the sender shows to the host. The two English sentences about TLS are the
+// driver's established wording and stay letter for letter.
+#pragma once
+
+namespace eqd::smtp::texts {
+
+inline constexpr const char* kStartTlsRefused = "Start SSL negotiation command failed.";
+inline constexpr const char* kTlsHandshakeFailed = "SSL negotiation failed.";
+
+inline constexpr const char* kResolveFailed = "Не удалось найти адрес SMTP-сервера";
+inline constexpr const char* kConnectFailed = "Не удалось подключиться к SMTP-серверу";
+inline constexpr const char* kConnectTimeout = "Истекло время ожидания подключения к SMTP-серверу";
+inline constexpr const char* kReadTimeout = "Истекло время ожидания ответа SMTP-сервера";
+inline constexpr const char* kWriteTimeout = "Истекло время ожидания передачи данных SMTP-серверу";
+inline constexpr const char* kConnectionClosed = "SMTP-сервер закрыл соединение";
+inline constexpr const char* kNetworkError = "Ошибка сети";
+inline constexpr const char* kTlsError = "Ошибка TLS";
+
+inline constexpr const char* kReplyLineTooLong = "SMTP-сервер прислал слишком длинную строку ответа";
+inline constexpr const char* kReplyTooLong = "SMTP-сервер прислал слишком длинный ответ";
+inline constexpr const char* kReplyMalformed = "SMTP-сервер прислал ответ неверного вида";
+
+}  // namespace eqd::smtp::texts
