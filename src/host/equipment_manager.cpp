@@ -7,7 +7,7 @@
 
 #include "automation/errors.h"
 #include "host/host_texts.h"
-#include "host/value_text.h"
+#include "automation/value_text.h"
 
 namespace eqd {
 namespace {
@@ -55,7 +55,7 @@ THostEquipmentManager::THostEquipmentManager(THostFoldersStruct folders, bool in
 Variant THostEquipmentManager::Invoke(std::string_view name, std::vector<Variant>& args) {
   if (FVerbose) {
     FLog << "eqhost: <- " << name << "(";
-    for (std::size_t i = 0; i < args.size(); ++i) FLog << (i ? ", " : "") << HostValueText(args[i]);
+    for (std::size_t i = 0; i < args.size(); ++i) FLog << (i ? ", " : "") << ValueToText(args[i]);
     FLog << ")\n";
   }
   if (SameAscii(name, "GetAppProperty")) {

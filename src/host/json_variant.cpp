@@ -6,7 +6,7 @@
 
 #include "automation/errors.h"
 #include "host/host_texts.h"
-#include "host/value_text.h"
+#include "automation/value_text.h"
 
 namespace eqd {
 namespace {
@@ -133,7 +133,7 @@ Json VariantToJson(const Variant& byRef, const DispatchPtr& manager) {
         break;
     }
   }
-  return Json{{"vt", static_cast<int>(value.Vt())}, {"text", HostValueText(value)}};
+  return Json{{"vt", static_cast<int>(value.Vt())}, {"text", ValueToText(value)}};
 }
 
 }  // namespace eqd
