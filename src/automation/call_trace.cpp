@@ -1,0 +1,81 @@
+#include "automation/call_trace.h"
+
+#include <cstdio>
+
+#include "automation/base_object.h"
+#include "automation/file_system.h"
+#include "automation/format_settings.h"
+#include "automation/module_info.h"
+#include "automation/windows1251.h"
+
+namespace eqd {
+namespace {
+
+std::string DateText(const platform::LocalTime& t) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d.%02d.%02d", t.Year % 10000, t.Month % 100, t.Day % 100);
+  return buf;
+}
+
+std::string Two(int v) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%02d", v % 100);
+  return buf;
+}
+
+}  // namespace
+
+std::string DebugLogFileName(const std::string& Folder, const platform::LocalTime& Date) {
+  return IncludeTrailingPathDelimiter(Folder) + "Debug_" + DateText(Date) + ".log";
+}
+
+std::string FormatDebugLogLine(const platform::LocalTime& Time, std::string_view TimeSeparator,
+                               std::string_view InstanceID, std::string_view Name, std::string_view Text,
+                               bool NameOnly) {
+  char ms[8];
+  std::snprintf(ms, sizeof ms, "%03d", Time.Millisecond % 1000);
+  std::string line = DateText(Time);
+  line += ' ';
+  line += Two(Time.Hour);
+  line += TimeSeparator;
+  line += Two(Time.Minute);
+  line += TimeSeparator;
+  line += Two(Time.Second);
+  line += '.';
+  line += ms;
+  line += " Inst.: ";
+  line += InstanceID;
+  line += '\t';
+  line += Name;
+  if (!NameOnly) {
+    line += ": \t";
+    line += Text;
+  }
+  return line;
+}
+
+std::string DefaultDebugLogDir() {
+  const std::string dir = IncludeTrailingPathDelimiter(GetSpecialFolder(sfCommonAppData) + ModuleBaseName());
+  ForceDirectories(dir);
+  GrantEveryoneFullAccess(dir);
+  return dir;
+}
+
+void TBaseObject::SetDebugLogEnabled(bool Value) {
+  if (Value == FDebugLogEnabled) return;
+  FDebugLogEnabled = Value;
+  if (Value) BeginDebugLog();
+}
+
+void TBaseObject::WriteDebugLog(std::string_view Name, std::string_view Text, bool NameOnly) {
+  if (!FDebugLogEnabled) return;
+  // The folder is chosen anew for every line: a device folder removed meanwhile sends
+  // the following lines to the default folder.
+  const std::string folder = DirectoryExists(FDebugLogDir) ? FDebugLogDir : DefaultDebugLogDir();
+  const std::string file = DebugLogFileName(folder, FTraceClock());
+  const std::string line = FormatDebugLogLine(FTraceClock(), CurrentFormatSettings()->TimeSeparator, FInstanceID, Name,
+                                              Text, NameOnly);
+  AppendToFile(file, Utf8ToWindows1251(line) + "\r\n");
+}
+
+}  // namespace eqd
