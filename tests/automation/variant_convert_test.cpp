@@ -8,6 +8,7 @@
 
 #include "automation/date_time.h"
 #include "automation/errors.h"
+#include "platform/locale_formats.h"
 #include "format_fixture.h"
 
 namespace eqd {
@@ -171,6 +172,10 @@ TEST_F(ConvertTest, TwelveHourFormatsWithOtherSeparators) {
   EXPECT_EQ(VarToStr(Variant(d)), "1/2/2024 3:04:05 PM");
   EXPECT_DOUBLE_EQ(VarToDate(Variant("1/2/2024 3:04:05 PM")).Days, d.Days);
   EXPECT_EQ(VarToStr(Variant(Date(2024, 1, 2, 0, 30))), "1/2/2024 12:30:00 AM");
+  // Letters of a locale's literal text are not read as fields.
+  TDateTimeParts parts;
+  ASSERT_TRUE(TryDecodeDateTime(d.Days, parts));
+  EXPECT_EQ(FormatDateTime(platform::StrftimeToFormat("%H:%M Uhr"), parts, us), "15:04 Uhr");
   EXPECT_DOUBLE_EQ(VarToDouble(Variant("1.5")), 1.5);
   EXPECT_THROW(VarToDouble(Variant("1,5")), EConvertError);
 }

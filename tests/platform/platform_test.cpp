@@ -1,0 +1,140 @@
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <set>
+
+#include "automation/scratch_folder.h"
+#include "platform/files.h"
+#include "platform/folders.h"
+#include "platform/guid.h"
+#include "platform/locale_formats.h"
+#include "platform/module_info.h"
+#include "platform/module_version.h"
+
+namespace eqd::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadFile;
+
+TEST(FoldersTest, TheDataFolderVariableRedirectsEveryFolder) {
+  testing::ScratchFolder scratch;
+  for (int folder : {kFolderCommonAppData, kFolderAppData, kFolderLocalAppData})
+    EXPECT_EQ(GetSpecialFolder(folder), scratch.Data().string() + "/");
+  EXPECT_TRUE(fs::is_directory(scratch.Data()));  // created on demand
+}
+
+TEST(FoldersTest, WithoutTheVariableTheUsersDataFolderIsTheFallback) {
+  testing::ScratchFolder scratch;
+  ::unsetenv(kDataDirVariable);
+  const std::string xdg = (scratch.Path() / "xdg").string();
+  const char* saved = std::getenv("XDG_DATA_HOME");
+  const std::string savedValue = saved ? saved : "";
+  ::setenv("XDG_DATA_HOME", xdg.c_str(), 1);
+  EXPECT_EQ(GetSpecialFolder(kFolderAppData), xdg + "/");
+  EXPECT_EQ(GetSpecialFolder(kFolderCommonAppData), ::access("/var/lib", W_OK) == 0 ? "/var/lib/" : xdg + "/");
+  ::setenv("XDG_DATA_HOME", (scratch.Path() / "file").c_str(), 1);
+  { std::ofstream(scratch.Path() / "file") << "x"; }
+  EXPECT_EQ(GetSpecialFolder(kFolderAppData), "");  // cannot be made: no answer, no recursion
+  if (saved) ::setenv("XDG_DATA_HOME", savedValue.c_str(), 1);
+  else ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST(FoldersTest, OpenToEveryoneMeansStickyWorldWritable) {
+  testing::ScratchFolder scratch;
+  const fs::path dir = scratch.Path() / "a" / "b";
+  ASSERT_EQ(ForceDirectories(dir.string()), 0);
+  ASSERT_EQ(ForceDirectories(dir.string()), 0);
+  ::chmod(dir.c_str(), 0700);
+  EXPECT_EQ(GrantEveryoneFullAccess(dir.string()), 0);
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 01777);
+  EXPECT_NE(GrantEveryoneFullAccess((scratch.Path() / "missing").string()), 0);
+  { std::ofstream(scratch.Path() / "f") << "x"; }
+  EXPECT_NE(ForceDirectories((scratch.Path() / "f" / "sub").string()), 0);
+}
+
+TEST(FilesTest, AppendCreatesAppendsAndRefusesWhatIsNotAPlainFile) {
+  testing::ScratchFolder scratch;
+  const fs::path file = scratch.Path() / "log.txt";
+  ASSERT_EQ(AppendToFile(file.string(), "one\r\n"), 0);
+  ASSERT_EQ(AppendToFile(file.string(), std::string("two\0\r\n", 6)), 0);
+  EXPECT_EQ(ReadFile(file), std::string("one\r\ntwo\0\r\n", 11));
+
+  const fs::path link = scratch.Path() / "link.txt";
+  fs::create_symlink(file, link);
+  EXPECT_NE(AppendToFile(link.string(), "evil"), 0);
+  const fs::path pipe = scratch.Path() / "pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_NE(AppendToFile(pipe.string(), "x"), 0);  // no reader: must not hang
+  const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+  EXPECT_NE(AppendToFile(pipe.string(), "x"), 0);  // a reader: still not a file
+  ::close(reader);
+  EXPECT_NE(AppendToFile(scratch.Path().string(), "x"), 0);
+  EXPECT_NE(AppendToFile((scratch.Path() / "no" / "such").string(), "x"), 0);
+  EXPECT_EQ(ReadFile(file), std::string("one\r\ntwo\0\r\n", 11));
+  EXPECT_FALSE(OsErrorText(ELOOP).empty());
+}
+
+TEST(ModuleInfoTest, NameAndVersionOfTheDriverModule) {
+  char exe[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe);
+  ASSERT_GT(n, 0);
+  EXPECT_EQ(ModuleFileName(), std::string(exe, static_cast<std::size_t>(n)));
+  EXPECT_EQ(ModuleBaseName(), "vlm_dodezoz41");
+  const ModuleVersion expected{EQ_VERSION_MAJOR, EQ_VERSION_MINOR, EQ_VERSION_RELEASE, EQ_VERSION_BUILD};
+  EXPECT_EQ(GetModuleVersion(""), expected);
+  EXPECT_EQ(GetModuleVersion(ModuleFileName()), expected);
+  EXPECT_EQ(GetModuleVersion("/bin/sh"), ModuleVersion{});
+}
+
+TEST(GuidTest, RegistryFormAndUnique) {
+  std::set<std::string> seen;
+  for (int i = 0; i < 100; ++i) {
+    const std::string g = NewGuidText();
+    ASSERT_THAT(g, ::testing::MatchesRegex("\\{[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}\\}"));
+    seen.insert(g);
+  }
+  EXPECT_EQ(seen.size(), 100u);
+  const std::uint8_t d4[8] = {0xB7, 0xD9, 0x2F, 0xA8, 0xB5, 0x4F, 0x9B, 0x29};
+  EXPECT_EQ(GuidToText(0x5F3208C9, 0xAF02, 0x4EBE, d4), "{5F3208C9-AF02-4EBE-B7D9-2FA8B54F9B29}");
+}
+
+TEST(LocaleFormatsTest, SystemPicturesBecomeTheCoreFormatLanguage) {
+  const struct {
+    std::string (*convert)(std::string_view);
+    const char* picture;
+    const char* expected;
+  } cases[] = {
+      {StrftimeToFormat, "%d.%m.%Y", "dd.mm.yyyy"},
+      {StrftimeToFormat, "%m/%d/%y", "mm/dd/yy"},
+      {StrftimeToFormat, "%H:%M:%S", "hh:nn:ss"},
+      {StrftimeToFormat, "%r", "hh:nn:ss ampm"},
+      {StrftimeToFormat, "%-d/%-m/%Y", "d/m/yyyy"},
+      {StrftimeToFormat, "%a %d %b %Y", ""},
+      {WindowsPictureToFormat, "dd.MM.yyyy", "dd.mm.yyyy"},
+      {WindowsPictureToFormat, "M/d/yyyy", "m/d/yyyy"},
+      {WindowsPictureToFormat, "H:mm:ss", "h:nn:ss"},
+      {WindowsPictureToFormat, "h:mm:ss tt", "h:nn:ss ampm"},
+      {WindowsPictureToFormat, "yyyy'г.'", "yyyyг."},
+      {WindowsPictureToFormat, "dddd, MMMM d, yyyy", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.convert(c.picture), c.expected) << c.picture;
+  EXPECT_EQ(FormatSeparator("dd.mm.yyyy", "/"), ".");
+  EXPECT_EQ(FormatSeparator("\"U\"hh:nn", "."), ":");
+  EXPECT_EQ(FormatSeparator("yyyymmdd", "-"), "-");
+  EXPECT_EQ(FormatSeparator("yyyy\xE5\xB9\xB4mm", "-"), "\xE5\xB9\xB4");
+
+  // The machine's own formats are always usable, whatever the environment names.
+  const LocaleFormats f = UserLocaleFormats();
+  EXPECT_FALSE(f.DecimalSeparator.empty());
+  EXPECT_NE(f.ShortDateFormat.find("yyyy"), std::string::npos);
+  EXPECT_FALSE(f.LongTimeFormat.empty());
+}
+
+}  // namespace
+}  // namespace eqd::platform
