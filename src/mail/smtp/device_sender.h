@@ -1,0 +1,51 @@
+// TDevice: the sender behind the e-mail driver. It holds the SMTP settings the driver
+// copies into it when the device is enabled, and SendMail delivers one message in one
+// connection of its own: connect, STARTTLS when offered, AUTH LOGIN when announced,
+// the envelope, the message, QUIT.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "mail/attachment.h"
+#include "mail/mime/file_source.h"
+
+namespace eqd {
+
+class TDevice {
+ public:
+  TDevice() = default;
+  // Attachment files are opened through `files` (the disk unless a test says otherwise).
+  explicit TDevice(TFileOpener& files) : files_(&files) {}
+
+  std::string FSmtpServerUser;      // trimmed; empty: no authentication
+  std::string FSmtpServerPassword;  // trimmed
+  std::string FSmtpServerName;      // host name or address, trimmed
+  std::int32_t FSmtpServerPort = -1;  // only the low 16 bits count; -1: not set
+  std::string FUserEmail;           // the sender, optionally with a display name
+  std::string FSubject;             // default subject (read by the driver, not here)
+  std::string FBodyText;            // default body (read by the driver, not here)
+
+  // Composes the message and delivers it. The recipient texts are address lists ("," or
+  // ";" between entries). Returns when the server accepted the message.
+  //
+  // Input that cannot be sent (a bad address, no recipient, no sender) is refused before
+  // any connection, with the composer's own error. Any later failure is written to the
+  // event log as an ERROR line named "TDevice" and raised as a plain error with the
+  // failure's message: the server's reply text, the network failure, or the attachment
+  // file's error. The connection and its TLS layer are closed before SendMail returns or
+  // raises.
+  void SendMail(const std::string& ARecepients, const std::string& ACcRecepients,
+                const std::string& ABccRecepients, const std::string& ASubject, const std::string& ABodyText,
+                const std::vector<TAttachment>& AAttachmentPathsArray);
+
+  // The port SendMail connects to: the low 16 bits of FSmtpServerPort, with 465 (the
+  // implicit-TLS port) replaced by 25, since the connection always starts in plain text.
+  std::uint16_t ConnectPort() const;
+
+ private:
+  TFileOpener* files_ = nullptr;
+};
+
+}  // namespace eqd

@@ -1,0 +1,250 @@
+#!/usr/bin/python3
+"""Scripted SMTP servers on loopback for the sender's failure paths.
+
+Each scenario below listens on a port of its own and plays its script to every client:
+what a real server will not do on demand (refusals at chosen steps, dropped connections,
+silence, endless replies, a broken or old TLS handshake). What each client sent is
+written to <log-dir>/<scenario>.log when its connection ends, one command per line; the
+message text after DATA shows as "<message: terminated>" or "<message: unterminated>".
+
+    fault_server.py --port-file F --log-dir D --cert-dir C
+
+The port file receives {"scenario": port, ...} as JSON once every port listens. The
+server stops on SIGTERM and when the process that started it goes away.
+"""
+
+import argparse
+import warnings
+import json
+import os
+import signal
+import socket
+import ssl
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
+from smtp_server import make_certificate, write_atomically  # noqa: E402
+
+# TLS 1.0 is old on purpose here: the sender must still manage it.
+warnings.filterwarnings("ignore", category=DeprecationWarning)
+
+EHLO_PLAIN = "250-fault.test\r\n250 8BITMIME"
+EHLO_TLS = "250-fault.test\r\n250-STARTTLS\r\n250 8BITMIME"
+EHLO_AUTH = "250-fault.test\r\n250 AUTH LOGIN"
+GREETING = "220 fault.test ESMTP"
+OK = "250 2.0.0 OK"
+GO_AHEAD = "354 End data with <CR><LF>.<CR><LF>"
+
+# Scripts: ("send", reply) writes a reply; ("expect",) reads one command; ("data",)
+# reads the message text; ("tls", version) runs the server side of a TLS handshake;
+# ("close",) drops the connection; ("silent",) answers nothing until the client goes;
+# ("stall",) stops reading altogether; ("endless", text) sends text forever;
+# ("rest",) answers RSET and anything else with 250 and QUIT with 221.
+HAPPY_END = [("expect",), ("send", OK), ("expect",), ("send", OK), ("expect",), ("send", GO_AHEAD),
+             ("data",), ("send", OK), ("rest",)]
+
+SCENARIOS = {
+    "accept": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END,
+    "starttls_454": [("send", GREETING), ("expect",), ("send", EHLO_TLS), ("expect",),
+                     ("send", "454 4.7.0 TLS not available due to local problem"), ("rest",)],
+    "handshake_garbage": [("send", GREETING), ("expect",), ("send", EHLO_TLS), ("expect",),
+                          ("send", "220 2.0.0 Ready to start TLS"), ("send", "this is not TLS at all"),
+                          ("close",)],
+    "rcpt2_550": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("expect",), ("send", OK),
+                  ("expect",), ("send", OK), ("expect",),
+                  ("send", "550 5.1.1 <b@fault.test>: Recipient address rejected: User unknown"), ("rest",)],
+    "mail_from_550": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("expect",),
+                      ("send", "550 5.7.1 Sender address rejected: Access denied"), ("rest",)],
+    "mail_from_451": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("expect",),
+                      ("send", "451 4.3.2 Please try again later"), ("rest",)],
+    "data_end_554": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END[:7]
+    + [("send", "554 5.6.0 Message content rejected"), ("rest",)],
+    "data_end_451": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END[:7]
+    + [("send", "451 4.7.1 Greylisted, come back later"), ("rest",)],
+    "auth_plain_only": [("send", GREETING), ("expect",), ("send", "250-fault.test\r\n250 AUTH PLAIN")] + HAPPY_END,
+    "helo_fallback": [("send", GREETING), ("expect",), ("send", "502 5.5.2 Error: command not recognized"),
+                      ("expect",), ("send", "250 fault.test")] + HAPPY_END,
+    "close_before_greeting": [("close",)],
+    "close_after_ehlo": [("send", GREETING), ("expect",), ("close",)],
+    "close_after_mail_from": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("expect",), ("close",)],
+    "close_after_rcpt": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("expect",), ("send", OK),
+                         ("expect",), ("close",)],
+    "close_after_data": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END[:5] + [("close",)],
+    "close_after_dot": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END[:7] + [("close",)],
+    "silent": [("silent",)],
+    "silent_after_dot": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END[:7] + [("silent",)],
+    "stall_in_data": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END[:6] + [("stall",)],
+    "endless_reply": [("send", GREETING), ("expect",), ("endless", "250-AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\r\n")],
+    "endless_line": [("endless", "220 " + "x" * 1000)],
+    "tls10_login": [("send", GREETING), ("expect",), ("send", EHLO_TLS), ("expect",),
+                    ("send", "220 2.0.0 Ready to start TLS"), ("tls", "TLSv1"), ("expect",),
+                    ("send", EHLO_AUTH), ("expect",), ("send", "334 VXNlcm5hbWU6"), ("expect",),
+                    ("send", "334 UGFzc3dvcmQ6"), ("expect",), ("send", "235 2.7.0 Authentication successful")]
+    + HAPPY_END,
+}
+
+
+class Connection:
+    def __init__(self, sock, cert_paths):
+        self.sock = sock
+        self.cert_paths = cert_paths
+        self.buffer = b""
+        self.log = []
+
+    def read_line(self):
+        while b"\n" not in self.buffer:
+            chunk = self.sock.recv(65536)
+            if not chunk:
+                raise EOFError
+            self.buffer += chunk
+        line, _, self.buffer = self.buffer.partition(b"\n")
+        return line.rstrip(b"\r").decode("utf-8", "replace")
+
+    def send(self, text):
+        self.sock.sendall(text.encode("utf-8") + b"\r\n")
+
+    def read_message(self):
+        self.log.append("<message: unterminated>")
+        while self.read_line() != ".":
+            pass
+        self.log[-1] = "<message: terminated>"
+
+    def start_tls(self, version):
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(*self.cert_paths)
+        if version == "TLSv1":
+            context.set_ciphers("DEFAULT:@SECLEVEL=0")
+            context.minimum_version = ssl.TLSVersion.TLSv1
+            context.maximum_version = ssl.TLSVersion.TLSv1
+        self.sock = context.wrap_socket(self.sock, server_side=True)
+        self.log.append("<tls %s>" % self.sock.version())
+
+    def wait_for_close(self):
+        try:
+            while self.sock.recv(65536):
+                pass
+        except OSError:
+            pass
+
+    def play(self, script):
+        for step in script:
+            kind = step[0]
+            if kind == "send":
+                self.send(step[1])
+            elif kind == "expect":
+                self.log.append(self.read_line())
+            elif kind == "data":
+                self.read_message()
+            elif kind == "tls":
+                self.start_tls(step[1])
+            elif kind == "close":
+                return
+            elif kind == "silent":
+                self.wait_for_close()
+                return
+            elif kind == "stall":
+                # Read nothing more: the client's writes back up until it gives up.
+                while True:
+                    time.sleep(0.2)
+                    try:
+                        self.sock.setblocking(False)
+                        if self.sock.recv(1, socket.MSG_PEEK) == b"":
+                            return
+                    except BlockingIOError:
+                        pass
+                    except OSError:
+                        return
+            elif kind == "endless":
+                data = step[1].encode()
+                while True:
+                    self.sock.sendall(data * 64)
+            elif kind == "rest":
+                while True:
+                    command = self.read_line()
+                    self.log.append(command)
+                    if command.upper() == "QUIT":
+                        self.send("221 2.0.0 Bye")
+                        return
+                    self.send(OK)
+
+
+def serve(name, listener, script, log_dir, cert_paths):
+    while True:
+        try:
+            sock, _ = listener.accept()
+        except OSError:
+            return
+        conn = Connection(sock, cert_paths)
+        try:
+            conn.play(script)
+        except (EOFError, OSError, ssl.SSLError):
+            pass
+        finally:
+            try:
+                conn.sock.close()
+            except OSError:
+                pass
+            write_atomically(os.path.join(log_dir, name + ".log"), ("\n".join(conn.log) + "\n").encode())
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--port-file", required=True)
+    parser.add_argument("--log-dir", required=True)
+    parser.add_argument("--cert-dir", required=True)
+    args = parser.parse_args()
+    os.makedirs(args.log_dir, exist_ok=True)
+    cert_paths = make_certificate(args.cert_dir)
+
+    ports = {}
+    keep = []
+    for name, script in SCENARIOS.items():
+        listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        if name == "stall_in_data":
+            # Small buffers on our side, so the client's writes back up soon.
+            listener.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+        listener.bind(("127.0.0.1", 0))
+        listener.listen(8)
+        ports[name] = listener.getsockname()[1]
+        keep.append(listener)
+        threading.Thread(target=serve, args=(name, listener, script, args.log_dir, cert_paths), daemon=True).start()
+
+    # A port where nothing listens: bound, so nobody else takes it, but connections to
+    # it are refused.
+    refused = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    refused.bind(("127.0.0.1", 0))
+    ports["refused"] = refused.getsockname()[1]
+    keep.append(refused)
+
+    # A port that never completes a connection: its accept queue is full and nobody
+    # accepts, so the kernel drops further connection requests.
+    blackhole = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    blackhole.bind(("127.0.0.1", 0))
+    blackhole.listen(0)
+    ports["blackhole"] = blackhole.getsockname()[1]
+    keep.append(blackhole)
+    for _ in range(4):
+        filler = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        filler.setblocking(False)
+        try:
+            filler.connect(("127.0.0.1", ports["blackhole"]))
+        except BlockingIOError:
+            pass
+        keep.append(filler)
+
+    write_atomically(args.port_file, json.dumps(ports).encode())
+
+    stop = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *_: stop.set())
+    signal.signal(signal.SIGINT, lambda *_: stop.set())
+    parent = os.getppid()
+    while not stop.wait(0.5):
+        if os.getppid() != parent:
+            break
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

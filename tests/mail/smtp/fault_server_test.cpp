@@ -1,0 +1,281 @@
+// TDevice against scripted servers on loopback (fault_server.py): refusals at each step,
+// dropped connections, silence, endless replies, a broken and an old TLS handshake.
+// Every failure must reach the caller with its own message and leave an ERROR line in
+// the event log.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "automation/errors.h"
+#include "mail/event_log.h"
+#include "mail/smtp/device_sender.h"
+#include "mail/smtp/smtp_texts.h"
+#include "mail/smtp/socket_stream.h"
+#include "platform/tcp_socket.h"
+#include "support/child_process.h"
+#include "support/smtp_server_fixture.h"
+#include "support/temp_dir.h"
+
+namespace eqd {
+namespace {
+
+namespace texts = smtp::texts;
+using test::TChildProcess;
+using test::TTempDir;
+
+class FaultServer : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TTempDir("eqd-fault-server-");
+    // The event log goes below this test's own folder.
+    setenv("VLM_DODEZOZ41_DATA_DIR", (dir_->Path() / "data").string().c_str(), 1);
+    SetEventLogMode(3);
+    server_ = new TChildProcess({test::kPython, EQ_FAULT_SERVER_SCRIPT, "--port-file", dir_->File("ports"),
+                                 "--log-dir", dir_->File("log"), "--cert-dir", dir_->File("cert")});
+    if (!test::WaitForFile(dir_->File("ports"), std::chrono::seconds(30))) return;
+    const nlohmann::json ports = nlohmann::json::parse(test::ReadFileBytes(dir_->File("ports")));
+    for (const auto& [name, port] : ports.items()) ports_[name] = port.get<int>();
+  }
+
+  static void TearDownTestSuite() {
+    SetEventLogMode(0);
+    delete server_;
+    delete dir_;
+    unsetenv("VLM_DODEZOZ41_DATA_DIR");
+    ports_.clear();
+  }
+
+  void SetUp() override { ASSERT_FALSE(ports_.empty()) << "the fault server did not start"; }
+  void TearDown() override { smtp::SetTimeoutMsForTesting(0); }
+
+  static TDevice Device(const std::string& scenario) {
+    TDevice device;
+    device.FSmtpServerName = "127.0.0.1";
+    device.FSmtpServerPort = ports_.at(scenario);
+    device.FUserEmail = "Sender <from@fault.test>";
+    return device;
+  }
+
+  // Sends a small message and returns the failure's message ("" when it succeeded).
+  static std::string Send(TDevice& device, const std::string& to = "a@fault.test",
+                          const std::vector<TAttachment>& attachments = {}) {
+    try {
+      device.SendMail(to, "", "", "Subject", "<p>Body</p>", attachments);
+    } catch (const EDriverError& e) {
+      return e.what();
+    }
+    return "";
+  }
+
+  // What the client sent to `scenario`, once its connection has ended.
+  static std::vector<std::string> ServerLog(const std::string& scenario) {
+    const std::string path = dir_->File("log/" + scenario + ".log");
+    if (!test::WaitForFile(path, std::chrono::seconds(10))) return {"<no log>"};
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  static std::string EventLogText() {
+    std::string text;
+    const auto data = dir_->Path() / "data";
+    if (!std::filesystem::exists(data)) return text;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(data))
+      if (entry.is_regular_file() && entry.path().extension() == ".log") text += test::ReadFileBytes(entry.path());
+    return text;
+  }
+
+  // Descriptors this process holds open: a failed send must leave none behind.
+  static std::size_t OpenDescriptors() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+    return count;
+  }
+
+  static std::string Ehlo() { return "EHLO " + platform::LocalHostName(); }
+
+  static inline TTempDir* dir_ = nullptr;
+  static inline TChildProcess* server_ = nullptr;
+  static inline std::map<std::string, int> ports_;
+};
+
+struct TFaultCase {
+  std::string scenario;
+  std::string message;               // exactly, or the start of it when `prefixOnly`
+  bool prefixOnly;
+  std::vector<std::string> commands;  // what the server received; empty: not checked
+  std::string to = "a@fault.test";
+};
+
+TEST_F(FaultServer, EveryFailureReachesTheCallerAndTheEventLog) {
+  const std::string ehlo = Ehlo();
+  const std::vector<std::string> untilData = {ehlo, "MAIL FROM:<from@fault.test>", "RCPT TO:<a@fault.test>", "DATA"};
+  const auto plus = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  const std::vector<TFaultCase> cases = {
+      {"starttls_454", texts::kStartTlsRefused, false, {ehlo, "STARTTLS"}},
+      {"handshake_garbage", texts::kTlsHandshakeFailed, false, {ehlo, "STARTTLS"}},
+      {"rcpt2_550",
+       "5.1.1 <b@fault.test>: Recipient address rejected: User unknown",
+       false,
+       {ehlo, "MAIL FROM:<from@fault.test>", "RCPT TO:<a@fault.test>", "RCPT TO:<b@fault.test>", "RSET"},
+       "a@fault.test; b@fault.test; c@fault.test;"},
+      {"mail_from_550", "5.7.1 Sender address rejected: Access denied", false, {ehlo, "MAIL FROM:<from@fault.test>"}},
+      {"mail_from_451", "4.3.2 Please try again later", false, {ehlo, "MAIL FROM:<from@fault.test>"}},
+      {"data_end_554", "5.6.0 Message content rejected", false, plus(untilData, {"<message: terminated>", "RSET"})},
+      {"data_end_451", "4.7.1 Greylisted, come back later", false,
+       plus(untilData, {"<message: terminated>", "RSET"})},
+      {"close_before_greeting", texts::kConnectionClosed, true, {}},
+      {"close_after_ehlo", texts::kConnectionClosed, true, {ehlo}},
+      {"close_after_mail_from", texts::kConnectionClosed, true, {ehlo, "MAIL FROM:<from@fault.test>"}},
+      {"close_after_rcpt", texts::kConnectionClosed, true, {}},
+      {"close_after_data", texts::kConnectionClosed, true, {}},
+      {"close_after_dot", texts::kConnectionClosed, true, plus(untilData, {"<message: terminated>"})},
+      {"endless_reply", texts::kReplyTooLong, false, {ehlo}},
+      {"endless_line", texts::kReplyLineTooLong, false, {}},
+      {"refused", texts::kConnectFailed, true, {}},
+  };
+  const std::size_t descriptors = OpenDescriptors();
+  for (const TFaultCase& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    TDevice device = Device(c.scenario);
+    const std::string message = Send(device, c.to);
+    if (c.prefixOnly) {
+      EXPECT_EQ(message.rfind(c.message, 0), 0u) << message;
+    } else {
+      EXPECT_EQ(message, c.message);
+    }
+    EXPECT_NE(EventLogText().find("\tERROR\tTDevice: \t" + message + "\r\n"), std::string::npos) << message;
+    if (!c.commands.empty()) {
+      EXPECT_EQ(ServerLog(c.scenario), c.commands);
+    }
+  }
+  EXPECT_EQ(OpenDescriptors(), descriptors);
+}
+
+TEST_F(FaultServer, SilentOrStalledServersTimeOut) {
+  smtp::SetTimeoutMsForTesting(700);
+  TTempDir files;
+  // Large enough to fill the socket buffers of both sides many times over.
+  const std::string big = files.Write("big.bin", std::string(24 * 1024 * 1024, 'x'));
+  struct TCase {
+    std::string scenario;
+    std::string message;
+    std::vector<TAttachment> attachments;
+  };
+  const std::vector<TCase> cases = {
+      {"silent", texts::kReadTimeout, {}},
+      {"silent_after_dot", texts::kReadTimeout, {}},
+      {"stall_in_data", texts::kWriteTimeout, {{big, "", ""}}},
+      {"blackhole", std::string(texts::kConnectTimeout) + " 127.0.0.1:" + std::to_string(ports_.at("blackhole")), {}},
+  };
+  const std::size_t descriptors = OpenDescriptors();
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    TDevice device = Device(c.scenario);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Send(device, "a@fault.test", c.attachments), c.message);
+    // Ends on the shortened limit, not on the product's 30 s.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+  }
+  EXPECT_EQ(OpenDescriptors(), descriptors);
+}
+
+TEST_F(FaultServer, UnreadableAttachmentLeavesTheMessageUnterminated) {
+  TDevice device = Device("accept");
+  const std::string message = Send(device, "a@fault.test", {{"/nonexistent/folder/report.pdf", "", ""}});
+  EXPECT_NE(message.find("/nonexistent/folder/report.pdf"), std::string::npos) << message;
+  EXPECT_NE(EventLogText().find("\tERROR\tTDevice: \t" + message + "\r\n"), std::string::npos);
+  // The server saw the message begin and the connection end: no final dot, no RSET, no
+  // QUIT, so it has nothing to deliver.
+  EXPECT_EQ(ServerLog("accept"), (std::vector<std::string>{Ehlo(), "MAIL FROM:<from@fault.test>",
+                                                           "RCPT TO:<a@fault.test>", "DATA",
+                                                           "<message: unterminated>"}));
+}
+
+TEST_F(FaultServer, ServersThatDoNotNeedEverythingStillGetTheMessage) {
+  {
+    // Only PLAIN announced: no AUTH command at all; MAIL FROM follows EHLO.
+    TDevice device = Device("auth_plain_only");
+    device.FSmtpServerUser = "user";
+    device.FSmtpServerPassword = "pass";
+    EXPECT_EQ(Send(device), "");
+    EXPECT_EQ(ServerLog("auth_plain_only"),
+              (std::vector<std::string>{Ehlo(), "MAIL FROM:<from@fault.test>", "RCPT TO:<a@fault.test>", "DATA",
+                                        "<message: terminated>", "QUIT"}));
+  }
+  {
+    TDevice device = Device("helo_fallback");
+    EXPECT_EQ(Send(device), "");
+    EXPECT_EQ(ServerLog("helo_fallback"),
+              (std::vector<std::string>{Ehlo(), "HELO " + platform::LocalHostName(), "MAIL FROM:<from@fault.test>",
+                                        "RCPT TO:<a@fault.test>", "DATA", "<message: terminated>", "QUIT"}));
+  }
+  {
+    // A server that speaks nothing newer than TLS 1.0 (and so signs with SHA-1).
+    TDevice device = Device("tls10_login");
+    device.FSmtpServerUser = "user";
+    device.FSmtpServerPassword = "pass";
+    EXPECT_EQ(Send(device), "");
+    EXPECT_EQ(ServerLog("tls10_login"),
+              (std::vector<std::string>{Ehlo(), "STARTTLS", "<tls TLSv1>", Ehlo(), "AUTH LOGIN", "dXNlcg==",
+                                        "cGFzcw==", "MAIL FROM:<from@fault.test>", "RCPT TO:<a@fault.test>", "DATA",
+                                        "<message: terminated>", "QUIT"}));
+  }
+}
+
+TEST_F(FaultServer, AnUnwritableEventLogDoesNotHideTheFailure) {
+  // The data folder would have to be made below a plain file.
+  const std::string blocker = dir_->Write("plain-file", "x");
+  setenv("VLM_DODEZOZ41_DATA_DIR", (blocker + "/data").c_str(), 1);
+  EXPECT_ANY_THROW(WriteEventLog("TDevice", "probe", elError));
+  TDevice device = Device("mail_from_550");
+  const std::string message = Send(device);
+  setenv("VLM_DODEZOZ41_DATA_DIR", (dir_->Path() / "data").string().c_str(), 1);
+  EXPECT_EQ(message, "5.7.1 Sender address rejected: Access denied");
+}
+
+TEST_F(FaultServer, BadInputIsRefusedBeforeConnecting) {
+  // "refused" would fail any connection attempt with its own message; these never get
+  // that far, and write nothing to the event log.
+  const std::vector<std::string> recipients = {"<a@fault.test\r\nDATA>", "Name <a@fault.test\nRSET>", "no-at-sign", ";;  ;"};
+  for (const std::string& to : recipients) {
+    SCOPED_TRACE(to);
+    TDevice device = Device("refused");
+    const std::string message = Send(device, to);
+    EXPECT_FALSE(message.empty());
+    EXPECT_EQ(message.find(texts::kConnectFailed), std::string::npos) << message;
+    EXPECT_EQ(EventLogText().find(message), std::string::npos) << message;
+  }
+}
+
+TEST_F(FaultServer, UnresolvableHostName) {
+  TDevice device = Device("refused");
+  device.FSmtpServerName = "no-such-host.invalid";
+  const std::string message = Send(device);
+  EXPECT_EQ(message.rfind(std::string(texts::kResolveFailed) + " no-such-host.invalid", 0), 0u) << message;
+}
+
+TEST(DevicePort, LowSixteenBitsAnd465BecomesTwentyFive) {
+  const std::vector<std::pair<std::int32_t, std::uint16_t>> cases = {
+      {25, 25}, {587, 587}, {465, 25}, {-1, 65535}, {65536 + 587, 587}, {65536 + 465, 25}, {0, 0}};
+  for (const auto& [setting, port] : cases) {
+    TDevice device;
+    device.FSmtpServerPort = setting;
+    EXPECT_EQ(device.ConnectPort(), port) << setting;
+  }
+}
+
+}  // namespace
+}  // namespace eqd

@@ -1,0 +1,200 @@
+#!/usr/bin/python3
+"""A real SMTP server on loopback for tests, demos and benchmarks.
+
+Runs aiosmtpd (Debian python3-aiosmtpd) on 127.0.0.1 with a throwaway self-signed
+certificate made at start-up. STARTTLS is offered and required; with --user and
+--password, AUTH LOGIN (and PLAIN) is offered inside TLS and required. Every message
+is saved into the mail folder as it arrives:
+
+    <maildir>/<n>.eml   the message text exactly as received (transparency dots removed)
+    <maildir>/<n>.json  the envelope: mail_from, rcpt_tos, tls_version, sni, auth_user,
+                        helo; written last, so its presence means the message is complete
+
+The chosen port is printed on stdout and written to --port-file. The server stops on
+SIGTERM or SIGINT and when the process that started it goes away.
+
+    smtp_server.py --port-file F --maildir D --cert-dir C [--user U --password P]
+                   [--port N] [--refuse-first N] [--no-starttls]
+"""
+
+import argparse
+import asyncio
+import datetime
+import ipaddress
+import json
+import logging
+import os
+import signal
+import ssl
+import sys
+import warnings
+
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+
+
+def write_atomically(path, data):
+    tmp = path + ".tmp"
+    with open(tmp, "wb") as f:
+        f.write(data)
+    os.replace(tmp, path)
+
+
+def make_certificate(cert_dir):
+    """A fresh key and self-signed certificate for localhost and 127.0.0.1."""
+    from cryptography import x509
+    from cryptography.hazmat.primitives import hashes, serialization
+    from cryptography.hazmat.primitives.asymmetric import ec
+    from cryptography.x509.oid import NameOID
+
+    os.makedirs(cert_dir, exist_ok=True)
+    key = ec.generate_private_key(ec.SECP256R1())
+    name = x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "localhost")])
+    now = datetime.datetime.now(datetime.timezone.utc)
+    cert = (
+        x509.CertificateBuilder()
+        .subject_name(name)
+        .issuer_name(name)
+        .public_key(key.public_key())
+        .serial_number(x509.random_serial_number())
+        .not_valid_before(now - datetime.timedelta(days=1))
+        .not_valid_after(now + datetime.timedelta(days=30))
+        .add_extension(
+            x509.SubjectAlternativeName(
+                [x509.DNSName("localhost"), x509.IPAddress(ipaddress.ip_address("127.0.0.1"))]
+            ),
+            critical=False,
+        )
+        .sign(key, hashes.SHA256())
+    )
+    cert_path = os.path.join(cert_dir, "server.crt")
+    key_path = os.path.join(cert_dir, "server.key")
+    write_atomically(cert_path, cert.public_bytes(serialization.Encoding.PEM))
+    write_atomically(
+        key_path,
+        key.private_bytes(
+            serialization.Encoding.PEM,
+            serialization.PrivateFormat.PKCS8,
+            serialization.NoEncryption(),
+        ),
+    )
+    return cert_path, key_path
+
+
+class Handler:
+    def __init__(self, maildir, refuse_first):
+        self.maildir = maildir
+        self.refuse_left = refuse_first
+        self.count = 0
+        self.sni = {}  # id(ssl object) -> server name the client sent
+
+    async def handle_DATA(self, server, session, envelope):
+        if self.refuse_left > 0:
+            self.refuse_left -= 1
+            return "451 4.3.0 Try again later"
+        self.count += 1
+        base = os.path.join(self.maildir, str(self.count))
+        write_atomically(base + ".eml", envelope.content)
+        tls_version = None
+        sni = None
+        if session.ssl:
+            ssl_object = session.ssl.get("ssl_object")
+            if ssl_object is not None:
+                tls_version = ssl_object.version()
+                sni = self.sni.get(id(ssl_object))
+        auth_user = None
+        if isinstance(session.auth_data, LoginPassword):
+            auth_user = session.auth_data.login.decode("utf-8", "replace")
+        info = {
+            "mail_from": envelope.mail_from,
+            "rcpt_tos": envelope.rcpt_tos,
+            "tls_version": tls_version,
+            "sni": sni,
+            "auth_user": auth_user,
+            "helo": session.host_name,
+        }
+        write_atomically(base + ".json", json.dumps(info, ensure_ascii=False).encode("utf-8"))
+        return "250 2.0.0 Message accepted for delivery"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--port-file", required=True)
+    parser.add_argument("--maildir", required=True)
+    parser.add_argument("--cert-dir", required=True)
+    parser.add_argument("--user")
+    parser.add_argument("--password")
+    parser.add_argument("--port", type=int, default=0, help="0 (default): any free port")
+    parser.add_argument("--refuse-first", type=int, default=0,
+                        help="answer the first N messages with 451 after their final dot")
+    parser.add_argument("--no-starttls", action="store_true", help="plain text only, no TLS offered")
+    args = parser.parse_args()
+    logging.getLogger("mail.log").setLevel(logging.ERROR)
+    # Plain-text AUTH is what --no-starttls asks for.
+    warnings.filterwarnings("ignore", message="Requiring AUTH while not requiring TLS")
+    if (args.user is None) != (args.password is None):
+        parser.error("--user and --password go together")
+
+    os.makedirs(args.maildir, exist_ok=True)
+    handler = Handler(args.maildir, args.refuse_first)
+
+    tls_context = None
+    if not args.no_starttls:
+        cert_path, key_path = make_certificate(args.cert_dir)
+        tls_context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        tls_context.load_cert_chain(cert_path, key_path)
+
+        def remember_sni(ssl_object, server_name, _context):
+            handler.sni[id(ssl_object)] = server_name
+
+        tls_context.sni_callback = remember_sni
+
+    def authenticate(_server, _session, _envelope, mechanism, auth_data):
+        ok = (
+            isinstance(auth_data, LoginPassword)
+            and auth_data.login.decode("utf-8", "replace") == args.user
+            and auth_data.password.decode("utf-8", "replace") == args.password
+        )
+        return AuthResult(success=ok, handled=False, auth_data=auth_data if ok else None)
+
+    use_auth = args.user is not None
+    loop = asyncio.new_event_loop()
+    asyncio.set_event_loop(loop)
+
+    def factory():
+        return SMTP(
+            handler,
+            hostname="smtp.test",
+            data_size_limit=None,
+            tls_context=tls_context,
+            require_starttls=tls_context is not None,
+            authenticator=authenticate if use_auth else None,
+            auth_required=use_auth,
+            auth_require_tls=tls_context is not None,
+            loop=loop,
+        )
+
+    server = loop.run_until_complete(loop.create_server(factory, host="127.0.0.1", port=args.port))
+    port = server.sockets[0].getsockname()[1]
+    write_atomically(args.port_file, str(port).encode())
+    print(port, flush=True)
+
+    stop = asyncio.Event()
+    for sig in (signal.SIGTERM, signal.SIGINT):
+        loop.add_signal_handler(sig, stop.set)
+    parent = os.getppid()
+
+    async def watch_parent():
+        while not stop.is_set():
+            if os.getppid() != parent:
+                stop.set()
+            await asyncio.sleep(0.5)
+
+    loop.run_until_complete(asyncio.gather(stop.wait(), watch_parent()))
+    server.close()
+    loop.run_until_complete(server.wait_closed())
+    loop.close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
