@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# End-to-end sending cost, side by side with curl, against the loopback SMTP server
+# (tests/support/smtp_server.py: STARTTLS required, AUTH LOGIN):
+#  1. CPU time (user + system) of sending one message with a 20 MB attachment: our
+#     sender (bench/smtp_send_driver, TDevice.SendMail) and `curl --ssl-reqd` with the
+#     same file as a MIME part. Best of $RUNS runs each.
+#  2. Peak resident memory of our sender with a 1 MB and with a 100 MB attachment, and
+#     the growth between them.
+#
+# Usage: bench/send_vs_curl.sh            (builds the linux-release preset first)
+#        BUILD_DIR=build/x bench/send_vs_curl.sh   (uses an existing Release build there)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+RUNS=${RUNS:-5}
+if [[ -z "${BUILD_DIR:-}" ]]; then
+  scripts/deps build mail
+  cmake --preset linux-release >/dev/null
+  cmake --build --preset linux-release --target smtp_send_driver >/dev/null
+  BUILD_DIR=build/linux-release
+fi
+DRIVER="$BUILD_DIR/bench/smtp_send_driver"
+[[ -x "$DRIVER" ]] || { echo "no $DRIVER; build the smtp_send_driver target" >&2; exit 2; }
+
+work=$(mktemp -d)
+server_pid=""
+cleanup() {
+  if [[ -n "$server_pid" ]]; then kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+/usr/bin/python3 tests/support/smtp_server.py --port-file "$work/port" --maildir "$work/mail" \
+  --cert-dir "$work/cert" --user bench --password bench-pass >/dev/null &
+server_pid=$!
+for _ in $(seq 300); do [[ -s "$work/port" ]] && break; sleep 0.1; done
+port=$(cat "$work/port")
+
+head -c $((20 * 1024 * 1024)) /dev/urandom >"$work/20mb.bin"
+head -c $((1 * 1024 * 1024)) /dev/urandom >"$work/1mb.bin"
+head -c $((100 * 1024 * 1024)) /dev/urandom >"$work/100mb.bin"
+printf '<html><body><p>Benchmark message</p></body></html>\n' >"$work/body.html"
+
+# Runs a command under GNU time; prints "cpu_seconds max_rss_kb".
+measure() {
+  /usr/bin/time -f '%U %S %M' -o "$work/time" "$@" >/dev/null
+  awk '{ printf "%.3f %d\n", $1 + $2, $3 }' "$work/time"
+}
+
+ours() {
+  measure "$DRIVER" 127.0.0.1 "$port" bench bench-pass "Bench <from@bench.test>" to@bench.test \
+    "$work/body.html" "$1"
+}
+
+theirs() {
+  measure curl -sS --ssl-reqd -k --url "smtp://127.0.0.1:$port" --user bench:bench-pass \
+    --mail-from from@bench.test --mail-rcpt to@bench.test -H 'Subject: Benchmark' \
+    -F "=<$work/body.html;type=text/html;encoder=quoted-printable" \
+    -F "file=@$1;type=application/octet-stream;encoder=base64"
+}
+
+best() { sort -n | head -1; }
+
+echo "20 MB attachment over STARTTLS to 127.0.0.1:$port, best of $RUNS runs (CPU seconds, user + system)"
+ours_cpu=$(for _ in $(seq "$RUNS"); do ours "$work/20mb.bin" | cut -d' ' -f1; done | best)
+curl_cpu=$(for _ in $(seq "$RUNS"); do theirs "$work/20mb.bin" | cut -d' ' -f1; done | best)
+printf '  smtp_send_driver  %s s\n  curl --ssl-reqd   %s s\n' "$ours_cpu" "$curl_cpu"
+
+rss1=$(ours "$work/1mb.bin" | cut -d' ' -f2)
+rss100=$(ours "$work/100mb.bin" | cut -d' ' -f2)
+echo "Peak resident memory of smtp_send_driver"
+printf '  1 MB attachment    %d KB\n  100 MB attachment  %d KB\n  growth             %d KB\n' \
+  "$rss1" "$rss100" $((rss100 - rss1))
+
+delivered=$(find "$work/mail" -name '*.json' | wc -l)
+echo "messages delivered: $delivered (expected $((2 * RUNS + 2)))"
