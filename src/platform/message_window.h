@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/os_error.h"
+
 namespace eqd::platform {
 
 // A window handle as a plain number; 0 means "no window".
@@ -26,13 +28,14 @@ class MessageWindow {
  public:
   using Handler = std::function<void(WindowMessage&)>;
 
-  // Creates the window; raises EOSError when the system refuses.
+  // Creates the window; when the system refuses, Handle() is 0 and Error() says why.
   explicit MessageWindow(Handler handler);
   ~MessageWindow();
   MessageWindow(const MessageWindow&) = delete;
   MessageWindow& operator=(const MessageWindow&) = delete;
 
   WindowHandle Handle() const;
+  OsErrorCode Error() const;
   // Delivers one message synchronously and returns its result.
   std::intptr_t Send(std::uint32_t msg, std::uintptr_t wParam = 0, std::intptr_t lParam = 0) const;
 

@@ -23,6 +23,7 @@ MessageWindow::MessageWindow(Handler handler) : impl_(std::make_unique<Impl>()) 
 MessageWindow::~MessageWindow() = default;
 
 WindowHandle MessageWindow::Handle() const { return impl_->handle; }
+OsErrorCode MessageWindow::Error() const { return 0; }
 
 std::intptr_t MessageWindow::Send(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) const {
   WindowMessage m{msg, wParam, lParam, 0, false};

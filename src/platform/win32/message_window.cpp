@@ -2,14 +2,12 @@
 
 #include <windows.h>
 
-#include <stdexcept>
-#include <string>
-
 namespace eqd::platform {
 
 struct MessageWindow::Impl {
   Handler handler;
   HWND hwnd = nullptr;
+  OsErrorCode error = 0;
 };
 
 namespace {
@@ -41,10 +39,6 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-[[noreturn]] void RaiseLastError(const char* what) {
-  throw std::runtime_error(std::string(what) + ": system error " + std::to_string(GetLastError()));
-}
-
 }  // namespace
 
 MessageWindow::MessageWindow(Handler handler) : impl_(std::make_unique<Impl>()) {
@@ -54,15 +48,21 @@ MessageWindow::MessageWindow(Handler handler) : impl_(std::make_unique<Impl>()) 
   wc.lpfnWndProc = DefWindowProcW;
   wc.hInstance = instance;
   wc.lpszClassName = kClassName;
-  if (RegisterClassW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-    RaiseLastError("RegisterClassW");
+  if (RegisterClassW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    impl_->error = static_cast<OsErrorCode>(GetLastError());
+    return;
+  }
   impl_->hwnd = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
-  if (impl_->hwnd == nullptr) RaiseLastError("CreateWindowExW");
+  if (impl_->hwnd == nullptr) {
+    impl_->error = static_cast<OsErrorCode>(GetLastError());
+    return;
+  }
   SetWindowLongPtrW(impl_->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(impl_.get()));
   SetWindowLongPtrW(impl_->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
 }
 
 MessageWindow::~MessageWindow() {
+  if (impl_->hwnd == nullptr) return;
   // The owner is being torn down: its handler must see nothing from now on.
   SetWindowLongPtrW(impl_->hwnd, GWLP_USERDATA, 0);
   SetWindowLongPtrW(impl_->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcW));
@@ -70,8 +70,10 @@ MessageWindow::~MessageWindow() {
 }
 
 WindowHandle MessageWindow::Handle() const { return reinterpret_cast<WindowHandle>(impl_->hwnd); }
+OsErrorCode MessageWindow::Error() const { return impl_->error; }
 
 std::intptr_t MessageWindow::Send(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) const {
+  if (impl_->hwnd == nullptr) return 0;
   return static_cast<std::intptr_t>(
       SendMessageW(impl_->hwnd, msg, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)));
 }
