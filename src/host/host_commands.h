@@ -1,0 +1,28 @@
+// The five eqhost commands. Each works on a driver object reached only through its
+// method names (as a COM host reaches it) and returns the process exit code:
+// 0 done, 1 a driver call failed (method, code and description on `err`), 2 bad
+// input of eqhost's own (unreadable file, unknown setting).
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+
+#include "automation/variant.h"
+#include "host/host_options.h"
+
+namespace eqd {
+
+struct THostStreamsStruct {
+  std::istream& In;
+  std::ostream& Out;
+  std::ostream& Err;
+};
+
+// Makes one driver object, as the class factory does; released when the last
+// reference goes.
+using TDriverFactory = std::function<DispatchPtr()>;
+
+int RunHostCommand(const THostOptionsStruct& options, const TDriverFactory& createDriver, const DispatchPtr& manager,
+                   THostStreamsStruct streams);
+
+}  // namespace eqd

@@ -1,0 +1,28 @@
+// eqhost: a command-line host for the e-mail driver. It makes a driver object as the
+// class factory does, hands it an equipment manager of its own and calls it by
+// method name only, as any host application would.
+#include <iostream>
+
+#include "host/driver_dispatch.h"
+#include "host/equipment_manager.h"
+#include "host/host_commands.h"
+#include "host/host_options.h"
+#include "mail/driver.h"
+#include "platform/console.h"
+
+int main(int argc, char** argv) {
+  using namespace eqd;
+  THostOptionsStruct options;
+  if (auto exit = ParseHostOptions(std::vector<std::string>(argv + 1, argv + argc), options, std::cout, std::cerr))
+    return *exit;
+  // Standard input carries the calls of "run -"; dialogs must not read from it then.
+  const bool callsOnStdin = options.Command == THostCommand::hcRun && options.RunFile == "-";
+  const bool interactive = !callsOnStdin && platform::StdinIsTerminal();
+  auto manager =
+      std::make_shared<THostEquipmentManager>(DefaultHostFolders(), interactive, options.Verbose, std::cin, std::cerr);
+  const TDriverFactory createDriver = [] {
+    std::shared_ptr<TBaseObject> driver(CreateDevice<TDriver>().release(), TDeviceDeleter());
+    return std::make_shared<TDriverDispatch>(std::move(driver));
+  };
+  return RunHostCommand(options, createDriver, manager, {std::cin, std::cout, std::cerr});
+}

@@ -1,0 +1,155 @@
+#include "mail/driver.h"
+
+#include <charconv>
+
+#include "automation/errors.h"
+#include "automation/result_codes.h"
+#include "automation/variant_convert.h"
+#include "device/settings_window.h"
+#include "mail/email_client_texts.h"
+#include "mail/event_log.h"
+#include "platform/info_box.h"
+
+namespace eqd {
+
+namespace texts = email_client_texts;
+
+std::int32_t SmtpPortFromText(std::string_view Text) {
+  std::size_t i = 0;
+  while (i < Text.size() && (Text[i] == ' ' || Text[i] == '\t')) ++i;
+  Text.remove_prefix(i);
+  bool negative = false;
+  if (!Text.empty() && (Text[0] == '+' || Text[0] == '-')) {
+    negative = Text[0] == '-';
+    Text.remove_prefix(1);
+  }
+  if (Text.empty() || Text[0] < '0' || Text[0] > '9') return -1;
+  std::int64_t value = 0;
+  const auto [end, ec] = std::from_chars(Text.data(), Text.data() + Text.size(), value);
+  if (ec != std::errc() || end != Text.data() + Text.size()) return -1;
+  if (negative) value = -value;
+  if (value < INT32_MIN || value > INT32_MAX) return -1;
+  return static_cast<std::int32_t>(value);
+}
+
+std::string JoinAddresses(const Variant& Addresses) {
+  const Variant& value = Addresses.Deref();
+  std::string joined;
+  if (value.IsEmpty() || !value.IsArray() || value.ArrayValue() == nullptr) return joined;
+  const SafeArray& a = *value.ArrayValue();
+  if (a.DimCount() != 1) throw ERangeError(texts::kAddressArrayShape);
+  for (const Variant& item : a.Elements()) {
+    if (item.Deref().IsEmptyOrNull()) continue;
+    joined += VarToStr(item);  // numbers come as their text
+    joined += ';';
+  }
+  return joined;
+}
+
+TDriver::TDriver() = default;
+TDriver::~TDriver() = default;
+
+void TDriver::OnCreate() {
+  TBaseEMailClient::OnCreate();
+  FDevice = std::make_unique<TDevice>();
+}
+
+void TDriver::OnDestroy() {
+  TBaseEMailClient::OnDestroy();
+  FDevice.reset();
+}
+
+void TDriver::RegisterSettings() {
+  TBaseEMailClient::RegisterSettings();
+  const auto add = [this](std::string_view id, std::string_view value, const char* name) {
+    AddSetting(id, dtString, Variant(value), false, name, name);
+  };
+  add("SmtpServerName", kDefaultSmtpServerName, texts::kSmtpServerName);
+  add("SmtpServerPort", kDefaultSmtpServerPort, texts::kSmtpServerPort);
+  add("SmtpServerUser", "", texts::kSmtpServerUser);
+  add("SmtpServerPassword", "", texts::kSmtpServerPassword);
+  add("UserEmail", "", texts::kUserEmail);
+  add("Subject", "", texts::kSubject);
+  add("BodyText", "", texts::kBodyText);
+}
+
+void TDriver::OnSetDeviceInfo() {
+  TBaseEMailClient::OnSetDeviceInfo();
+  FDeviceInfo.ModelID = kDriverModelID;
+  FDeviceInfo.ModelName = texts::kModelName;
+  FDeviceInfo.ProcessorName = kDriverProgID;
+  // The settings window exists where the user-interface layer has registered it (the
+  // Windows DLL); a build without a desktop has none, and "ShowSettingsDlg" says so.
+  FDeviceInfo.IsSettingsDlgExist = static_cast<bool>(SettingsWindowFactory());
+  FDeviceInfo.Description = texts::kDescription;
+}
+
+std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
+  ResultDescription.clear();
+  (void)TBaseEMailClient::OnEnable(ResultDescription);
+  ResultDescription.clear();
+  try {
+    // The filter is process-wide: the last driver object enabled decides it.
+    SetEventLogMode(GetSettingValueBool("DebugLogEnabled") ? kEventLogAll : kEventLogOff);
+    TDevice& d = *FDevice;
+    d.FSmtpServerName = TrimBlanks(GetSettingValueStr("SmtpServerName"));
+    d.FSmtpServerPort = SmtpPortFromText(GetSettingValueStr("SmtpServerPort"));
+    d.FSmtpServerUser = TrimBlanks(GetSettingValueStr("SmtpServerUser"));
+    d.FSmtpServerPassword = TrimBlanks(GetSettingValueStr("SmtpServerPassword"));
+    d.FUserEmail = TrimBlanks(GetSettingValueStr("UserEmail"));
+    if (d.FSmtpServerName.empty()) throw EDriverError(texts::kNoSmtpServer);
+    if (d.FSmtpServerPort == -1) throw EDriverError(texts::kNoSmtpPort);
+    if (d.FSmtpServerUser.empty()) throw EDriverError(texts::kNoSmtpUser);
+    if (d.FSmtpServerPassword.empty()) throw EDriverError(texts::kNoSmtpPassword);
+    if (d.FUserEmail.empty()) throw EDriverError(texts::kNoUserEmail);
+    // Read both before storing either, so a failed read leaves the pair as it was.
+    std::string subject = GetSettingValueStr("Subject");
+    std::string body = GetSettingValueStr("BodyText");
+    d.FSubject = std::move(subject);
+    d.FBodyText = std::move(body);
+    return rcOk;
+  } catch (const std::exception& e) {
+    ResultDescription = e.what();
+    return rcUnknownError;
+  }
+}
+
+bool TDriver::ShowSettings() { return ShowSettingsForm({std::string(kMainSettingsPage)}, false); }
+
+bool TDriver::DeviceTest(std::string& ResultDescription) {
+  ResultDescription.clear();
+  try {
+    platform::ShowInformationBox(texts::kDeviceTestText, texts::kDeviceTestCaption);
+    return true;
+  } catch (const std::exception& e) {
+    ResultDescription = e.what();
+    return false;
+  }
+}
+
+std::int32_t TDriver::DoSendMail(const Variant& To, const Variant& Cc, const Variant& Bcc, const std::string& Subject,
+                                 const std::string& Body, const Variant& Attachments) {
+  const TDevice& d = *FDevice;
+  std::string subject = TrimBlanks(Subject);
+  if (subject.empty()) subject = TrimBlanks(d.FSubject);
+  if (subject.empty()) throw EDriverError(texts::kEmptySubject);
+  std::string body = TrimBlanks(Body);
+  if (body.empty()) body = TrimBlanks(d.FBodyText);
+
+  const std::string to = JoinAddresses(To);
+  const std::string cc = JoinAddresses(Cc);
+  const std::string bcc = JoinAddresses(Bcc);
+
+  std::vector<TAttachment> attachments;
+  if (const Variant& a = Attachments.Deref(); !a.IsEmpty()) {
+    if (!a.IsArray() || a.ArrayValue() == nullptr) throw ERangeError(texts::kAttachmentArrayShape);
+    const SafeArray& arr = *a.ArrayValue();
+    if (arr.DimCount() != 2) throw ERangeError(texts::kAttachmentArrayShape);
+    for (std::int64_t i = arr.LowBound(1); i <= arr.HighBound(1); ++i)
+      attachments.push_back({VarToStr(arr.At({0, i})), VarToStr(arr.At({1, i})), VarToStr(arr.At({2, i}))});
+  }
+  FDevice->SendMail(to, cc, bcc, subject, body, attachments);
+  return rcOk;
+}
+
+}  // namespace eqd

@@ -1,0 +1,62 @@
+// TDriver: the concrete e-mail driver, the one class the class factory makes. It adds
+// the SMTP settings, checks them when the device is enabled and copies them into its
+// TDevice sender, fills the device information, and turns a SendMail call into one
+// send of TDevice.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "mail/base_email_client.h"
+#include "mail/smtp/device_sender.h"
+
+namespace eqd {
+
+// The class identifier (without braces) and the programmatic identifier under which
+// the host creates the driver; the device information reports both.
+inline constexpr std::string_view kDriverModelID = "5F3208C9-AF02-4EBE-B7D9-2FA8B54F9B29";
+inline constexpr std::string_view kDriverProgID = "VxEq.vlmCommon";
+// The SMTP server a new driver object points at: a public mail service that accepts
+// STARTTLS on port 587.
+inline constexpr std::string_view kDefaultSmtpServerName = "smtp.yandex.ru";
+inline constexpr std::string_view kDefaultSmtpServerPort = "587";
+// The one settings page of the driver's settings window.
+inline constexpr std::string_view kMainSettingsPage = "TfrmMainSettings";
+
+class TDriver : public TBaseEMailClient {
+ public:
+  TDriver();
+  ~TDriver() override;
+
+  // The sender, holding the settings of the last Enable.
+  const TDevice& Device() const { return *FDevice; }
+
+  // Shows "Успешно!" in an information box and answers true; no connection is made.
+  bool DeviceTest(std::string& ResultDescription) override;
+
+ protected:
+  void RegisterSettings() override;
+  void OnSetDeviceInfo() override;
+  std::int32_t OnEnable(std::string& ResultDescription) override;
+  bool ShowSettings() override;
+  void OnCreate() override;
+  void OnDestroy() override;
+  std::int32_t DoSendMail(const Variant& To, const Variant& Cc, const Variant& Bcc, const std::string& Subject,
+                          const std::string& Body, const Variant& Attachments) override;
+
+ private:
+  std::unique_ptr<TDevice> FDevice;
+};
+
+// The port text read as a 32-bit integer: blanks before it and a sign are allowed,
+// anything after the digits is not; -1 for a text that is no such integer.
+std::int32_t SmtpPortFromText(std::string_view Text);
+
+// "a;b;" from an address array: each element's text followed by ";", Empty and Null
+// elements skipped; the empty text for Empty. ERangeError for an array of more than
+// one dimension.
+std::string JoinAddresses(const Variant& Addresses);
+
+}  // namespace eqd

@@ -1,0 +1,52 @@
+// Texts of the e-mail client and the driver that the host or a user sees.
+#pragma once
+
+namespace eqd::email_client_texts {
+
+// The device type the e-mail client reports to the host.
+inline constexpr const char* kTypeName = "FastPaymentSystem";
+
+// SendMail.
+inline constexpr const char* kNoRecipient = "Не заполнен получатель";
+inline constexpr const char* kEmptySubject = "Тема уведомления не может быть пустой";
+inline constexpr const char* kAttachmentArrayShape =
+    "Список вложений должен быть двумерным массивом: путь, тип содержимого, идентификатор";
+inline constexpr const char* kAddressArrayShape = "Список адресов должен быть одномерным массивом";
+
+// AddAttachmentBase64.
+inline constexpr const char* kInDataNotArray = "Входные параметры команды должны быть массивом";
+// %s: the name as given, control characters shown as \xNN.
+inline constexpr const char* kBadAttachmentName =
+    "Недопустимое имя файла вложения: \"%s\". Имя не может быть пустым, содержать разделители пути, "
+    "двоеточие или управляющие символы, состоять из точек или быть именем устройства";
+// %s: the path; %s: the operating system's wording.
+inline constexpr const char* kCannotCreateFolder = "Не удалось создать папку \"%s\": %s";
+inline constexpr const char* kCannotDeleteFile = "Не удалось удалить файл \"%s\": %s";
+inline constexpr const char* kCannotCreateFile = "Не удалось создать файл \"%s\": %s";
+inline constexpr const char* kNoTempFolder = "Не найдена папка временных файлов";
+
+// Enable: the checks of the SMTP settings, in the order they are made.
+inline constexpr const char* kNoSmtpServer = "Не задан SMTP сервер";
+inline constexpr const char* kNoSmtpPort = "Не задан порт SMTP сервера";
+inline constexpr const char* kNoSmtpUser = "Не задан SMTP пользователь";
+inline constexpr const char* kNoSmtpPassword = "Не задан пароль SMTP пользователя";
+inline constexpr const char* kNoUserEmail = "Не задан EMail отправителя";
+
+// The SMTP settings: each one's name is also its description.
+inline constexpr const char* kSmtpServerName = "SMTP сервер";
+inline constexpr const char* kSmtpServerPort = "SMTP порт";
+inline constexpr const char* kSmtpServerUser = "SMTP пользователь";
+inline constexpr const char* kSmtpServerPassword = "SMTP пароль";
+inline constexpr const char* kUserEmail = "Email отправителя";
+inline constexpr const char* kSubject = "Тема уведомления";
+inline constexpr const char* kBodyText = "Текст уведомления";
+
+// Device information.
+inline constexpr const char* kModelName = "Корвента: клиент электронной почты";
+inline constexpr const char* kDescription = "Драйвер рассылки электронных уведомлений";
+
+// The device test.
+inline constexpr const char* kDeviceTestText = "Успешно!";
+inline constexpr const char* kDeviceTestCaption = "Информация";
+
+}  // namespace eqd::email_client_texts

@@ -1,0 +1,431 @@
+// The e-mail driver as a host sees it: made as the class factory makes it and called by
+// method name through CallMethod. The sends go to the real SMTP server on loopback
+// (aiosmtpd, STARTTLS and AUTH LOGIN) and are read back with Python's e-mail parser.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "automation/errors.h"
+#include "driver_session.h"
+#include "mail/event_log.h"
+#include "support/smtp_server_fixture.h"
+#include "support/temp_dir.h"
+
+namespace eqd {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Arr;
+using test::TCallResult;
+using test::TDriverSession;
+using test::TTempDir;
+
+// Every regular file under the folder, recursively.
+std::vector<fs::path> FilesUnder(const fs::path& folder) {
+  std::vector<fs::path> files;
+  for (const auto& e : fs::recursive_directory_iterator(folder))
+    if (e.is_regular_file()) files.push_back(e.path());
+  return files;
+}
+
+// The driver writes its temporary files, logs and traces only inside this test's folder.
+class DriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : {"TMPDIR", "VLM_DODEZOZ41_DATA_DIR"})
+      if (const char* v = std::getenv(name)) saved_[name] = v;
+    tmp_ = root_.Path() / "tmp";
+    fs::create_directories(tmp_);
+    ::setenv("TMPDIR", tmp_.c_str(), 1);
+    ::setenv("VLM_DODEZOZ41_DATA_DIR", (root_.Path() / "data").c_str(), 1);
+  }
+  void TearDown() override {
+    SetEventLogMode(kEventLogOff);
+    for (const char* name : {"TMPDIR", "VLM_DODEZOZ41_DATA_DIR"})
+      if (saved_.count(name)) ::setenv(name, saved_[name].c_str(), 1); else ::unsetenv(name);
+  }
+
+  // Open, the SMTP settings (port 1: nothing listens there), Enable.
+  void Enable(TDriverSession& s, std::map<std::string, Variant> extra = {}) {
+    s.Open("DEV1");
+    std::map<std::string, Variant> values{{"SmtpServerName", Variant("127.0.0.1")},
+                                          {"SmtpServerPort", Variant("1")},
+                                          {"SmtpServerUser", Variant("mailer")},
+                                          {"SmtpServerPassword", Variant("secret")},
+                                          {"UserEmail", Variant("robot@example.test")}};
+    for (auto& [k, v] : extra) values[k] = v;
+    ASSERT_TRUE(s.Set(values).Result);
+    const TCallResult r = s.Call("Enable");
+    ASSERT_TRUE(r.Result) << r.Text();
+  }
+
+  TTempDir root_{"eqd-driver-"};
+  fs::path tmp_;
+  std::map<std::string, std::string> saved_;
+};
+
+TEST_F(DriverTest, MethodsSettingsAndDeviceInformation) {
+  TDriverSession s;
+  const char* names[] = {"Init",         "Open",           "Close",           "ShowSettingsDlg",  "GetDeviceInfo",
+                         "Enable",       "Disable",        "GetSettings",     "SetSettings",      "CheckHealth",
+                         "SendMail",     "ClearRecepients", "AddRecepient",   "AddCcRecepient",   "AddBccRecepient",
+                         "ClearAttachments", "AddAttachment", "AddAttachmentBase64"};
+  ASSERT_EQ(s.Driver().Methods().size(), std::size(names));
+  for (std::size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(s.Driver().Methods()[i].Name, names[i]);
+
+  const auto table = ReadSettingsTable(s.Call("GetSettings").Out);
+  struct Row {
+    const char* id;
+    const char* value;
+    const char* name;
+  } rows[] = {{"SmtpServerName", "smtp.yandex.ru", "SMTP сервер"},
+              {"SmtpServerPort", "587", "SMTP порт"},
+              {"SmtpServerUser", "", "SMTP пользователь"},
+              {"SmtpServerPassword", "", "SMTP пароль"},
+              {"UserEmail", "", "Email отправителя"},
+              {"Subject", "", "Тема уведомления"},
+              {"BodyText", "", "Текст уведомления"}};
+  ASSERT_EQ(table.size(), 10u);
+  EXPECT_EQ(table[0].ID, "DefaultTimeOut");
+  EXPECT_EQ(table[2].ID, "DebugLogEnabled");
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    const auto& t = table[3 + i];
+    EXPECT_EQ(t.ID, rows[i].id);
+    EXPECT_TRUE(SameValue(t.Value, Variant(rows[i].value))) << t.ID;  // a string, "587" too
+    EXPECT_TRUE(SameValue(t.Default, Variant(rows[i].value))) << t.ID;
+    EXPECT_EQ(t.TypeName, "String");
+    EXPECT_FALSE(t.ReadOnly);
+    EXPECT_EQ(t.Name, rows[i].name);
+    EXPECT_EQ(t.Description, rows[i].name);
+  }
+
+  const TCallResult infoCall = s.Call("GetDeviceInfo");
+  const auto& info = infoCall.Out.ArrayValue()->Elements();
+  ASSERT_EQ(info.size(), 15u);
+  EXPECT_EQ(info[0].StrValue(), "FastPaymentSystem");
+  EXPECT_EQ(info[1].StrValue(), "5F3208C9-AF02-4EBE-B7D9-2FA8B54F9B29");
+  EXPECT_EQ(info[2].StrValue(), "Корвента: клиент электронной почты");
+  EXPECT_EQ(info[6].StrValue(), "VxEq.vlmCommon");
+  EXPECT_TRUE(SameValue(info[8], Variant(false)));  // no desktop window in this build
+  EXPECT_EQ(info[9].StrValue(), "Драйвер рассылки электронных уведомлений");
+  const TCallResult dlg = s.Call("ShowSettingsDlg");
+  EXPECT_EQ(dlg.Code(), 1003);
+  EXPECT_EQ(dlg.Text(), "Команда не поддерживается устройством");
+
+  std::string description = "x";
+  EXPECT_TRUE(s.Driver().DeviceTest(description));
+  EXPECT_EQ(description, "");
+}
+
+TEST_F(DriverTest, EveryEMailMethodNeedsTheEnabledDevice) {
+  TDriverSession s;
+  const Variant anything = Arr({Variant("a@example.test"), Variant("x"), Variant("y"), Variant("z")});
+  for (const char* m : {"SendMail", "ClearRecepients", "AddRecepient", "AddCcRecepient", "AddBccRecepient",
+                        "ClearAttachments", "AddAttachment", "AddAttachmentBase64"}) {
+    const TCallResult r = s.Call(m, anything);
+    EXPECT_EQ(r.Code(), 70) << m;
+    EXPECT_EQ(r.Text(), "Устройство не включено") << m;
+  }
+  EXPECT_TRUE(FilesUnder(tmp_).empty());
+
+  // Disable keeps the lists for the next Enable.
+  Enable(s);
+  ASSERT_TRUE(s.Call("AddRecepient", Arr({Variant("a@example.test")})).Result);
+  ASSERT_TRUE(s.Call("Disable").Result);
+  EXPECT_EQ(s.Call("AddRecepient", Arr({Variant("b@example.test")})).Code(), 70);
+  ASSERT_TRUE(s.Call("Enable").Result);
+  EXPECT_EQ(ValueToText(s.Driver().RecepientsArray()), "[('a@example.test')]");
+}
+
+TEST_F(DriverTest, EnableChecksTheSmtpSettingsInOrder) {
+  struct Case {
+    std::map<std::string, Variant> settings;
+    const char* error;  // nullptr: enables
+  } cases[] = {
+      {{}, "Не задан SMTP пользователь"},  // server and port have defaults
+      {{{"SmtpServerName", Variant("  ")}}, "Не задан SMTP сервер"},
+      {{{"SmtpServerUser", Variant("u")}, {"SmtpServerPassword", Variant("   ")}}, "Не задан пароль SMTP пользователя"},
+      {{{"SmtpServerUser", Variant("u")}, {"SmtpServerPassword", Variant("p")}}, "Не задан EMail отправителя"},
+      {{{"SmtpServerPort", Variant("abc")}}, "Не задан порт SMTP сервера"},
+      {{{"SmtpServerPort", Variant("25 ")}}, "Не задан порт SMTP сервера"},
+      {{{"SmtpServerPort", Variant("-1")}}, "Не задан порт SMTP сервера"},
+      {{{"SmtpServerPort", Variant("")}}, "Не задан порт SMTP сервера"},
+      {{{"SmtpServerUser", Variant("u")}, {"SmtpServerPassword", Variant("p")}, {"UserEmail", Variant(" r@x ")},
+        {"SmtpServerPort", Variant("  +0")}},
+       nullptr},
+      {{{"SmtpServerUser", Variant("u")}, {"SmtpServerPassword", Variant("p")}, {"UserEmail", Variant("r@x")},
+        {"SmtpServerPort", Variant(std::int32_t{2525})}},  // a number stored by the host reads as its text
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    TDriverSession s;
+    ASSERT_TRUE(c.settings.empty() || s.Set(c.settings).Result);
+    const TCallResult r = s.Call("Enable");
+    if (c.error == nullptr) {
+      EXPECT_TRUE(r.Result) << r.Text();
+      EXPECT_EQ(s.Driver().DeviceState(), dsEnabled);
+      EXPECT_EQ(s.Driver().Device().FUserEmail, "r@x");
+    } else {
+      EXPECT_EQ(r.Code(), 1001) << c.error;
+      EXPECT_EQ(r.Text(), c.error);
+      EXPECT_NE(s.Driver().DeviceState(), dsEnabled);
+    }
+  }
+}
+
+TEST(DriverHelpersTest, PortTextAndAddressJoining) {
+  for (auto [text, port] : {std::pair{"587", 587}, {" 25", 25}, {"+25", 25}, {"-7", -7}, {"0", 0}, {"70000", 70000},
+                            {"25 ", -1}, {"", -1}, {" ", -1}, {"0x19", -1}, {"2147483648", -1}, {"1e3", -1}, {"+", -1}})
+    EXPECT_EQ(SmtpPortFromText(text), port) << text;
+
+  EXPECT_EQ(JoinAddresses(Variant()), "");
+  EXPECT_EQ(JoinAddresses(Arr({Variant("a@x"), Variant(" b@x")})), "a@x; b@x;");
+  EXPECT_EQ(JoinAddresses(Arr({Variant::Null(), Variant("a@x"), Variant(), Variant(std::int32_t{5})})), "a@x;5;");
+  SafeArray fromOne({ArrayBound{1, 2}});
+  fromOne.At({1}) = Variant("a@x");
+  fromOne.At({2}) = Variant("b@x");
+  EXPECT_EQ(JoinAddresses(Variant(fromOne)), "a@x;b@x;");
+  EXPECT_THROW(JoinAddresses(Variant(SafeArray({ArrayBound{0, 1}, ArrayBound{0, 1}}))), ERangeError);
+}
+
+TEST_F(DriverTest, RecipientListsKeepWhatWasGiven) {
+  TDriverSession s;
+  Enable(s);
+  for (const Variant& in : {Arr({Variant(" a@x ")}), Arr({Variant("   ")}), Variant(), Arr({}), Arr({Variant::Null()}),
+                            Arr({Variant("a@x")}), Arr({Variant("a@x")})})
+    EXPECT_TRUE(s.Call("AddRecepient", in).Result);
+  EXPECT_TRUE(s.Call("AddCcRecepient", Arr({Variant("c@x")})).Result);
+  EXPECT_TRUE(s.Call("AddBccRecepient", Arr({Variant("b@x")})).Result);
+  EXPECT_EQ(ValueToText(s.Driver().RecepientsArray()), "[(' a@x '; 'a@x'; 'a@x')]");
+  EXPECT_EQ(ValueToText(s.Driver().CcRecepientsArray()), "[('c@x')]");
+  EXPECT_EQ(ValueToText(s.Driver().BccRecepientsArray()), "[('b@x')]");
+
+  EXPECT_TRUE(s.Call("AddAttachment", Arr({Variant("/no/such/file.pdf"), Variant("image/png"), Variant("id1")})).Result);
+  EXPECT_TRUE(s.Call("AddAttachment", Arr({Variant("  ")})).Result);
+  EXPECT_EQ(ValueToText(s.Driver().AttachmentPathsArray()), "[(('/no/such/file.pdf'; 'image/png'; 'id1'))]");
+
+  EXPECT_TRUE(s.Call("ClearRecepients").Result);
+  EXPECT_TRUE(s.Driver().RecepientsArray().IsEmpty());
+  EXPECT_TRUE(s.Driver().CcRecepientsArray().IsEmpty());
+  EXPECT_TRUE(s.Driver().BccRecepientsArray().IsEmpty());
+  EXPECT_FALSE(s.Driver().AttachmentPathsArray().IsEmpty());
+}
+
+TEST_F(DriverTest, SendMailRefusalsKeepTheListsAndConnectNowhere) {
+  TDriverSession s;
+  Enable(s);
+  const Variant none;
+  auto send = [&](Variant to, Variant subject, Variant attachments = Variant()) {
+    return s.Call("SendMail", Arr({std::move(to), none, none, std::move(subject), Variant("<p>b</p>"),
+                                   std::move(attachments)}));
+  };
+  TCallResult r = send(none, Variant("S"));  // no Add calls: no recipient at all
+  EXPECT_EQ(r.Code(), 1004);
+  EXPECT_EQ(r.Text(), "Не заполнен получатель");
+  r = send(Arr({Variant(""), Variant("a@x")}), Variant("S"));  // only element 0 counts
+  EXPECT_EQ(r.Code(), 1004);
+  EXPECT_EQ(r.Text(), "Не заполнен получатель");
+  SafeArray fromOne({ArrayBound{1, 1}});
+  fromOne.At({1}) = Variant("a@x");
+  r = send(Variant(fromOne), Variant("S"));
+  EXPECT_EQ(r.Code(), 1004);
+  EXPECT_EQ(r.Text(), "Индекс массива вне границ");
+
+  ASSERT_TRUE(s.Call("AddRecepient", Arr({Variant("a@x")})).Result);
+  ASSERT_TRUE(s.Call("AddAttachment", Arr({Variant("/no/such/file")})).Result);
+  r = send(none, Variant("   "));  // no subject, and the Subject setting is empty
+  EXPECT_EQ(r.Code(), 1001);
+  EXPECT_EQ(r.Text(), "Тема уведомления не может быть пустой");
+  r = send(none, Variant("S"), Arr({Variant("/a"), Variant(""), Variant("")}));
+  EXPECT_EQ(r.Code(), 1001);
+  EXPECT_EQ(r.Text(), "Список вложений должен быть двумерным массивом: путь, тип содержимого, идентификатор");
+  SafeArray shortRows({ArrayBound{0, 2}, ArrayBound{0, 1}});
+  r = send(none, Variant("S"), Variant(shortRows));  // rows 0 and 1 only
+  EXPECT_EQ(r.Code(), 1001);
+  EXPECT_EQ(r.Text(), "Индекс массива вне границ");
+  EXPECT_EQ(ValueToText(s.Driver().RecepientsArray()), "[('a@x')]");
+  EXPECT_FALSE(s.Driver().AttachmentPathsArray().IsEmpty());
+}
+
+TEST_F(DriverTest, Base64AttachmentsLiveInTheDeviceFolderUntilCleared) {
+  TDriverSession s;
+  Enable(s);
+  // "Привет, мир" in Base64, broken into lines, with blanks, padding and a stray "!".
+  const std::string text = " 0J/RgNC4\r\n0LLQtdGC LCDQ\nvNC4!0YA=\r\n";
+  ASSERT_TRUE(s.Call("AddAttachmentBase64", Arr({Variant("отчёт.txt"), Variant(text), Variant(""), Variant("")})).Result);
+  const fs::path file = tmp_ / "DEV1" / "отчёт.txt";
+  ASSERT_TRUE(fs::exists(file));
+  EXPECT_EQ(test::ReadFileBytes(file), "Привет, мир");
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);  // the host's data: for the owner's eyes only
+
+  // The same name again replaces the file.
+  ASSERT_TRUE(s.Call("AddAttachmentBase64", Arr({Variant("отчёт.txt"), Variant("QUJD"), Variant("image/png"), Variant("id")})).Result);
+  EXPECT_EQ(test::ReadFileBytes(file), "ABC");
+  EXPECT_EQ(s.Driver().TmpFileList()->size(), 1u);
+  EXPECT_EQ(ValueToText(s.Driver().AttachmentPathsArray()),
+            "[(('" + file.string() + "'; ''; '')('" + file.string() + "'; 'image/png'; 'id'))]");
+
+  ASSERT_TRUE(s.Call("ClearAttachments").Result);
+  EXPECT_TRUE(FilesUnder(tmp_).empty());
+  EXPECT_TRUE(s.Driver().AttachmentPathsArray().IsEmpty());
+
+  // Fewer than four elements: nothing is written.
+  const TCallResult r = s.Call("AddAttachmentBase64", Arr({Variant("a.txt"), Variant("QUJD"), Variant("")}));
+  EXPECT_EQ(r.Code(), 1004);
+  EXPECT_EQ(r.Text(), "Индекс массива вне границ");
+  EXPECT_EQ(s.Call("AddAttachmentBase64", Variant("a.txt")).Code(), 1004);
+  EXPECT_TRUE(FilesUnder(tmp_).empty());
+}
+
+TEST_F(DriverTest, Base64AttachmentNamesThatLeaveTheFolderAreRefused) {
+  TDriverSession s;
+  Enable(s);
+  fs::create_directories(root_.Path() / "victim");
+  for (const std::string& name : std::vector<std::string>{"", " ", ".", "..", "...", "../escape.txt", "..\\escape.txt", "sub/a.txt",
+                                 "C:evil.txt", "a.txt:stream", std::string("a\0b", 3), "line\nbreak.txt", "tab\t.txt",
+                                 "CON", "nul.txt", "Com1.log", "LPT9", "aux .txt", "/etc/passwd"}) {
+    const TCallResult r = s.Call("AddAttachmentBase64", Arr({Variant(name), Variant("QUJD"), Variant(""), Variant("")}));
+    EXPECT_EQ(r.Code(), 1004) << name;
+    EXPECT_EQ(r.Text().rfind("Недопустимое имя файла вложения", 0), 0u) << r.Text();
+  }
+  EXPECT_TRUE(FilesUnder(root_.Path()).empty());
+  EXPECT_TRUE(s.Driver().AttachmentPathsArray().IsEmpty());
+  // Names that only look odd are plain files.
+  for (const char* name : {"..hidden", "a..b.txt", "console.txt", "COM10", "отчёт (копия).pdf"})
+    EXPECT_TRUE(s.Call("AddAttachmentBase64", Arr({Variant(name), Variant("QUJD"), Variant(""), Variant("")})).Result)
+        << name;
+  EXPECT_EQ(FilesUnder(tmp_).size(), 5u);
+}
+
+TEST_F(DriverTest, ReleaseDeletesTheTemporaryFilesStillListed) {
+  TDriverSession s;
+  Enable(s);
+  ASSERT_TRUE(s.Call("AddAttachmentBase64", Arr({Variant("a.bin"), Variant("AAEC"), Variant(""), Variant("")})).Result);
+  ASSERT_EQ(FilesUnder(tmp_).size(), 1u);
+  s.Release();
+  EXPECT_TRUE(FilesUnder(tmp_).empty());
+}
+
+// ---- sends to the real server ----
+
+class DriverMailTest : public DriverTest {
+ protected:
+  // Settings of the loopback server; Subject and BodyText as given.
+  void EnableFor(TDriverSession& s, const test::TSmtpServerProcess& server, std::map<std::string, Variant> extra = {}) {
+    extra.emplace("SmtpServerName", Variant("localhost"));
+    extra.emplace("SmtpServerPort", Variant(std::to_string(server.Port())));
+    extra.emplace("SmtpServerUser", Variant(test::TSmtpServerOptions{}.User));
+    extra.emplace("SmtpServerPassword", Variant(test::TSmtpServerOptions{}.Password));
+    extra.emplace("UserEmail", Variant("Робот уведомлений <robot@example.test>"));
+    Enable(s, extra);
+  }
+  TTempDir files_{"eqd-driver-files-"};
+};
+
+TEST_F(DriverMailTest, SendsTheCollectedListsAndEmptiesThem) {
+  test::TSmtpServerProcess server;
+  TDriverSession s;
+  EnableFor(s, server);
+  const std::string logo = files_.Write("logo.png", std::string("\x89PNG\r\n\x1a\n\0\0", 10));
+  const std::string report = files_.Write("report.pdf", "%PDF-1.4 report");
+  for (const char* a : {"first@example.test", "Второй <second@example.test>"})
+    ASSERT_TRUE(s.Call("AddRecepient", Arr({Variant(a)})).Result);
+  ASSERT_TRUE(s.Call("AddCcRecepient", Arr({Variant("copy@example.test")})).Result);
+  ASSERT_TRUE(s.Call("AddBccRecepient", Arr({Variant("hidden@example.test")})).Result);
+  ASSERT_TRUE(s.Call("AddAttachment", Arr({Variant(logo), Variant("image/png"), Variant("logo1")})).Result);
+  ASSERT_TRUE(s.Call("AddAttachment", Arr({Variant(report), Variant(""), Variant("")})).Result);
+  ASSERT_TRUE(s.Call("AddAttachmentBase64", Arr({Variant("данные.csv"), Variant("YTtiDQox"), Variant(""), Variant("")})).Result);
+
+  const TCallResult r = s.Call("SendMail", Arr({Variant(), Variant(), Variant(), Variant(" Отчёт за март "),
+                                                Variant("<p>Здравствуйте! <img src=\"cid:logo1\"></p>"), Variant()}));
+  ASSERT_TRUE(r.Result) << r.Text();
+  EXPECT_TRUE(r.Out.IsEmpty());
+
+  const auto eml = server.WaitForMessage(1);
+  EXPECT_EQ(server.Envelope(1)["mail_from"], "robot@example.test");
+  EXPECT_EQ(server.Envelope(1)["rcpt_tos"], nlohmann::json::array({"first@example.test", "second@example.test",
+                                                                   "copy@example.test", "hidden@example.test"}));
+  EXPECT_EQ(server.Envelope(1)["auth_user"], test::TSmtpServerOptions{}.User);
+  EXPECT_NE(server.Envelope(1)["tls_version"], nullptr);
+  const auto m = test::SummarizeMessage(eml, files_.Path() / "out");
+  EXPECT_EQ(m["subject"], "Отчёт за март");
+  EXPECT_EQ(m["to"], "first@example.test, Второй <second@example.test>");
+  EXPECT_EQ(m["cc"], "copy@example.test");
+  EXPECT_EQ(m["bcc"], "");
+  EXPECT_EQ(m["html"], "<p>Здравствуйте! <img src=\"cid:logo1\"></p>");
+  EXPECT_EQ(m["structure"],
+            "multipart/mixed[multipart/related[multipart/alternative[text/html], image/png], application/pdf, text/csv]");
+  ASSERT_EQ(m["attachments"].size(), 3u);
+  EXPECT_EQ(m["attachments"][0]["content_id"], "logo1");
+  EXPECT_EQ(test::ReadFileBytes(m["attachments"][0]["file"].get<std::string>()), test::ReadFileBytes(logo));
+  EXPECT_EQ(m["attachments"][1]["filename"], "report.pdf");
+  EXPECT_EQ(m["attachments"][2]["filename"], "данные.csv");
+  EXPECT_EQ(test::ReadFileBytes(m["attachments"][2]["file"].get<std::string>()), "a;b\r\n1");
+
+  // A send that returns empties every list and deletes the temporary file.
+  EXPECT_TRUE(s.Driver().RecepientsArray().IsEmpty());
+  EXPECT_TRUE(s.Driver().CcRecepientsArray().IsEmpty());
+  EXPECT_TRUE(s.Driver().BccRecepientsArray().IsEmpty());
+  EXPECT_TRUE(s.Driver().AttachmentPathsArray().IsEmpty());
+  EXPECT_TRUE(FilesUnder(tmp_ / "DEV1").empty());
+}
+
+TEST_F(DriverMailTest, ValuesGivenInTheCallMixWithTheListsAndSettingsFillGaps) {
+  test::TSmtpServerProcess server;
+  TDriverSession s;
+  EnableFor(s, server, {{"Subject", Variant(" Уведомление ")}, {"BodyText", Variant("<b>Текст по умолчанию</b>")}});
+  const std::string doc = files_.Write("a.txt", "text");
+  ASSERT_TRUE(s.Call("AddRecepient", Arr({Variant("listed@example.test")})).Result);  // replaced by the call's array
+  ASSERT_TRUE(s.Call("AddCcRecepient", Arr({Variant("cc@example.test")})).Result);     // used: Cc is no array
+  SafeArray attachments({ArrayBound{0, 3}, ArrayBound{5, 1}});  // second index from 5: its whole range counts
+  attachments.At({0, 5}) = Variant(doc);
+  attachments.At({1, 5}) = Variant("image/png");  // a type without an identifier: an ordinary attachment
+  const TCallResult r = s.Call("SendMail", Arr({Arr({Variant("given@example.test")}), Variant(), Variant::Null(),
+                                                Variant(""), Variant("  "), Variant(attachments)}));
+  ASSERT_TRUE(r.Result) << r.Text();
+  EXPECT_EQ(server.Envelope(1)["rcpt_tos"], nlohmann::json::array({"given@example.test", "cc@example.test"}));
+  const auto m = test::SummarizeMessage(server.WaitForMessage(1), files_.Path() / "out");
+  EXPECT_EQ(m["subject"], "Уведомление");
+  EXPECT_EQ(m["html"], "<b>Текст по умолчанию</b>");
+  ASSERT_EQ(m["attachments"].size(), 1u);
+  EXPECT_EQ(m["attachments"][0]["content_type"], "text/plain");
+  // The internal lists are emptied even though the call brought its own values.
+  EXPECT_TRUE(s.Driver().RecepientsArray().IsEmpty());
+  EXPECT_TRUE(s.Driver().CcRecepientsArray().IsEmpty());
+}
+
+TEST_F(DriverMailTest, ARefusedSendKeepsEverythingForAnIdenticalRetry) {
+  test::TSmtpServerOptions options;
+  options.RefuseFirst = 1;
+  test::TSmtpServerProcess server(options);
+  TDriverSession s;
+  EnableFor(s, server, {{"DebugLogEnabled", Variant(true)}});
+  ASSERT_TRUE(s.Call("AddRecepient", Arr({Variant("to@example.test")})).Result);
+  ASSERT_TRUE(s.Call("AddBccRecepient", Arr({Variant("bcc@example.test")})).Result);
+  ASSERT_TRUE(s.Call("AddAttachmentBase64", Arr({Variant("a.bin"), Variant("AAECAw=="), Variant(""), Variant("")})).Result);
+  const Variant mail = Arr({Variant(), Variant(), Variant(), Variant("Повтор"), Variant("<p>x</p>"), Variant()});
+
+  const TCallResult refused = s.Call("SendMail", mail);
+  EXPECT_EQ(refused.Code(), 1001);
+  EXPECT_NE(refused.Text().find("Try again later"), std::string::npos) << refused.Text();
+  EXPECT_EQ(server.MessageCount(), 0);
+  EXPECT_EQ(ValueToText(s.Driver().RecepientsArray()), "[('to@example.test')]");
+  EXPECT_EQ(FilesUnder(tmp_ / "DEV1").size(), 1u);
+  // DebugLogEnabled switched the event log on: the failure is there.
+  EXPECT_NE(test::ReadFileBytes(EventLogFileName()).find("Try again later"), std::string::npos);
+
+  const TCallResult sent = s.Call("SendMail", mail);
+  ASSERT_TRUE(sent.Result) << sent.Text();
+  EXPECT_EQ(server.Envelope(1)["rcpt_tos"], nlohmann::json::array({"to@example.test", "bcc@example.test"}));
+  const auto m = test::SummarizeMessage(server.WaitForMessage(1), files_.Path() / "out");
+  ASSERT_EQ(m["attachments"].size(), 1u);
+  EXPECT_EQ(test::ReadFileBytes(m["attachments"][0]["file"].get<std::string>()), std::string("\0\1\2\3", 4));
+  EXPECT_TRUE(FilesUnder(tmp_ / "DEV1").empty());
+}
+
+}  // namespace
+}  // namespace eqd
