@@ -38,7 +38,7 @@ class RecordingEqManager : public DispatchObject {
   void AnswerWith(const std::string& method, AnswerFn fn) { answers_[method] = std::move(fn); }
   // Every call of `method` raises an error with `message`.
   void Fail(const std::string& method, const std::string& message) {
-    answers_[method] = [message](std::vector<Variant>&) -> Variant { throw EDriverError(message, "EOleException"); };
+    answers_[method] = [message](std::vector<Variant>&) -> Variant { throw EDriverError(message); };
   }
   // "GetAppProperty" for `name` writes `value` into the third argument and answers
   // true; names never set answer false and leave the argument alone.

@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "device/device_fixture.h"
 
 namespace eqd::test {
@@ -72,12 +74,15 @@ TEST_F(DeviceTest, SetSettingsTakesValuesAsTheyCome) {
   EXPECT_TRUE(SameValue(device_->GetSettingValue("Host"), Variant("v")));
   EXPECT_EQ(device_->SettingsCount(), 5);
 
-  // The second dimension is read from its own low bound.
-  EXPECT_TRUE(Public("SetSettings", SettingsInput({{Variant("Host"), Variant("one")}, {Variant("Locked"), Variant(3)}},
-                                                  1))
-                  .Ok);
-  EXPECT_TRUE(SameValue(device_->GetSettingValue("Host"), Variant("one")));
-  EXPECT_TRUE(SameValue(device_->GetSettingValue("Locked"), Variant(3)));
+  // The second dimension is read from its own low bound, wherever that lies.
+  for (std::int32_t low : {1, -3, std::numeric_limits<std::int32_t>::max() - 1}) {
+    EXPECT_TRUE(Public("SetSettings", SettingsInput({{Variant("Host"), Variant(low)}, {Variant("Locked"), Variant(low)}},
+                                                    low))
+                    .Ok)
+        << low;
+    EXPECT_TRUE(SameValue(device_->GetSettingValue("Host"), Variant(low))) << low;
+    EXPECT_TRUE(SameValue(device_->GetSettingValue("Locked"), Variant(low))) << low;
+  }
 }
 
 TEST_F(DeviceTest, SetSettingsRefusesMalformedInput) {
