@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# The Windows test tier, run under Wine in a private prefix that lives only for this run
+# (never the user's own), headless:
+#   1. the Windows GoogleTest binary: the COM layer with Wine's own oleaut32 and ole32;
+#   2. regsvr32 and regsvr32 /u of the DLL, and DllInstall "user" (regsvr32 /i:user /n),
+#      with the registry read back by `wine reg query`;
+#   3. VBScript hosts run by cscript against the registered class (tests/windows/scripts);
+#   4. for every build: the DLL exports exactly the five entry points and imports only
+#      system DLLs.
+# An x86 build is run the same way when 32-bit Wine is installed (scripts/deps wine32);
+# otherwise only its export and import tables are checked.
+#
+# Usage: tests/windows/run_wine_tests.sh <x64 build dir> [<x86 build dir>]
+#   each build dir is a Windows build configured with -DEQ_BUILD_TESTS=ON and built.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+x64_build=$(realpath "${1:?usage: $0 <x64 build dir> [<x86 build dir>]}")
+x86_build=${2:+$(realpath "$2")}
+
+# Wine draws its few windows (a message box on a failed creation) on a private X server.
+if [[ -z "${EQ_WINE_UNDER_XVFB:-}" ]] && command -v xvfb-run >/dev/null; then
+  EQ_WINE_UNDER_XVFB=1 exec xvfb-run -a "$0" "$@"
+fi
+
+failures=0
+pass() { printf '  ok    %s\n' "$*"; }
+fail() { printf '  FAIL  %s\n' "$*"; failures=$((failures + 1)); }
+check() {  # check "what" command...: passes when the command succeeds
+  local what=$1; shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/eq-wine.XXXXXX")
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+# With 32-bit Wine installed, `wine` starts built-in programs (reg, cscript, regsvr32) as
+# 32-bit ones; the 64-bit checks run them with the 64-bit loader.
+wine64=wine
+for w in /usr/lib/wine/wine64 /usr/lib64/wine/wine64; do
+  if [[ -x $w ]]; then wine64=$w; break; fi
+done
+
+# ---- 4. export and import tables ---------------------------------------------------------
+# DLLs every Windows installation has; anything else (the compiler's runtime above all)
+# would have to be shipped beside the driver.
+system_dlls='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|shell32|shlwapi|version|rpcrt4|ws2_32|secur32|crypt32|comctl32|comdlg32|msvcrt|hhctrl\.ocx|bcrypt|ntdll)(\.dll)?$'
+
+check_tables() {  # check_tables <objdump> <dll>
+  local objdump=$1 dll=$2 exports imports bad
+  exports=$("$objdump" -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep -o 'Dll[A-Za-z]*' | sort | tr '\n' ' ')
+  check "$(basename "$(dirname "$(dirname "$dll")")"): exports exactly the five entry points ($exports)" \
+    test "$exports" = "DllCanUnloadNow DllGetClassObject DllInstall DllRegisterServer DllUnregisterServer "
+  imports=$("$objdump" -p "$dll" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
+  bad=$(grep -Ev "$system_dlls" <<<"$imports" || true)
+  check "$(basename "$(dirname "$(dirname "$dll")")"): imports system DLLs only ($(echo $imports))" test -z "$bad"
+}
+
+echo "== export and import tables"
+check_tables x86_64-w64-mingw32-objdump "$x64_build/bin/vlm_dodezoz41.dll"
+[[ -n "$x86_build" ]] && check_tables i686-w64-mingw32-objdump "$x86_build/bin/vlm_dodezoz41.dll"
+
+# ---- prefix ------------------------------------------------------------------------------
+echo "== private Wine prefix"
+wine wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
+pass "prefix made in $WINEPREFIX"
+
+# Registry checks in the view of the build's width ($view, $loader: see run_build).
+reg_value() {  # reg_value <key> <value name or ""> -> prints the data, fails when absent
+  local key=$1 name=$2 out
+  if [[ -z "$name" ]]; then
+    out=$("$loader" reg query "$key" /ve $view 2>/dev/null) || return 1
+  else
+    out=$("$loader" reg query "$key" /v "$name" $view 2>/dev/null) || return 1
+  fi
+  grep -q 'REG_SZ' <<<"$out" || return 1
+  sed -n 's/^.*REG_SZ[[:space:]]*//p' <<<"$out" | tr -d '\r' | head -1
+}
+reg_absent() { ! "$loader" reg query "$1" $view >/dev/null 2>&1; }
+
+clsid='{5F3208C9-AF02-4EBE-B7D9-2FA8B54F9B29}'
+expect_value() {  # expect_value <root> <key> <name> <data>
+  local got
+  got=$(reg_value "$1\\$2" "$3") || { fail "$1\\$2 [${3:-default}] is missing"; return; }
+  if [[ "$got" == "$4" ]]; then pass "$1\\$2 [${3:-default}] = $4"; else fail "$1\\$2 [${3:-default}] = '$got', wanted '$4'"; fi
+}
+expect_six_entries() {  # expect_six_entries <root> <dll windows path>
+  local root=$1 path=$2
+  expect_value "$root" "CLSID\\$clsid" "" "8.2 Equipment Driver 2.0"
+  expect_value "$root" "CLSID\\$clsid\\InprocServer32" "" "$path"
+  expect_value "$root" "CLSID\\$clsid\\InprocServer32" "ThreadingModel" "Apartment"
+  expect_value "$root" "VxEq.vlmCommon" "" "8.2 Equipment Driver 2.0"
+  expect_value "$root" "VxEq.vlmCommon\\Clsid" "" "$clsid"
+  expect_value "$root" "CLSID\\$clsid\\ProgID" "" "VxEq.vlmCommon"
+}
+expect_no_entries() {  # expect_no_entries <root>
+  check "$1: no VxEq.vlmCommon key" reg_absent "$1\\VxEq.vlmCommon"
+  check "$1: no CLSID\\$clsid key" reg_absent "$1\\CLSID\\$clsid"
+}
+
+# Runs a VBScript host. Wine's cscript reads scripts in the ANSI code page only, so the
+# scripts stay ASCII and take their texts from <name>.texts (UTF-8 here), handed over as
+# a UTF-16 file; they write their results as UTF-16 too.
+run_vbs() {  # run_vbs <script> <result file> args...
+  local script=$1 result=$2; shift 2
+  local texts="$work/$(basename "$script" .vbs).texts"
+  { printf '\xff\xfe'; [[ -f "${script%.vbs}.texts" ]] && iconv -f UTF-8 -t UTF-16LE "${script%.vbs}.texts"; } >"$texts"
+  rm -f "$result"
+  timeout 120 "$loader" "$cscript" //nologo "$(winpath "$script")" "$(winpath "$result")" "$(winpath "$work")" \
+    "$(winpath "$texts")" "$@" >"$work/cscript.log" 2>&1 || true
+  [[ -s "$result" ]] || { cat "$work/cscript.log"; return 1; }
+}
+# The result file: UTF-16 lines "name=value", written by the script.
+result_lines() { iconv -f UTF-16 -t UTF-8 "$1" | tr -d '\r'; }
+
+run_build() {  # run_build <build dir> <bits>
+  local build=$1 bits=$2 dll winexe
+  dll="$build/bin/vlm_dodezoz41.dll"
+  local windll; windll=$(winpath "$dll")
+  # The registry view and the loader of this width (globals used by the helpers above).
+  view="/reg:$bits"
+  loader=$wine64
+  [[ $bits == 32 ]] && loader=wine
+  # The 32-bit tools of a 64-bit prefix live in syswow64.
+  local regsvr32=regsvr32
+  cscript=cscript
+  if [[ $bits == 32 ]]; then
+    regsvr32='C:\windows\syswow64\regsvr32.exe'
+    cscript='C:\windows\syswow64\cscript.exe'
+  fi
+
+  echo "== $bits-bit: Windows test binary"
+  if (cd "$build/bin" && timeout 300 "$loader" ./com_windows_tests.exe --gtest_brief=1 >"$work/gtest.log" 2>&1); then
+    pass "com_windows_tests.exe ($(grep -o '[0-9]* tests\? from [0-9]* test suites\? ran' "$work/gtest.log" | head -1))"
+  else
+    cat "$work/gtest.log"
+    fail "com_windows_tests.exe"
+  fi
+
+  echo "== $bits-bit: regsvr32"
+  check "regsvr32 answers success" "$loader" "$regsvr32" /s "$windll"
+  expect_six_entries HKLM\\Software\\Classes "$windll"
+  check "registering again succeeds" "$loader" "$regsvr32" /s "$windll"
+  expect_six_entries HKLM\\Software\\Classes "$windll"
+
+  echo "== $bits-bit: VBScript host"
+  for vbs in "$here"/scripts/*.vbs; do
+    local name; name=$(basename "$vbs" .vbs)
+    local checker="$here/scripts/$name.sh"
+    if run_vbs "$vbs" "$work/$name.result"; then
+      # shellcheck source=/dev/null
+      source "$checker" "$work/$name.result"
+    else
+      fail "$name.vbs wrote no result"
+    fi
+  done
+
+  echo "== $bits-bit: regsvr32 /u"
+  check "regsvr32 /u answers success" "$loader" "$regsvr32" /s /u "$windll"
+  expect_no_entries HKLM\\Software\\Classes
+  check "unregistering again succeeds" "$loader" "$regsvr32" /s /u "$windll"
+
+  echo "== $bits-bit: DllInstall per user"
+  check "regsvr32 /n /i:USER answers success" "$loader" "$regsvr32" /s /n /i:USER "$windll"
+  expect_six_entries HKCU\\Software\\Classes "$windll"
+  expect_no_entries HKLM\\Software\\Classes
+  check "regsvr32 /u /n /i:user answers success" "$loader" "$regsvr32" /s /u /n /i:user "$windll"
+  expect_no_entries HKCU\\Software\\Classes
+
+  echo "== $bits-bit: a module path with a blank is registered in its 8.3 form"
+  mkdir -p "$work/with blank"
+  cp "$dll" "$work/with blank/"
+  check "regsvr32 of the copy under a blank" "$loader" "$regsvr32" /s "$(winpath "$work/with blank/vlm_dodezoz41.dll")"
+  local registered; registered=$(reg_value "HKLM\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" "" || true)
+  check "registered path '$registered' has no blank" test -n "$registered" -a "${registered// /}" = "$registered"
+  check "regsvr32 /u of the copy under a blank" "$loader" "$regsvr32" /s /u "$(winpath "$work/with blank/vlm_dodezoz41.dll")"
+}
+
+run_build "$x64_build" 64
+if [[ -n "$x86_build" ]]; then
+  if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+    run_build "$x86_build" 32
+  else
+    echo "== 32-bit: not run (32-bit Wine is not installed: scripts/deps wine32)"
+  fi
+fi
+
+echo
+if [[ $failures -eq 0 ]]; then echo "Wine tier: all checks passed"; else echo "Wine tier: $failures check(s) failed"; fi
+[[ $failures -eq 0 ]]
