@@ -4,7 +4,7 @@
 
 #include "automation/errors.h"
 #include "host/host_error.h"
-#include "temp_folder.h"
+#include "support/temp_dir.h"
 
 namespace eqd {
 namespace {
@@ -32,7 +32,7 @@ const std::vector<THostSettingStruct> kTable = {
 };
 
 TEST(SettingsFileTest, ReadsEntriesInFileOrderWithTheirJsonTypes) {
-  test::TempFolder dir;
+  test::TTempDir dir;
   const auto values = LoadSettingsFile(dir.Write(
       "s.json", "\xEF\xBB\xBF{\"SmtpServerPort\": \"2525\", \"DebugLogEnabled\": true, \"DefaultTimeOut\": 30}"));
   ASSERT_EQ(values.size(), 3u);
@@ -43,7 +43,7 @@ TEST(SettingsFileTest, ReadsEntriesInFileOrderWithTheirJsonTypes) {
 }
 
 TEST(SettingsFileTest, RefusesFilesThatAreNoSettings) {
-  test::TempFolder dir;
+  test::TTempDir dir;
   EXPECT_THROW(LoadSettingsFile((dir.Path() / "missing.json").string()), EHostError);
   EXPECT_THROW(LoadSettingsFile(dir.Write("a.json", "[1, 2]")), EHostError);
   EXPECT_THROW(LoadSettingsFile(dir.Write("b.json", "{\"x\": ")), EHostError);

@@ -1,0 +1,282 @@
+// eqhost as its users run it: the real program, started with its arguments, against the
+// real SMTP server on loopback (aiosmtpd, STARTTLS and AUTH LOGIN); what arrives is read
+// back with Python's e-mail parser.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <iterator>
+#include <sstream>
+
+#include "support/smtp_server_fixture.h"
+#include "support/temp_dir.h"
+
+#ifndef EQ_EQHOST_PATH
+#error "EQ_EQHOST_PATH must name the eqhost program"
+#endif
+
+namespace eqd {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using test::ShellQuote;
+using test::TSmtpServerOptions;
+using test::TSmtpServerProcess;
+using test::TTempDir;
+
+struct TRun {
+  int Exit = -1;
+  std::string Out;
+  std::string Err;
+  std::vector<json> Lines() const {
+    std::vector<json> lines;
+    std::istringstream in(Out);
+    for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
+    return lines;
+  }
+};
+
+class EqhostTest : public ::testing::Test {
+ protected:
+  // Runs eqhost with its temporary files, logs and folders inside this test's folder.
+  TRun Eqhost(const std::vector<std::string>& args, const std::string& input = "") {
+    std::string command = "cd " + ShellQuote(dir_.Path().string()) + " && env TMPDIR=" + ShellQuote(tmp_.string()) +
+                          " VLM_DODEZOZ41_DATA_DIR=" + ShellQuote(dir_.File("data")) +
+                          " EQHOST_HOME=" + ShellQuote(dir_.File("home")) + " " + ShellQuote(EQ_EQHOST_PATH);
+    for (const auto& a : args) command += " " + ShellQuote(a);
+    command += " <" + ShellQuote(dir_.Write("stdin", input)) + " >" + ShellQuote(dir_.File("stdout")) + " 2>" +
+               ShellQuote(dir_.File("stderr"));
+    const int status = std::system(command.c_str());
+    TRun run;
+    run.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.Out = test::ReadFileBytes(dir_.File("stdout"));
+    run.Err = test::ReadFileBytes(dir_.File("stderr"));
+    return run;
+  }
+
+  std::string SettingsFor(const TSmtpServerProcess& server) {
+    const json settings = {{"SmtpServerName", "localhost"},
+                           {"SmtpServerPort", std::to_string(server.Port())},
+                           {"SmtpServerUser", TSmtpServerOptions{}.User},
+                           {"SmtpServerPassword", TSmtpServerOptions{}.Password},
+                           {"UserEmail", "Служба уведомлений <notify@example.test>"}};
+    return dir_.Write("settings.json", settings.dump());
+  }
+
+  // Files the driver left in the temporary folder.
+  std::size_t TempFilesLeft() const {
+    std::size_t n = 0;
+    for (const auto& e : fs::recursive_directory_iterator(tmp_)) n += e.is_regular_file();
+    return n;
+  }
+
+  void SetUp() override { fs::create_directories(tmp_); }
+
+  TTempDir dir_{"eqd-eqhost-"};
+  fs::path tmp_ = dir_.Path() / "tmp";
+};
+
+TEST_F(EqhostTest, SendDeliversTheNotificationOverStartTlsWithLogin) {
+  TSmtpServerProcess server;
+  const std::string logo = dir_.Write("logo.png", std::string("\x89PNG\r\n\x1a\n\0\x01\x02", 11));
+  const std::string pdf = dir_.Write("счёт.pdf", "%PDF-1.4\n%\xE2\xE3\n");
+  const std::string csv = dir_.Write("data.csv", "a;b\r\n1;2\r\n");
+  const std::string html = dir_.Write("body.html", "<h1>Заказ №15 готов</h1>\n<p><img src=\"cid:logo@shop\"></p>\n");
+
+  const TRun run = Eqhost({"send", "--settings", SettingsFor(server), "--to", "buyer@example.test",
+                           "Второй получатель <second@example.test>", "--cc", "manager@example.test", "--bcc",
+                           "archive@example.test", "--subject", "Ваш заказ готов к выдаче", "--body-file", html,
+                           "--inline", logo + ",image/png,logo@shop", "--attach", pdf, "--attach-base64",
+                           "выгрузка.csv," + csv});
+  ASSERT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_EQ(run.Err, "");
+
+  const auto eml = server.WaitForMessage(1);
+  EXPECT_EQ(server.Envelope(1)["rcpt_tos"], json::array({"buyer@example.test", "second@example.test",
+                                                         "manager@example.test", "archive@example.test"}));
+  EXPECT_EQ(server.Envelope(1)["mail_from"], "notify@example.test");
+  EXPECT_EQ(server.Envelope(1)["auth_user"], TSmtpServerOptions{}.User);
+  EXPECT_NE(server.Envelope(1)["tls_version"], nullptr);
+  const json m = test::SummarizeMessage(eml, dir_.Path() / "parts");
+  EXPECT_EQ(m["subject"], "Ваш заказ готов к выдаче");
+  EXPECT_EQ(m["from"], "Служба уведомлений <notify@example.test>");
+  EXPECT_EQ(m["to"], "buyer@example.test, Второй получатель <second@example.test>");
+  EXPECT_EQ(m["cc"], "manager@example.test");
+  EXPECT_EQ(m["bcc"], "");
+  EXPECT_EQ(m["html"], "<h1>Заказ №15 готов</h1>\n<p><img src=\"cid:logo@shop\"></p>");
+  EXPECT_EQ(m["structure"], "multipart/mixed[multipart/related[multipart/alternative[text/html], image/png], "
+                            "application/pdf, text/csv]");
+  ASSERT_EQ(m["attachments"].size(), 3u);
+  EXPECT_EQ(m["attachments"][0]["content_id"], "logo@shop");
+  EXPECT_EQ(m["attachments"][1]["filename"], "счёт.pdf");
+  EXPECT_EQ(m["attachments"][2]["filename"], "выгрузка.csv");
+  for (int i = 0; i < 3; ++i) {
+    const std::string original = test::ReadFileBytes(i == 0 ? logo : i == 1 ? pdf : csv);
+    EXPECT_EQ(test::ReadFileBytes(m["attachments"][i]["file"].get<std::string>()), original) << i;
+  }
+  EXPECT_EQ(TempFilesLeft(), 0u);
+}
+
+TEST_F(EqhostTest, RunAnswersEachCallWithOneJsonLine) {
+  TSmtpServerProcess server;
+  const std::string logo = dir_.Write("logo.gif", "GIF89a\x01\x00\x01\x00");
+  const std::string calls = R"({"method": "Init", "params": [{"manager": true}, null]}
+{"method": "Open", "params": ["DEV7", null]}
+{"method": "SetSettings", "in": [{"array2": [["SmtpServerName", "SmtpServerPort", "SmtpServerUser", "SmtpServerPassword", "UserEmail"], ["localhost", ")" +
+                            std::to_string(server.Port()) + R"(", ")" + TSmtpServerOptions{}.User + R"(", ")" +
+                            TSmtpServerOptions{}.Password + R"(", "robot@example.test"]]}]}
+{"method": "AddRecepient", "in": ["early@example.test"]}
+{"method": "Enable", "in": null, "timeout": 0}
+{"method": "AddRecepient", "in": ["to@example.test"]}
+{"method": "AddCcRecepient", "in": ["cc@example.test"]}
+{"method": "AddBccRecepient", "in": ["bcc@example.test"]}
+{"method": "AddAttachment", "in": [")" + logo + R"(", "image/gif", "logo"]}
+{"method": "AddAttachmentBase64", "in": ["заметка.txt", "0J/RgNC40LLQtdGC\r\n", "", ""]}
+
+{"method": "SendMail", "in": [null, null, null, "Проверка связи", "<p>Привет <img src=\"cid:logo\"></p>", null]}
+{"method": "Fly", "in": []}
+{"method": "Disable", "timeout": 30.5}
+this is no call
+{"method": "GetDeviceInfo"}
+{"method": "Close"}
+)";
+  const TRun run = Eqhost({"run"}, calls);
+  EXPECT_EQ(run.Exit, 2) << run.Err;  // one line was no call
+  const auto lines = run.Lines();
+  ASSERT_EQ(lines.size(), 16u) << run.Out;
+  EXPECT_EQ(lines[0], json::parse(R"({"method":"Init","result":true,"params":[{"manager":true},"Нет ошибок"]})"));
+  EXPECT_EQ(lines[1], json::parse(R"({"method":"Open","result":true,"params":["DEV7","Нет ошибок"]})"));
+  EXPECT_EQ(lines[2], json::parse(R"({"method":"SetSettings","result":true,"out":null})"));
+  EXPECT_EQ(lines[3], json::parse(R"({"method":"AddRecepient","result":false,"out":[70,"Устройство не включено"]})"));
+  EXPECT_EQ(lines[4], json::parse(R"({"method":"Enable","result":true,"out":null})"));
+  EXPECT_EQ(lines[10], json::parse(R"({"method":"SendMail","result":true,"out":null})"));
+  EXPECT_EQ(lines[11]["exception"], "неизвестный метод Fly");
+  EXPECT_EQ(lines[12]["exception"], "вызов отклонен, HRESULT 0x80070057");  // TimeOut must be an integer
+  EXPECT_EQ(lines[13]["line"], 15);
+  EXPECT_EQ(lines[14]["out"][0], "FastPaymentSystem");
+  EXPECT_EQ(lines[15], json::parse(R"({"method":"Close","result":true,"params":[]})"));
+
+  EXPECT_EQ(server.Envelope(1)["rcpt_tos"], json::array({"to@example.test", "cc@example.test", "bcc@example.test"}));
+  const json m = test::SummarizeMessage(server.WaitForMessage(1), dir_.Path() / "parts");
+  EXPECT_EQ(m["subject"], "Проверка связи");
+  EXPECT_EQ(m["to"], "to@example.test");
+  EXPECT_EQ(m["cc"], "cc@example.test");
+  EXPECT_EQ(m["html"], "<p>Привет <img src=\"cid:logo\"></p>");
+  ASSERT_EQ(m["attachments"].size(), 2u);
+  EXPECT_EQ(m["attachments"][0]["content_id"], "logo");
+  EXPECT_EQ(m["attachments"][1]["filename"], "заметка.txt");
+  EXPECT_EQ(test::ReadFileBytes(m["attachments"][1]["file"].get<std::string>()), "Привет");
+  EXPECT_EQ(TempFilesLeft(), 0u);
+}
+
+TEST_F(EqhostTest, RunRepeatsARefusedSendWithTheSameLists) {
+  TSmtpServerOptions options;
+  options.RefuseFirst = 1;
+  TSmtpServerProcess server(options);
+  const std::string send =
+      R"({"method": "SendMail", "in": [null, null, null, "Повтор", "<p>x</p>", null]})";
+  const std::string calls = R"({"method": "Init", "params": [{"manager": true}]}
+{"method": "Open", "params": ["DEV1"]}
+{"method": "SetSettings", "in": [{"array2": [["SmtpServerName", "SmtpServerPort", "SmtpServerUser", "SmtpServerPassword", "UserEmail"], ["127.0.0.1", ")" +
+                            std::to_string(server.Port()) + R"(", ")" + TSmtpServerOptions{}.User + R"(", ")" +
+                            TSmtpServerOptions{}.Password + R"(", "robot@example.test"]]}]}
+{"method": "Enable"}
+{"method": "AddRecepient", "in": ["to@example.test"]}
+{"method": "AddBccRecepient", "in": ["bcc@example.test"]}
+{"method": "AddAttachmentBase64", "in": ["a.bin", "AAECAw==", "", ""]}
+)" + send + "\n" + send + "\n";
+  // The calls come from a file this time.
+  const TRun run = Eqhost({"run", dir_.Write("calls.jsonl", calls)});
+  ASSERT_EQ(run.Exit, 0) << run.Err;
+  const auto lines = run.Lines();
+  ASSERT_EQ(lines.size(), 9u) << run.Out;
+  EXPECT_EQ(lines[7]["result"], false);
+  EXPECT_EQ(lines[7]["out"][0], 1001);
+  EXPECT_NE(lines[7]["out"][1].get<std::string>().find("Try again later"), std::string::npos) << lines[7];
+  EXPECT_EQ(lines[8], json::parse(R"({"method":"SendMail","result":true,"out":null})"));
+
+  EXPECT_EQ(server.MessageCount(), 1);
+  EXPECT_EQ(server.Envelope(1)["rcpt_tos"], json::array({"to@example.test", "bcc@example.test"}));
+  const json m = test::SummarizeMessage(server.WaitForMessage(1), dir_.Path() / "parts");
+  ASSERT_EQ(m["attachments"].size(), 1u);
+  EXPECT_EQ(test::ReadFileBytes(m["attachments"][0]["file"].get<std::string>()), std::string("\0\1\2\3", 4));
+  EXPECT_EQ(TempFilesLeft(), 0u);
+}
+
+TEST_F(EqhostTest, CommandsReportFailuresWithMethodCodeAndDescription) {
+  const std::string noUser = dir_.Write("no-user.json", R"({"SmtpServerName": "127.0.0.1", "SmtpServerPort": "1"})");
+  const std::string closedPort = dir_.Write(
+      "closed.json",
+      R"({"SmtpServerName": "127.0.0.1", "SmtpServerPort": "1", "SmtpServerUser": "u", "SmtpServerPassword": "p", "UserEmail": "r@example.test"})");
+  const std::string file = dir_.Write("a.txt", "a");
+  struct Case {
+    std::vector<std::string> args;
+    int exit;
+    std::string err;  // the start of standard error
+  } cases[] = {
+      {{"check", "--settings", noUser}, 1, "eqhost: Enable: 1001 Не задан SMTP пользователь\n"},
+      {{"check", "--settings", noUser, "--set", "SmtpServerUser=u", "--set", "smtpserverpassword=p", "--set",
+        "UserEmail=r@example.test"},
+       0, ""},
+      {{"send", "--settings", closedPort, "--to", "a@example.test", "--subject", "S"}, 1, "eqhost: SendMail: 1001 "},
+      {{"send", "--settings", closedPort, "--to", "a@example.test", "--attach-base64", "../up.txt," + file}, 1,
+       "eqhost: AddAttachmentBase64: 1004 Недопустимое имя файла вложения: \"../up.txt\""},
+      {{"send", "--settings", closedPort, "--to", "a@example.test"}, 1,
+       "eqhost: SendMail: 1001 Тема уведомления не может быть пустой\n"},
+      {{"send", "--settings", dir_.File("missing.json"), "--to", "a@example.test"}, 2, "eqhost: не удалось прочитать"},
+      {{"send", "--settings", closedPort, "--set", "SmtpPort=25", "--to", "a@example.test"}, 2,
+       "eqhost: неизвестная настройка: SmtpPort\n"},
+      {{"send", "--settings", closedPort, "--set", "DebugLogEnabled=maybe", "--to", "a@example.test"}, 2,
+       "eqhost: недопустимое значение настройки DebugLogEnabled=maybe\n"},
+      {{"send", "--settings", closedPort, "--to", "a@example.test", "--body-file", dir_.File("none.html")}, 2,
+       "eqhost: не удалось прочитать"},
+      {{}, 2, ""},
+  };
+  for (const Case& c : cases) {
+    const TRun run = Eqhost(c.args);
+    const std::string what = c.args.empty() ? "(no arguments)" : c.args[0] + " " + c.args.back();
+    EXPECT_EQ(run.Exit, c.exit) << what << "\n" << run.Err;
+    EXPECT_EQ(run.Err.rfind(c.err, 0), 0u) << what << "\n" << run.Err;
+  }
+  EXPECT_EQ(TempFilesLeft(), 0u);
+}
+
+TEST_F(EqhostTest, SettingsAndInfoShowWhatTheDriverReports) {
+  const std::string file = dir_.Write("s.json", R"({"SmtpServerPort": "2525", "DebugLogEnabled": true})");
+  TRun run = Eqhost({"settings", "--settings", file, "--set", "Subject=Тема из строки", "--json"});
+  ASSERT_EQ(run.Exit, 0) << run.Err;
+  const json rows = json::parse(run.Out);
+  ASSERT_EQ(rows.size(), 10u);
+  EXPECT_EQ(rows[2], json::parse(R"({"id":"DebugLogEnabled","value":true,"type":"Boolean","default":false,
+      "readOnly":false,"name":"Отладочный лог","description":"Если равно True, ведется отладочный лог"})"));
+  EXPECT_EQ(rows[4]["value"], "2525");
+  EXPECT_EQ(rows[4]["default"], "587");
+  EXPECT_EQ(rows[8]["value"], "Тема из строки");
+
+  run = Eqhost({"settings"});
+  ASSERT_EQ(run.Exit, 0) << run.Err;
+  // One row per setting, columns lined up: ID, value, type, default, read-only, name.
+  std::istringstream table(run.Out);
+  std::vector<std::string> lines;
+  std::vector<std::vector<std::string>> cells;
+  for (std::string line; std::getline(table, line);) {
+    std::istringstream words(line);
+    lines.push_back(line);
+    cells.emplace_back(std::istream_iterator<std::string>(words), std::istream_iterator<std::string>());
+  }
+  ASSERT_EQ(cells.size(), 11u) << run.Out;
+  EXPECT_EQ(cells[5], (std::vector<std::string>{"SmtpServerPort", "587", "String", "587", "False", "SMTP", "порт"}));
+  EXPECT_EQ(lines[4].find("smtp.yandex.ru"), lines[5].find("587")) << run.Out;
+
+  run = Eqhost({"info"});
+  ASSERT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_NE(run.Out.find("ModelName: Корвента: клиент электронной почты\n"), std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find("IsSettingsDlgExist: False\n"), std::string::npos) << run.Out;
+  run = Eqhost({"info", "--json"});
+  EXPECT_EQ(json::parse(run.Out)["TypeName"], "FastPaymentSystem");
+}
+
+}  // namespace
+}  // namespace eqd
