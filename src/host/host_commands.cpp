@@ -1,11 +1,12 @@
 #include "host/host_commands.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include "host/call_lines.h"
 #include "host/host_error.h"
+#include "host/host_files.h"
 #include "host/host_texts.h"
 #include "host/json_variant.h"
 #include "host/settings_file.h"
@@ -23,17 +24,6 @@ const char* const kDeviceInfoFields[] = {"TypeName",      "ModelID",     "ModelN
                                          "MinorVersion",  "BuildVersion", "ProcessorName",     "ProcessorType",
                                          "IsSettingsDlgExist", "Description", "DeveloperName", "CI_email",
                                          "CI_www",        "CI_Phones",   "CI_address"};
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  if (!file || !(text << file.rdbuf())) {
-    // An empty file is still a file.
-    if (file && file.peek() == std::char_traits<char>::eof()) return {};
-    throw EHostError(host_texts::kCannotRead + path);
-  }
-  return text.str();
-}
 
 // Plain text of a value for tables: strings as they are, other values in their JSON form.
 std::string DisplayText(const Variant& v) {
@@ -116,9 +106,9 @@ class THostSession {
 int Send(const THostOptionsStruct& o, THostSession& s) {
   // Read every input file before the driver is touched, so a typo costs no half-done send.
   std::string body = o.Body.value_or("");
-  if (o.BodyFile) body = ReadWholeFile(*o.BodyFile);
+  if (o.BodyFile) body = ReadHostFile(*o.BodyFile);
   std::vector<std::pair<std::string, std::string>> base64;
-  for (const auto& a : o.AttachBase64) base64.emplace_back(a.FileName, Base64Encode(ReadWholeFile(a.SourcePath), 76));
+  for (const auto& a : o.AttachBase64) base64.emplace_back(a.FileName, Base64Encode(ReadHostFile(a.SourcePath), 76));
 
   s.Start(o.DeviceID);
   s.ApplySettings(o);
@@ -198,8 +188,9 @@ int ShowInfo(const THostOptionsStruct& o, THostSession& s, std::ostream& out) {
 
 int Run(const THostOptionsStruct& o, DispatchObject& driver, const DispatchPtr& manager, THostStreamsStruct io) {
   if (o.RunFile == "-") return RunCallLines(io.In, io.Out, driver, manager) ? 0 : 2;
+  std::error_code ec;
   std::ifstream file(o.RunFile, std::ios::binary);
-  if (!file) throw EHostError(host_texts::kCannotRead + o.RunFile);
+  if (!file || std::filesystem::is_directory(o.RunFile, ec)) throw EHostError(host_texts::kCannotRead + o.RunFile);
   return RunCallLines(file, io.Out, driver, manager) ? 0 : 2;
 }
 

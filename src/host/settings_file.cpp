@@ -1,11 +1,10 @@
 #include "host/settings_file.h"
 
 #include <charconv>
-#include <fstream>
 #include <limits>
-#include <sstream>
 
 #include "host/host_error.h"
+#include "host/host_files.h"
 #include "host/host_texts.h"
 #include "host/json_variant.h"
 
@@ -32,12 +31,10 @@ std::string StrOf(const Variant& v) { return v.Deref().Vt() == VT_BSTR ? v.Deref
 }  // namespace
 
 std::vector<TSettingValueStruct> LoadSettingsFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  if (!file || !(text << file.rdbuf())) throw EHostError(host_texts::kCannotRead + path);
+  const std::string text = ReadHostFile(path);
   Json doc;
   try {
-    doc = Json::parse(text.str());
+    doc = Json::parse(text);
   } catch (const Json::exception& e) {
     throw EHostError(host_texts::kBadSettingsFile + path + ": " + e.what());
   }

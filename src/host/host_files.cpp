@@ -1,0 +1,22 @@
+#include "host/host_files.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "host/host_error.h"
+#include "host/host_texts.h"
+
+namespace eqd {
+
+std::string ReadHostFile(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) throw EHostError(host_texts::kCannotRead + path);
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw EHostError(host_texts::kCannotRead + path);
+  std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (file.bad()) throw EHostError(host_texts::kCannotRead + path);
+  return bytes;
+}
+
+}  // namespace eqd
