@@ -23,7 +23,7 @@ struct ClassFactoryTest : ::testing::Test {
 
   ClassFactoryTest() {
     server.SetServerName("VxEq");
-    server.AddFactory(std::make_unique<TClassFactory>(server, DriverClassInfo(), [this]() -> std::unique_ptr<TBaseObject> {
+    server.AddFactory(std::make_unique<TClassFactory>(server, DriverClassInfo(), [this]() -> std::shared_ptr<TBaseObject> {
       if (!failWith.empty()) throw EDriverError(failWith);
       ++created;
       return std::make_unique<TBaseObject>();

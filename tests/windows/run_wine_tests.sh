@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The Windows test tier, run under Wine in a private prefix that lives only for this run
 # (never the user's own), headless:
-#   1. the Windows GoogleTest binary: the COM layer with Wine's own oleaut32 and ole32;
+#   1. the Windows GoogleTest binaries (bin/*_tests.exe): the COM layer with Wine's own
+#      oleaut32 and ole32, and the other rooms' Windows tests;
 #   2. regsvr32 and regsvr32 /u of the DLL, and DllInstall "user" (regsvr32 /i:user /n),
 #      with the registry read back by `wine reg query`;
-#   3. VBScript hosts run by cscript against the registered class (tests/windows/scripts);
+#   3. VBScript hosts run by cscript against the registered class (tests/windows/scripts):
+#      the whole call sequence of a host, sending to loopback SMTP servers through Schannel;
 #   4. for every build: the DLL exports exactly the five entry points and imports only
 #      system DLLs.
 # An x86 build is run the same way when 32-bit Wine is installed (scripts/deps wine32);
@@ -15,6 +17,9 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+# Debian's own Python, which has the packages the servers need (python3-aiosmtpd).
+python=/usr/bin/python3
 x64_build=$(realpath "${1:?usage: $0 <x64 build dir> [<x86 build dir>]}")
 x86_build=${2:+$(realpath "$2")}
 
@@ -33,7 +38,9 @@ check() {  # check "what" command...: passes when the command succeeds
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/eq-wine.XXXXXX")
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+server_pids=()
 cleanup() {
+  for pid in "${server_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wineserver -k 2>/dev/null || true
   rm -rf "$work"
 }
@@ -120,6 +127,39 @@ run_vbs() {  # run_vbs <script> <result file> args...
 # The result file: UTF-16 lines "name=value", written by the script.
 result_lines() { iconv -f UTF-16 -t UTF-8 "$1" | tr -d '\r'; }
 
+# The loopback servers the VBScript hosts send to, and what the hosts need on disk:
+#   $smtp_port   aiosmtpd with STARTTLS and AUTH LOGIN (mailer / s3cret-Пароль), refusing
+#                the first message; received mail in $mail/received
+#   $tls10_port  a scripted server that speaks TLS 1.0 only; transcript in $mail/fault-log
+#   $work/files (attachments), $work/devices/DEV1 and DEV2 (the manager's DevicesFolder)
+start_servers() {  # start_servers <bits>
+  mail="$work/mail-$1"
+  rm -rf "$mail" "$work/files" "$work/devices" "$work/models"
+  mkdir -p "$mail" "$work/files" "$work/devices/DEV1" "$work/devices/DEV2" "$work/models"
+  printf '\x89PNG\r\n\x1a\n\0\0' >"$work/files/logo.png"
+  printf '%%PDF-1.4 report' >"$work/files/report.pdf"
+  "$python" "$repo/tests/support/smtp_server.py" --port-file "$mail/smtp-port" --maildir "$mail/received" \
+    --cert-dir "$mail/cert" --user mailer --password 's3cret-Пароль' --refuse-first 1 >/dev/null &
+  server_pids+=($!)
+  "$python" "$repo/tests/mail/smtp/fault_server.py" --port-file "$mail/fault-ports" --log-dir "$mail/fault-log" \
+    --cert-dir "$mail/fault-cert" >/dev/null &
+  server_pids+=($!)
+  local i
+  for i in $(seq 100); do
+    [[ -s "$mail/smtp-port" && -s "$mail/fault-ports" ]] && break
+    sleep 0.2
+  done
+  [[ -s "$mail/smtp-port" && -s "$mail/fault-ports" ]] || return 1
+  smtp_port=$(cat "$mail/smtp-port")
+  tls10_port=$("$python" -c 'import json,sys; print(json.load(open(sys.argv[1]))["tls10_login"])' "$mail/fault-ports")
+}
+stop_servers() {
+  local pid
+  for pid in "${server_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${server_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  server_pids=()
+}
+
 run_build() {  # run_build <build dir> <bits>
   local build=$1 bits=$2 dll winexe
   dll="$build/bin/vlm_dodezoz41.dll"
@@ -136,13 +176,16 @@ run_build() {  # run_build <build dir> <bits>
     cscript='C:\windows\syswow64\cscript.exe'
   fi
 
-  echo "== $bits-bit: Windows test binary"
-  if (cd "$build/bin" && timeout 300 "$loader" ./com_windows_tests.exe --gtest_brief=1 >"$work/gtest.log" 2>&1); then
-    pass "com_windows_tests.exe ($(grep -o '[0-9]* tests\? from [0-9]* test suites\? ran' "$work/gtest.log" | head -1))"
-  else
-    cat "$work/gtest.log"
-    fail "com_windows_tests.exe"
-  fi
+  echo "== $bits-bit: Windows test binaries"
+  local exe
+  for exe in "$build"/bin/*_tests.exe; do
+    if (cd "$build/bin" && timeout 300 "$loader" "./$(basename "$exe")" --gtest_brief=1 >"$work/gtest.log" 2>&1); then
+      pass "$(basename "$exe") ($(grep -o '[0-9]* tests\? from [0-9]* test suites\? ran' "$work/gtest.log" | head -1))"
+    else
+      cat "$work/gtest.log"
+      fail "$(basename "$exe")"
+    fi
+  done
 
   echo "== $bits-bit: regsvr32"
   check "regsvr32 answers success" "$loader" "$regsvr32" /s "$windll"
@@ -151,16 +194,20 @@ run_build() {  # run_build <build dir> <bits>
   expect_six_entries HKLM\\Software\\Classes "$windll"
 
   echo "== $bits-bit: VBScript host"
-  for vbs in "$here"/scripts/*.vbs; do
-    local name; name=$(basename "$vbs" .vbs)
-    local checker="$here/scripts/$name.sh"
-    if run_vbs "$vbs" "$work/$name.result"; then
-      # shellcheck source=/dev/null
-      source "$checker" "$work/$name.result"
-    else
-      fail "$name.vbs wrote no result"
-    fi
-  done
+  if start_servers "$bits"; then
+    for vbs in "$here"/scripts/*.vbs; do
+      local name; name=$(basename "$vbs" .vbs)
+      if run_vbs "$vbs" "$work/$name.result" "$smtp_port" "$tls10_port"; then
+        # shellcheck source=/dev/null
+        source "$here/scripts/$name.sh" "$work/$name.result"
+      else
+        fail "$name.vbs wrote no result"
+      fi
+    done
+  else
+    fail "the loopback SMTP servers did not start"
+  fi
+  stop_servers
 
   echo "== $bits-bit: regsvr32 /u"
   check "regsvr32 /u answers success" "$loader" "$regsvr32" /s /u "$windll"

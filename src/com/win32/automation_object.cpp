@@ -12,7 +12,7 @@
 
 namespace eqd::com {
 
-TAutomationObject::TAutomationObject(std::unique_ptr<TBaseObject> object, IUnknown* outer)
+TAutomationObject::TAutomationObject(std::shared_ptr<TBaseObject> object, IUnknown* outer)
     : FOuter(outer ? outer : &FInner), FObject(std::move(object)) {
   if (TComServer* server = LoadedServer()) server->CountObject();
 }

@@ -24,7 +24,7 @@ class TAutomationObject final : public IDispatch, public ISupportErrorInfo {
   // count starts at 0: the creator queries the interface it wants. With `outer` the
   // object is aggregated: its IUnknown methods go to the outer object, and the outer
   // object holds it through InnerUnknown().
-  TAutomationObject(std::unique_ptr<TBaseObject> object, IUnknown* outer);
+  TAutomationObject(std::shared_ptr<TBaseObject> object, IUnknown* outer);
   ~TAutomationObject();
   TAutomationObject(const TAutomationObject&) = delete;
   TAutomationObject& operator=(const TAutomationObject&) = delete;
@@ -66,7 +66,7 @@ class TAutomationObject final : public IDispatch, public ISupportErrorInfo {
   TInnerUnknown FInner{this};
   IUnknown* FOuter;  // the controlling unknown: the outer object, or FInner
   std::atomic<ULONG> FRefCount{0};
-  std::unique_ptr<TBaseObject> FObject;
+  std::shared_ptr<TBaseObject> FObject;  // with the deleter its creator chose
 };
 #pragma GCC diagnostic pop
 

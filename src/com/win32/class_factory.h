@@ -14,9 +14,10 @@
 
 namespace eqd::com {
 
-// Makes a new, initialised driver object; an error it raises is shown to the user and
-// refuses the creation.
-using TObjectCreator = std::function<std::unique_ptr<TBaseObject>()>;
+// Makes a new, initialised driver object, owned with whatever deleter its class needs
+// (a device is destroyed before it is deleted); an error it raises is shown to the user
+// and refuses the creation.
+using TObjectCreator = std::function<std::shared_ptr<TBaseObject>()>;
 
 // COM interfaces have no virtual destructor by design: objects delete themselves in
 // Release, never through an interface pointer.

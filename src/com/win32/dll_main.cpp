@@ -8,10 +8,10 @@
 #include <memory>
 
 #include "com/server_identity.h"
+#include "mail/driver.h"
 #include "com/server_module.h"
 #include "com/win32/class_factory.h"
 #include "com/win32/com_handles.h"
-#include "com/win32/placeholder_object.h"
 #include "com/win32/win32_com_platform.h"
 
 namespace eqd::com {
@@ -20,7 +20,8 @@ namespace {
 TWin32ComPlatform* gPlatform = nullptr;
 TComServer* gServer = nullptr;
 
-std::unique_ptr<TBaseObject> CreateDriver() { return CreatePlaceholderObject(); }
+// The one class the factory makes: the e-mail driver, created and initialised as a device.
+std::shared_ptr<TBaseObject> CreateDriver() { return std::shared_ptr<TDriver>(CreateDevice<TDriver>()); }
 
 void LoadModule(HMODULE module) {
   // Hosts may run with floating-point exceptions unmasked; the driver's arithmetic
