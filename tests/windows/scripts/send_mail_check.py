@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Checks the results of send_mail.vbs: its own lines, the message the SMTP server
 received (read with Python's e-mail parser, as the Linux end-to-end test reads it), the
-envelope, the TLS 1.0 server's transcript and the call trace the driver wrote into the
-folder the script's equipment manager named. Prints "  ok ..." / "  FAIL ..." lines.
+envelope, the TLS 1.0 server's transcript, the event log and the call trace the driver
+wrote into the folder the script's equipment manager named. Prints "  ok ..." / "  FAIL ..." lines.
 
     send_mail_check.py RESULT_FILE MAIL_DIR WORK_DIR
 """
@@ -92,6 +92,17 @@ def main():
         transcript = f.read()
     expect("TLS 1.0 server: handshake", True, "<tls TLSv1>" in transcript)
     expect("TLS 1.0 server: message terminated", True, "<message: terminated>" in transcript)
+
+    # DebugLogEnabled switched the event log on too: the refusal is in it, under the
+    # machine's common application data folder.
+    logs = glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c", "ProgramData", "Korventa", "vlm_dodezoz41",
+                                  "vlm_dodezoz41_*.log"))
+    expect("event log under ProgramData", 1, len(logs))
+    if logs:
+        with open(logs[0], "rb") as f:
+            event_log = f.read().decode("utf-8", "replace")
+        expect("event log: the refusal as an ERROR line", True,
+               any("ERROR" in line and "Try again later" in line for line in event_log.splitlines()))
 
     traces = glob.glob(os.path.join(work_dir, "devices", "DEV1", "Debug_*.log"))
     expect("call trace in the manager's DevicesFolder", 1, len(traces))
