@@ -16,5 +16,7 @@ inline constexpr std::string_view kTextHostMethodNotFound = "Объект при
 // %1: the method name, %2: the host's or the system's description, %3: the result code.
 inline constexpr std::string_view kTextHostCallFailed = "Ошибка вызова метода \"%s\" объекта приложения: %s (0x%08X)";
 inline constexpr std::string_view kTextUnknownError = "Неизвестная ошибка";
+// %1: the ProgID, %2: the system's description, %3: the result code.
+inline constexpr std::string_view kTextCannotCreateObject = "Не удалось создать объект \"%s\": %s (0x%08X)";
 
 }  // namespace eqd::com

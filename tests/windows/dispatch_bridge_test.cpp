@@ -57,5 +57,23 @@ TEST(DispatchBridgeTest, TheCalleesErrorReachesTheCallerWithItsText) {
   }
 }
 
+TEST(DispatchBridgeTest, CreatesRegisteredClassesByProgIDAndCallsThemByName) {
+  // A class every Windows system registers: the script runtime's dictionary.
+  DispatchPtr dictionary = CreateComObject("Scripting.Dictionary");
+  std::vector<Variant> add{Variant("ключ"), Variant(5)};
+  dictionary->Invoke("Add", add);
+  std::vector<Variant> none;
+  EXPECT_EQ(dictionary->Invoke("Count", none).IntValue(), 1);  // a property, read as a call
+  std::vector<Variant> key{Variant("ключ")};
+  EXPECT_EQ(dictionary->Invoke("Item", key).IntValue(), 5);
+
+  try {
+    CreateComObject("VxEq.NoSuchClass");
+    FAIL() << "no error";
+  } catch (const EHostCallError& e) {
+    EXPECT_NE(std::string(e.what()).find("VxEq.NoSuchClass"), std::string::npos) << e.what();
+  }
+}
+
 }  // namespace
 }  // namespace eqd::com

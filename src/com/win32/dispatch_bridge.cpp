@@ -211,6 +211,21 @@ class TCoreDispatch final : public IDispatch {
 
 }  // namespace
 
+DispatchPtr CreateComObject(std::string_view progID) {
+  const std::wstring wide = ToWide(progID);
+  CLSID classID{};
+  HRESULT hr = CLSIDFromProgID(wide.c_str(), &classID);
+  TComPtr<IDispatch> object;
+  if (SUCCEEDED(hr))
+    hr = CoCreateInstance(classID, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                          reinterpret_cast<void**>(object.Put()));
+  if (FAILED(hr) || !object)
+    throw EHostCallError(Format(kTextCannotCreateObject, std::string(progID).c_str(), SystemMessage(hr).c_str(),
+                                static_cast<unsigned>(hr)),
+                         hr);
+  return std::make_shared<THostDispatch>(object.Get());
+}
+
 IDispatch* MakeComDispatch(const DispatchPtr& object) {
   if (!object) return nullptr;
   if (const auto* host = dynamic_cast<const THostDispatch*>(object.get())) {

@@ -48,6 +48,12 @@ class THostDispatch : public DispatchObject {
   TComPtr<IDispatch> FDispatch;
 };
 
+// A new object of a registered class, found by its ProgID (CLSIDFromProgID,
+// CoCreateInstance) and called through its IDispatch: how a COM client such as the
+// command-line host reaches the driver. The calling thread must have initialised COM.
+// EHostCallError when the class is unknown or cannot be created.
+DispatchPtr CreateComObject(std::string_view progID);
+
 // An IDispatch (with one reference, owned by the caller) that calls `object` by name.
 // Passing a THostDispatch gives back the COM object it wraps.
 IDispatch* MakeComDispatch(const DispatchPtr& object);
