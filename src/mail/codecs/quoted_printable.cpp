@@ -68,8 +68,37 @@ void TQuotedPrintableEncoder::Update(std::string_view data, std::string& out) {
   const std::size_t worst = 3 * data.size() + 3 * (3 * data.size() / (kTextPerLine - 3) + 2) + 8;
   out.resize(start + worst);
   TWriter w{out.data() + start, column_};
-  for (const char ch : data) {
-    const auto c = static_cast<unsigned char>(ch);
+  const auto* p = reinterpret_cast<const unsigned char*>(data.data());
+  const std::size_t n = data.size();
+  std::size_t i = 0;
+  while (i < n) {
+    // The common case in a tight loop: nothing held back and room on the line for an
+    // "=XX", so no soft break can be due.
+    if (!heldCR_ && !heldBlank_) {
+      char* o = w.W;
+      std::size_t column = column_;
+      for (; i < n && column + 3 <= kTextPerLine; ++i) {
+        const unsigned char c = p[i];
+        const TByteClass cls = kClasses.Class[c];
+        if (cls == bcLiteral) {
+          *o++ = static_cast<char>(c);
+          ++column;
+        } else if (cls == bcEncoded) {
+          o[0] = '=';
+          o[1] = kHex[c >> 4];
+          o[2] = kHex[c & 15];
+          o += 3;
+          column += 3;
+        } else {
+          break;
+        }
+      }
+      w.W = o;
+      column_ = column;
+      if (i == n) break;
+    }
+    const unsigned char c = p[i++];
+    const char ch = static_cast<char>(c);
     const TByteClass cls = kClasses.Class[c];
     if (heldCR_) {
       heldCR_ = false;
