@@ -10,26 +10,12 @@
 #include "automation/variant_convert.h"
 #include "mail/codecs/base64.h"
 #include "mail/email_client_texts.h"
+#include "mail/mime/text_format.h"
 #include "platform/files.h"
 #include "platform/temp_files.h"
 
 namespace eqd {
 namespace {
-
-// The pattern with each "%s" replaced by the next argument.
-std::string Fill(std::string_view pattern, std::initializer_list<std::string_view> args) {
-  std::string out;
-  auto arg = args.begin();
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's' && arg != args.end()) {
-      out += *arg++;
-      ++i;
-    } else {
-      out += pattern[i];
-    }
-  }
-  return out;
-}
 
 // A name shown in a message: control characters as \xNN so the message stays one line.
 std::string Printable(const std::string& name) {
@@ -170,13 +156,13 @@ std::string TBaseEMailClient::TempAttachmentPath(const std::string& Name) {
   if (!FDeviceID.empty()) {
     folder += FDeviceID;
     if (const platform::OsErrorCode error = platform::CreateFolder(folder); error != 0)
-      throw EInOutError(Fill(email_client_texts::kCannotCreateFolder, {folder, platform::OsErrorText(error)}));
+      throw EInOutError(FormatText(email_client_texts::kCannotCreateFolder, {folder, platform::OsErrorText(error)}));
     folder += platform::kPathDelimiter;
   }
   const std::string path = folder + Name;
   if (platform::PathExists(path))
     if (const platform::OsErrorCode error = platform::DeleteFileIfExists(path); error != 0)
-      throw EInOutError(Fill(email_client_texts::kCannotDeleteFile, {path, platform::OsErrorText(error)}));
+      throw EInOutError(FormatText(email_client_texts::kCannotDeleteFile, {path, platform::OsErrorText(error)}));
   if (!FTmpFileList) FTmpFileList = std::make_unique<std::vector<std::string>>();
   if (std::find(FTmpFileList->begin(), FTmpFileList->end(), path) == FTmpFileList->end())
     FTmpFileList->push_back(path);
@@ -275,13 +261,13 @@ std::int32_t TBaseEMailClient::AddAttachmentBase64Handler(Variant& InData, Varia
     const std::string contentType = VarToStr(a.At({2}));
     const std::string contentId = VarToStr(a.At({3}));
     if (!IsPlainFileName(name)) {
-      ResultDescription = Fill(email_client_texts::kBadAttachmentName, {Printable(name)});
+      ResultDescription = FormatText(email_client_texts::kBadAttachmentName, {Printable(name)});
       return rcInvalidParameters;
     }
     const std::string bytes = Base64Decode(base64);
     const std::string path = TempAttachmentPath(name);
     if (const platform::OsErrorCode error = platform::WriteNewFile(path, bytes); error != 0)
-      throw EInOutError(Fill(email_client_texts::kCannotCreateFile, {path, platform::OsErrorText(error)}));
+      throw EInOutError(FormatText(email_client_texts::kCannotCreateFile, {path, platform::OsErrorText(error)}));
     FAttachments.push_back({path, contentType, contentId});
     return rcOk;
   } catch (const std::exception& e) {

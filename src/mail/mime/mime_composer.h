@@ -32,7 +32,7 @@
 #include "mail/codecs/quoted_printable.h"
 #include "mail/mime/file_source.h"
 #include "mail/mime/mail_message.h"
-#include "platform/zoned_clock.h"
+#include "platform/clock.h"
 
 namespace eqd {
 
