@@ -189,8 +189,8 @@ int ShowInfo(const THostOptionsStruct& o, THostSession& s, std::ostream& out) {
 int Run(const THostOptionsStruct& o, DispatchObject& driver, const DispatchPtr& manager, THostStreamsStruct io) {
   if (o.RunFile == "-") return RunCallLines(io.In, io.Out, driver, manager) ? 0 : 2;
   std::error_code ec;
-  std::ifstream file(o.RunFile, std::ios::binary);
-  if (!file || std::filesystem::is_directory(o.RunFile, ec)) throw EHostError(host_texts::kCannotRead + o.RunFile);
+  std::ifstream file(HostPath(o.RunFile), std::ios::binary);
+  if (!file || std::filesystem::is_directory(HostPath(o.RunFile), ec)) throw EHostError(host_texts::kCannotRead + o.RunFile);
   return RunCallLines(file, io.Out, driver, manager) ? 0 : 2;
 }
 

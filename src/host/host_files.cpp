@@ -9,10 +9,14 @@
 
 namespace eqd {
 
+std::filesystem::path HostPath(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 std::string ReadHostFile(const std::string& path) {
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) throw EHostError(host_texts::kCannotRead + path);
-  std::ifstream file(path, std::ios::binary);
+  if (std::filesystem::is_directory(HostPath(path), ec)) throw EHostError(host_texts::kCannotRead + path);
+  std::ifstream file(HostPath(path), std::ios::binary);
   if (!file) throw EHostError(host_texts::kCannotRead + path);
   std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   if (file.bad()) throw EHostError(host_texts::kCannotRead + path);

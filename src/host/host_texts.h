@@ -54,6 +54,9 @@ inline constexpr const char* kBadCallLine = "строка не является 
 inline constexpr const char* kNoMethod = "нет поля \"method\"";
 inline constexpr const char* kBadParams = "\"params\" должен быть массивом";
 inline constexpr const char* kUnknownCallback = "менеджер оборудования не знает метода ";
+inline constexpr const char* kRegisterDriver =
+    ". Драйвер не зарегистрирован: regsvr32 vlm_dodezoz41.dll (для текущего пользователя: "
+    "regsvr32 /n /i:user vlm_dodezoz41.dll)";
 
 // Host dialogs on a terminal.
 inline constexpr const char* kMessagePrompt = "Ответ (число, Enter = ";

@@ -7,6 +7,7 @@
 #      with the registry read back by `wine reg query`;
 #   3. VBScript hosts run by cscript against the registered class (tests/windows/scripts):
 #      the whole call sequence of a host, sending to loopback SMTP servers through Schannel;
+#      then eqhost.exe, the command-line host, against the same class and server;
 #   4. for every build: the DLL exports exactly the five entry points and imports only
 #      system DLLs.
 # An x86 build is run the same way when 32-bit Wine is installed (scripts/deps wine32);
@@ -70,9 +71,22 @@ check_tables() {  # check_tables <objdump> <dll>
   check "$(basename "$(dirname "$(dirname "$dll")")"): imports system DLLs only ($(echo $imports))" test -z "$bad"
 }
 
+# eqhost.exe is copied beside the DLL alone, too.
+check_exe_imports() {  # check_exe_imports <objdump> <exe>
+  local imports bad
+  imports=$("$1" -p "$2" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
+  bad=$(grep -Ev "$system_dlls" <<<"$imports" || true)
+  check "$(basename "$(dirname "$(dirname "$2")")"): eqhost.exe imports system DLLs only ($(echo $imports))" \
+    test -n "$imports" -a -z "$bad"
+}
+
 echo "== export and import tables"
 check_tables x86_64-w64-mingw32-objdump "$x64_build/bin/vlm_dodezoz41.dll"
-[[ -n "$x86_build" ]] && check_tables i686-w64-mingw32-objdump "$x86_build/bin/vlm_dodezoz41.dll"
+check_exe_imports x86_64-w64-mingw32-objdump "$x64_build/bin/eqhost.exe"
+if [[ -n "$x86_build" ]]; then
+  check_tables i686-w64-mingw32-objdump "$x86_build/bin/vlm_dodezoz41.dll"
+  check_exe_imports i686-w64-mingw32-objdump "$x86_build/bin/eqhost.exe"
+fi
 
 # ---- prefix ------------------------------------------------------------------------------
 echo "== private Wine prefix"
@@ -160,6 +174,44 @@ stop_servers() {
   server_pids=()
 }
 
+# eqhost.exe of the build against the registered class, through real COM: "info --json",
+# then a send to the loopback server started for the VBScript hosts, with a Cyrillic
+# subject and address on the command line (read as UTF-16), the body from a file with a
+# Cyrillic name and an attachment; eqhost_check.py reads back what arrived.
+run_eqhost() {  # run_eqhost <build dir> <bits>
+  local exe="$1/bin/eqhost.exe" dir="$work/eqhost-$2" subject='Счёт № 7 — оплачен' status=0
+  if [[ ! -f $exe ]]; then fail "eqhost.exe was not built"; return; fi
+  rm -rf "$dir"; mkdir -p "$dir/home" "$dir/files"
+  printf '<p>Счёт оплачен</p>' >"$dir/письмо.html"
+  printf '%%PDF-1.4 счёт\r\n\x00\xff' >"$dir/files/отчёт.pdf"
+  printf '{"SmtpServerName": "localhost", "SmtpServerPort": "%s", "SmtpServerUser": "mailer",
+    "SmtpServerPassword": "s3cret-Пароль", "UserEmail": "Робот уведомлений <robot@example.test>"}' \
+    "$smtp_port" >"$dir/settings.json"
+  # The manager's folders go to the run's own folder; arguments reach Wine as UTF-8.
+  local vars=(EQHOST_HOME="$(winpath "$dir/home")" LC_ALL=C.UTF-8)
+  env "${vars[@]}" timeout 60 "$loader" "$exe" info --json >"$dir/info.json" 2>"$dir/info.err" || status=$?
+  check "eqhost.exe info --json exits 0 (exit $status: $(tr -d '\r' <"$dir/info.err"))" test "$status" = 0
+  status=0
+  env "${vars[@]}" timeout 120 "$loader" "$exe" send --settings "$(winpath "$dir/settings.json")" \
+    --to first@example.test --cc 'Копия <copy@example.test>' --bcc hidden@example.test --subject "$subject" \
+    --body-file "$(winpath "$dir/письмо.html")" --attach "$(winpath "$dir/files/отчёт.pdf")" \
+    >"$dir/send.out" 2>"$dir/send.err" || status=$?
+  check "eqhost.exe send exits 0 (exit $status: $(tr -d '\r' <"$dir/send.err"))" test "$status" = 0
+  # A refused call: the method, the code and the driver's description, exit 1.
+  printf '{"SmtpServerName": "127.0.0.1", "SmtpServerPort": "1"}' >"$dir/no-user.json"
+  status=0
+  env "${vars[@]}" timeout 60 "$loader" "$exe" check --settings "$(winpath "$dir/no-user.json")" \
+    >/dev/null 2>"$dir/check.err" || status=$?
+  grep -qF 'eqhost: Enable: 1001 Не задан SMTP пользователь' "$dir/check.err" || status="$status, other text"
+  check "eqhost.exe check without a user exits 1 with the driver's text (exit $status: $(tr -d '\r' <"$dir/check.err"))" \
+    test "$status" = 1
+  local report
+  report=$("$python" "$here/scripts/eqhost_check.py" "$dir/info.json" "$mail" "$dir/files" "$subject" 2>&1) ||
+    fail "eqhost_check.py: $report"
+  echo "$report"
+  failures=$((failures + $(grep -c '^  FAIL' <<<"$report" || true)))
+}
+
 run_build() {  # run_build <build dir> <bits>
   local build=$1 bits=$2 dll winexe
   dll="$build/bin/vlm_dodezoz41.dll"
@@ -204,6 +256,8 @@ run_build() {  # run_build <build dir> <bits>
         fail "$name.vbs wrote no result"
       fi
     done
+    echo "== $bits-bit: eqhost.exe"
+    run_eqhost "$build" "$bits"
   else
     fail "the loopback SMTP servers did not start"
   fi
@@ -213,6 +267,13 @@ run_build() {  # run_build <build dir> <bits>
   check "regsvr32 /u answers success" "$loader" "$regsvr32" /s /u "$windll"
   expect_no_entries HKLM\\Software\\Classes
   check "unregistering again succeeds" "$loader" "$regsvr32" /s /u "$windll"
+  if [[ -f $build/bin/eqhost.exe ]]; then
+    local status=0
+    timeout 60 "$loader" "$build/bin/eqhost.exe" info >/dev/null 2>"$work/eqhost-unregistered.err" || status=$?
+    grep -qF 'regsvr32 vlm_dodezoz41.dll' "$work/eqhost-unregistered.err" || status="$status, no hint"
+    check "eqhost.exe without the class: exit 2 and how to register ($(tr -d '\r' <"$work/eqhost-unregistered.err"))" \
+      test "$status" = 2
+  fi
 
   echo "== $bits-bit: DllInstall per user"
   check "regsvr32 /n /i:USER answers success" "$loader" "$regsvr32" /s /n /i:USER "$windll"
