@@ -1,16 +1,11 @@
 #include "com/guid.h"
 
-#include <cstdio>
+#include "platform/guid.h"
 
 namespace eqd::com {
 
 std::string GuidToText(const TGuid& g) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                static_cast<unsigned>(g.Data1), static_cast<unsigned>(g.Data2),
-                static_cast<unsigned>(g.Data3), g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3],
-                g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
-  return buf;
+  return platform::GuidToText(g.Data1, g.Data2, g.Data3, g.Data4);
 }
 
 namespace {

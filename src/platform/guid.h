@@ -1,6 +1,7 @@
 // New unique identifiers in the registry text form.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -12,7 +13,7 @@ std::string NewGuidText();
 
 // The registry text form of a GUID given by its fields.
 inline std::string GuidToText(std::uint32_t data1, std::uint16_t data2, std::uint16_t data3,
-                              const std::uint8_t (&data4)[8]) {
+                              const std::array<std::uint8_t, 8>& data4) {
   char buf[40];
   std::snprintf(buf, sizeof buf, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
                 static_cast<unsigned long>(data1), unsigned{data2}, unsigned{data3}, unsigned{data4[0]},

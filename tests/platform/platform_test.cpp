@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <set>
 
 #include "automation/scratch_folder.h"
@@ -100,7 +101,7 @@ TEST(GuidTest, RegistryFormAndUnique) {
     seen.insert(g);
   }
   EXPECT_EQ(seen.size(), 100u);
-  const std::uint8_t d4[8] = {0xB7, 0xD9, 0x2F, 0xA8, 0xB5, 0x4F, 0x9B, 0x29};
+  const std::array<std::uint8_t, 8> d4 = {0xB7, 0xD9, 0x2F, 0xA8, 0xB5, 0x4F, 0x9B, 0x29};
   EXPECT_EQ(GuidToText(0x5F3208C9, 0xAF02, 0x4EBE, d4), "{5F3208C9-AF02-4EBE-B7D9-2FA8B54F9B29}");
 }
 

@@ -28,8 +28,8 @@ std::string NewGuidText() {
   const std::uint32_t d1 = (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) | b[3];
   const auto d2 = static_cast<std::uint16_t>((b[4] << 8) | b[5]);
   const auto d3 = static_cast<std::uint16_t>((b[6] << 8) | b[7]);
-  std::uint8_t d4[8];
-  std::memcpy(d4, b + 8, 8);
+  std::array<std::uint8_t, 8> d4;
+  std::memcpy(d4.data(), b + 8, 8);
   return GuidToText(d1, d2, d3, d4);
 }
 

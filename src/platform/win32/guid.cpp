@@ -14,8 +14,8 @@ std::string NewGuidText() {
     // CoCreateGuid only fails without a random source; UuidCreate is its own fallback.
     UuidCreate(&g);
   }
-  std::uint8_t d4[8];
-  std::memcpy(d4, g.Data4, 8);
+  std::array<std::uint8_t, 8> d4;
+  std::memcpy(d4.data(), g.Data4, 8);
   return GuidToText(g.Data1, g.Data2, g.Data3, d4);
 }
 
