@@ -29,9 +29,14 @@ if [[ -z "${EQ_WINE_UNDER_XVFB:-}" ]] && command -v xvfb-run >/dev/null; then
   EQ_WINE_UNDER_XVFB=1 exec xvfb-run -a "$0" "$@"
 fi
 
-failures=0
-pass() { printf '  ok    %s\n' "$*"; }
+passes=0 failures=0
+pass() { printf '  ok    %s\n' "$*"; passes=$((passes + 1)); }
 fail() { printf '  FAIL  %s\n' "$*"; failures=$((failures + 1)); }
+merge_report() {  # merge_report "<lines of a checker script>": shows them and counts their ok/FAIL lines
+  echo "$1"
+  passes=$((passes + $(grep -c '^  ok' <<<"$1" || true)))
+  failures=$((failures + $(grep -c '^  FAIL' <<<"$1" || true)))
+}
 check() {  # check "what" command...: passes when the command succeeds
   local what=$1; shift
   if "$@"; then pass "$what"; else fail "$what"; fi
@@ -207,9 +212,8 @@ run_eqhost() {  # run_eqhost <build dir> <bits>
     test "$status" = 1
   local report
   report=$("$python" "$here/scripts/eqhost_check.py" "$dir/info.json" "$mail" "$dir/files" "$subject" 2>&1) ||
-    fail "eqhost_check.py: $report"
-  echo "$report"
-  failures=$((failures + $(grep -c '^  FAIL' <<<"$report" || true)))
+    fail "eqhost_check.py exited with an error"
+  merge_report "$report"
 }
 
 run_build() {  # run_build <build dir> <bits>
@@ -301,5 +305,5 @@ if [[ -n "$x86_build" ]]; then
 fi
 
 echo
-if [[ $failures -eq 0 ]]; then echo "Wine tier: all checks passed"; else echo "Wine tier: $failures check(s) failed"; fi
+echo "Wine tier: $passes passed, $failures failed"
 [[ $failures -eq 0 ]]
