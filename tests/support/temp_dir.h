@@ -6,6 +6,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <string_view>
 
 namespace eqd::test {
 
@@ -25,15 +26,24 @@ class TTempDir {
 
   const std::filesystem::path& Path() const { return path_; }
   std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::string Write(const std::string& name, const std::string& content) const {
-    const auto p = path_ / name;
-    std::ofstream(p, std::ios::binary) << content;
-    return p.string();
-  }
+  // Writes a file into the folder (the name is UTF-8) and returns its full path as UTF-8.
+  std::string Write(std::string_view name, std::string_view content) const;
 
  private:
   std::filesystem::path path_;
 };
+
+// A path as the UTF-8 text the driver takes.
+inline std::string Utf8Path(const std::filesystem::path& p) {
+  const std::u8string s = p.u8string();
+  return std::string(s.begin(), s.end());
+}
+
+inline std::string TTempDir::Write(std::string_view name, std::string_view content) const {
+  const std::filesystem::path p = path_ / std::filesystem::path(std::u8string(name.begin(), name.end()));
+  std::ofstream(p, std::ios::binary).write(content.data(), static_cast<std::streamsize>(content.size()));
+  return Utf8Path(p);
+}
 
 inline std::string ReadFileBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

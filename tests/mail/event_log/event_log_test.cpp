@@ -6,7 +6,7 @@
 #include <regex>
 #include <thread>
 
-#include "../mime/temp_folder.h"
+#include "support/temp_dir.h"
 
 namespace eqd {
 namespace {
@@ -16,15 +16,15 @@ namespace fs = std::filesystem;
 // Points the driver's data folder at a temporary folder of the test's own.
 class EventLogTest : public ::testing::Test {
  protected:
-  void SetUp() override { ::setenv("VLM_DODEZOZ41_DATA_DIR", test::TTempFolder::Utf8(folder_.Path()).c_str(), 1); }
+  void SetUp() override { ::setenv("VLM_DODEZOZ41_DATA_DIR", test::Utf8Path(folder_.Path()).c_str(), 1); }
   void TearDown() override { ::unsetenv("VLM_DODEZOZ41_DATA_DIR"); }
 
   fs::path LogFolder() const { return folder_.Path() / "Korventa" / "vlm_dodezoz41"; }
   std::string LogText(const char* date) const {
-    return test::TTempFolder::Read(LogFolder() / ("vlm_dodezoz41_" + std::string(date) + ".log"));
+    return test::ReadFileBytes(LogFolder() / ("vlm_dodezoz41_" + std::string(date) + ".log"));
   }
 
-  test::TTempFolder folder_;
+  test::TTempDir folder_;
 };
 
 // A clock the test moves by hand.
@@ -110,7 +110,7 @@ TEST_F(EventLogTest, LinesFromManyThreadsNeverMix) {
   for (std::thread& t : threads) t.join();
   const std::string file = log.FileName();
   log.SetMode(kEventLogOff);
-  const std::vector<std::string> lines = Lines(test::TTempFolder::Read(file));
+  const std::vector<std::string> lines = Lines(test::ReadFileBytes(file));
   ASSERT_EQ(lines.size(), 6 + 800 + 2u);
   const std::regex line(R"(\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d\.\d{3}\tINFO\tT([0-3]): \t(a{300}|b{300}|c{300}|d{300}))");
   for (std::size_t i = 6; i < 806; ++i) {
@@ -121,11 +121,11 @@ TEST_F(EventLogTest, LinesFromManyThreadsNeverMix) {
 }
 
 TEST_F(EventLogTest, ProcessLogUsesTheDataFolderAndCanBeSwitchedOffAndOn) {
-  EXPECT_EQ(EventLogFileName().rfind(test::TTempFolder::Utf8(LogFolder() / "vlm_dodezoz41_"), 0), 0u);
+  EXPECT_EQ(EventLogFileName().rfind(test::Utf8Path(LogFolder() / "vlm_dodezoz41_"), 0), 0u);
   SetEventLogMode(kEventLogAll);
   WriteEventLog("TDevice", "Connection refused", elError);
   SetEventLogMode(kEventLogOff);  // before the folder goes: nothing is left to write at exit
-  const std::vector<std::string> lines = Lines(test::TTempFolder::Read(EventLogFileName()));
+  const std::vector<std::string> lines = Lines(test::ReadFileBytes(EventLogFileName()));
   ASSERT_EQ(lines.size(), 9u);
   EXPECT_TRUE(lines[6].ends_with("\tERROR\tTDevice: \tConnection refused")) << lines[6];
 }

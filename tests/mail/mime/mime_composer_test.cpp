@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "automation/errors.h"
-#include "temp_folder.h"
+#include "support/temp_dir.h"
 
 namespace eqd {
 namespace {
@@ -36,7 +36,7 @@ class TFailingFiles final : public TFileOpener {
 };
 
 TEST(MimeComposerTest, ComposesTheWholeMessageByteForByte) {
-  test::TTempFolder folder;
+  test::TTempDir folder;
   const std::string logo = folder.Write("logo.png", "PNG\x89 data");
   const std::string report = folder.Write("Отчёт.pdf", std::string(60, 'R'));
   const TMailMessageStruct m = PrepareMailMessage(
@@ -118,8 +118,8 @@ TEST(MimeComposerTest, BoundariesNeverOccurInTheBody) {
 }
 
 TEST(MimeComposerTest, AnUnreadableAttachmentFailsHalfWayWithTheFileNamed) {
-  test::TTempFolder folder;
-  const std::string missing = test::TTempFolder::Utf8(folder.Path()) + "/missing.pdf";
+  test::TTempDir folder;
+  const std::string missing = test::Utf8Path(folder.Path()) + "/missing.pdf";
   const TMailMessageStruct m =
       PrepareMailMessage("me@x.ru", "a@x.ru", "", "", "Hi", "<p>x</p>", {{missing, "", ""}});
   TMimeComposer composer(m, DiskFiles(), FixedTime, Numbered());
@@ -143,7 +143,7 @@ TEST(MimeComposerTest, AnUnreadableAttachmentFailsHalfWayWithTheFileNamed) {
 }
 
 TEST(MimeComposerTest, HeaderTextsFromInputCannotAddHeaderLines) {
-  test::TTempFolder folder;
+  test::TTempDir folder;
   const std::string path = folder.Write("a\r\nX-Evil: 3.txt", "x");
   const TMailMessageStruct m = PrepareMailMessage(
       "\"Me\r\nX-Evil: 1\" <me@x.ru>", "a@x.ru", "", "", "Hi\r\nX-Evil: 2", "",

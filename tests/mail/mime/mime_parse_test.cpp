@@ -7,7 +7,7 @@
 
 #include "automation/windows1251.h"
 #include "mail/mime/mime_composer.h"
-#include "temp_folder.h"
+#include "support/temp_dir.h"
 
 namespace eqd {
 namespace {
@@ -46,7 +46,7 @@ void ExpectNoDefects(const json& node) {
     for (const json& child : node["children"]) ExpectNoDefects(child);
 }
 
-json ComposeAndParse(const test::TTempFolder& folder, const TMailMessageStruct& m) {
+json ComposeAndParse(const test::TTempDir& folder, const TMailMessageStruct& m) {
   TMimeComposer composer(m, DiskFiles());
   const std::filesystem::path eml = folder.Path() / "message.eml";
   const std::filesystem::path out = folder.Path() / "parsed.json";
@@ -61,11 +61,11 @@ json ComposeAndParse(const test::TTempFolder& folder, const TMailMessageStruct& 
   const std::string command = std::string("/usr/bin/python3 ") + EQ_PARSE_MESSAGE_SCRIPT + " '" +
                               eml.string() + "' > '" + out.string() + "'";
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
-  return json::parse(test::TTempFolder::Read(out));
+  return json::parse(test::ReadFileBytes(out));
 }
 
 TEST(MimeParseTest, MailReaderSeesWhatWasSent) {
-  test::TTempFolder folder;
+  test::TTempDir folder;
   const std::string logo = RandomBytes(3000, 1), photo = RandomBytes(200'000, 2), report = RandomBytes(100'000, 3);
   const std::string csv = "a;b\r\n1;2\r\n";
   const std::string subject = "Счёт №5 за март — оплата до 10.04";
@@ -143,7 +143,7 @@ TEST(MimeParseTest, MailReaderSeesWhatWasSent) {
 }
 
 TEST(MimeParseTest, LongHeaderTextsAreFoldedAndReadBackWhole) {
-  test::TTempFolder folder;
+  test::TTempDir folder;
   std::string subject;
   for (int i = 0; i < 30; ++i) subject += "Уведомление номер " + std::to_string(i) + " ";
   subject += std::string(1200, 'z');
@@ -159,7 +159,7 @@ TEST(MimeParseTest, LongHeaderTextsAreFoldedAndReadBackWhole) {
   ASSERT_EQ(r["mailboxes"]["To"].size(), 60u);
   EXPECT_EQ(r["mailboxes"]["To"][59], json::parse(R"(["Получатель 59", "r59@x.ru"])"));
   EXPECT_EQ(r["parts"][1]["filename"], longName);
-  const std::string raw = test::TTempFolder::Read(folder.Path() / "message.eml");
+  const std::string raw = test::ReadFileBytes(folder.Path() / "message.eml");
   for (std::size_t start = 0, end; (end = raw.find("\r\n", start)) != std::string::npos; start = end + 2)
     ASSERT_LE(end - start, 998u);
 }
