@@ -56,8 +56,8 @@ class TDataStream final : public TDataSink {
 
 }  // namespace
 
-TSmtpSession::TSmtpSession(TByteStream& transport, TTlsStarter startTls)
-    : plain_(transport), stream_(&transport), startTls_(std::move(startTls)) {}
+TSmtpSession::TSmtpSession(TByteStream& transport, TTlsStarter startTls, TSmtpTimeLimitsStruct limits)
+    : plain_(transport), stream_(&transport), startTls_(std::move(startTls)), limits_(limits) {}
 
 TSmtpSession::~TSmtpSession() = default;
 
@@ -95,7 +95,7 @@ void TSmtpSession::Run(const TSmtpEnvelopeStruct& envelope, const TMessageWriter
   // would make the host send the message a second time.
   try {
     SendCommand("QUIT");
-    ReadReply();
+    ReadReply(limits_.QuitWait);
   } catch (const ESmtpError&) {
   }
   if (tls_) tls_->Close();
@@ -144,7 +144,9 @@ TSmtpSession::TState TSmtpSession::OnStartTls(const TSmtpReplyStruct& reply) {
   if (!received_.empty()) throw ESmtpError(texts::kTlsHandshakeFailed);
   try {
     std::unique_ptr<TTlsLayer> layer = startTls_(plain_);
+    plain_.SetReadDeadline(std::chrono::steady_clock::now() + limits_.Wait);
     layer->Handshake();
+    plain_.SetReadDeadline(std::nullopt);
     tls_ = std::move(layer);
   } catch (const std::exception&) {
     throw ESmtpError(texts::kTlsHandshakeFailed);
@@ -252,12 +254,18 @@ bool TSmtpSession::AuthLoginAnnounced() const {
 
 void TSmtpSession::SendCommand(const std::string& command) { stream_->Write(command + "\r\n"); }
 
-TSmtpReplyStruct TSmtpSession::ReadReply() {
+TSmtpReplyStruct TSmtpSession::ReadReply(std::chrono::milliseconds limit) {
+  // One deadline for the whole reply, however the server spreads its lines over time;
+  // writes and the message text keep their own limit.
+  plain_.SetReadDeadline(std::chrono::steady_clock::now() + limit);
   char chunk[4096];
   for (;;) {
     const std::size_t used = reader_.Feed(received_);
     received_.erase(0, used);
-    if (reader_.Complete()) return reader_.Take();
+    if (reader_.Complete()) {
+      plain_.SetReadDeadline(std::nullopt);
+      return reader_.Take();
+    }
     const std::size_t n = stream_->Read(chunk, sizeof chunk);
     if (n == 0) throw ESmtpError(texts::kConnectionClosed);
     received_.append(chunk, n);

@@ -41,7 +41,12 @@ GO_AHEAD = "354 End data with <CR><LF>.<CR><LF>"
 # reads the message text; ("tls", version) runs the server side of a TLS handshake;
 # ("close",) drops the connection; ("silent",) answers nothing until the client goes;
 # ("stall",) stops reading altogether; ("endless", text) sends text forever;
-# ("rest",) answers RSET and anything else with 250 and QUIT with 221.
+# ("drip", line, count, seconds) sends the line count times, one every so many seconds;
+# ("rest",) answers DATA with 354 (then takes the message and answers 250), QUIT with
+# 221 and anything else with 250; ("rest", options) does so too, each answer after
+# options["delay"] seconds, and with options["quit"] == "silent" answers QUIT with
+# nothing: it waits up to 10 s for the client to hang up and logs "<client hung up>"
+# or "<client still there>".
 HAPPY_END = [("expect",), ("send", OK), ("expect",), ("send", OK), ("expect",), ("send", GO_AHEAD),
              ("data",), ("send", OK), ("rest",)]
 
@@ -78,6 +83,12 @@ SCENARIOS = {
     "stall_in_data": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END[:6] + [("stall",)],
     "endless_reply": [("send", GREETING), ("expect",), ("endless", "250-AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\r\n")],
     "endless_line": [("endless", "220 " + "x" * 1000)],
+    # A multi-line EHLO reply, one line every 0.3 s for 6 s: alive, but far too slow.
+    "drip_ehlo": [("send", GREETING), ("expect",), ("drip", "250-fault.test", 20, 0.3), ("send", "250 8BITMIME"),
+                  ("rest",)],
+    # Every reply a little late: each one in time, the whole dialogue not.
+    "slow_replies": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("rest", {"delay": 0.3})],
+    "quit_unanswered": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("rest", {"quit": "silent"})],
     "tls10_login": [("send", GREETING), ("expect",), ("send", EHLO_TLS), ("expect",),
                     ("send", "220 2.0.0 Ready to start TLS"), ("tls", "TLSv1"), ("expect",),
                     ("send", EHLO_AUTH), ("expect",), ("send", "334 VXNlcm5hbWU6"), ("expect",),
@@ -121,12 +132,17 @@ class Connection:
         self.sock = context.wrap_socket(self.sock, server_side=True)
         self.log.append("<tls %s>" % self.sock.version())
 
-    def wait_for_close(self):
+    def wait_for_close(self, timeout=None):
+        """True once the client hung up, False when `timeout` seconds passed first."""
+        self.sock.settimeout(timeout)
         try:
             while self.sock.recv(65536):
                 pass
+        except socket.timeout:
+            return False
         except OSError:
             pass
+        return True
 
     def play(self, script):
         for step in script:
@@ -154,13 +170,26 @@ class Connection:
                 data = step[1].encode()
                 while True:
                     self.sock.sendall(data * 64)
+            elif kind == "drip":
+                _, line, count, seconds = step
+                for _ in range(count):
+                    self.send(line)
+                    time.sleep(seconds)
             elif kind == "rest":
+                options = step[1] if len(step) > 1 else {}
                 while True:
                     command = self.read_line()
                     self.log.append(command)
+                    time.sleep(options.get("delay", 0))
                     if command.upper() == "QUIT":
-                        self.send("221 2.0.0 Bye")
+                        if options.get("quit") == "silent":
+                            self.log.append("<client hung up>" if self.wait_for_close(10) else "<client still there>")
+                        else:
+                            self.send("221 2.0.0 Bye")
                         return
+                    if command.upper() == "DATA":
+                        self.send(GO_AHEAD)
+                        self.read_message()
                     self.send(OK)
 
 

@@ -18,7 +18,6 @@
 #include "mail/event_log.h"
 #include "mail/smtp/device_sender.h"
 #include "mail/smtp/smtp_texts.h"
-#include "mail/smtp/socket_stream.h"
 #include "platform/tcp_socket.h"
 #include "support/child_process.h"
 #include "support/smtp_server_fixture.h"
@@ -54,8 +53,6 @@ class FaultServer : public ::testing::Test {
   }
 
   void SetUp() override { ASSERT_FALSE(ports_.empty()) << "the fault server did not start"; }
-  void TearDown() override { smtp::SetTimeoutMsForTesting(0); }
-
   // A sender pointed at `scenario`; the log of the scenario's previous client goes, so
   // that ServerLog waits for this one's.
   static TDevice Device(const std::string& scenario) {
@@ -168,7 +165,6 @@ TEST_F(FaultServer, EveryFailureReachesTheCallerAndTheEventLog) {
 }
 
 TEST_F(FaultServer, SilentOrStalledServersTimeOut) {
-  smtp::SetTimeoutMsForTesting(700);
   TTempDir files;
   // Large enough to fill the socket buffers of both sides many times over.
   const std::string big = files.Write("big.bin", std::string(24 * 1024 * 1024, 'x'));
@@ -187,12 +183,43 @@ TEST_F(FaultServer, SilentOrStalledServersTimeOut) {
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.scenario);
     TDevice device = Device(c.scenario);
+    device.TimeLimits.Wait = std::chrono::milliseconds(700);
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(Send(device, "a@fault.test", c.attachments), c.message);
     // Ends on the shortened limit, not on the product's 30 s.
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
   }
   EXPECT_EQ(OpenDescriptors(), descriptors);
+}
+
+TEST_F(FaultServer, EachReplyHasItsDeadlineAndQuitIsNotAwaitedLong) {
+  using std::chrono::milliseconds;
+  const std::string ehlo = Ehlo();
+  const std::vector<std::string> delivered = {ehlo, "MAIL FROM:<from@fault.test>", "RCPT TO:<a@fault.test>", "DATA",
+                                              "<message: terminated>", "QUIT"};
+  struct TCase {
+    std::string scenario;
+    smtp::TSmtpTimeLimitsStruct limits;
+    std::string message;
+    std::vector<std::string> commands;
+  };
+  const std::vector<TCase> cases = {
+      // Every line comes well within the limit, the whole reply does not.
+      {"drip_ehlo", {milliseconds(1000), milliseconds(300)}, texts::kReadTimeout, {ehlo}},
+      // Each reply in time, the dialogue as a whole longer than the limit.
+      {"slow_replies", {milliseconds(1000), milliseconds(300)}, "", delivered},
+      // QUIT unanswered: the client hangs up long before the server (10 s) or the
+      // limit of other replies would give up.
+      {"quit_unanswered", {milliseconds(20000), milliseconds(300)}, "", {ehlo, "MAIL FROM:<from@fault.test>",
+       "RCPT TO:<a@fault.test>", "DATA", "<message: terminated>", "QUIT", "<client hung up>"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    TDevice device = Device(c.scenario);
+    device.TimeLimits = c.limits;
+    EXPECT_EQ(Send(device), c.message);
+    EXPECT_EQ(ServerLog(c.scenario), c.commands);
+  }
 }
 
 TEST_F(FaultServer, ConnectionTestStopsAfterTheLoginAndFailsAsASendFails) {
