@@ -21,9 +21,13 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 // The message text on its way to the server: made transparent, then gathered into
 // pieces large enough for the network (and for TLS records) before each write.
+// `beforeWrite` runs before every write, the one with the end-of-data mark included.
 class TDataStream final : public TDataSink {
  public:
-  explicit TDataStream(TByteStream& stream) : stream_(stream) { buffer_.reserve(kChunk + 1024); }
+  TDataStream(TByteStream& stream, std::function<void()> beforeWrite)
+      : stream_(stream), beforeWrite_(std::move(beforeWrite)) {
+    buffer_.reserve(kChunk + 1024);
+  }
 
   void Write(std::string_view data) override {
     // Long pieces go through in slices so the buffer never grows past one chunk.
@@ -45,11 +49,13 @@ class TDataStream final : public TDataSink {
 
   void Flush() {
     if (buffer_.empty()) return;
+    beforeWrite_();
     stream_.Write(buffer_);
     buffer_.clear();
   }
 
   TByteStream& stream_;
+  std::function<void()> beforeWrite_;
   TDotStuffingFilter stuffing_;
   std::string buffer_;
 };
@@ -211,9 +217,22 @@ void TSmtpSession::SendMessageText() {
   // An error while the text is being produced (an attachment that cannot be read)
   // leaves here before the end-of-data mark is sent: the caller then drops the
   // connection and the server discards the unfinished message.
-  TDataStream data(*stream_);
+  TDataStream data(*stream_, [this] { FailOnEarlyReply(); });
   (*writeMessage_)(data);
   data.Finish();
+}
+
+void TSmtpSession::FailOnEarlyReply() {
+  // The server owes no reply before the end-of-data mark. One that answers anyway has
+  // not received this message whatever it says, so the mark must not follow.
+  if (received_.empty() && !stream_->InputPending()) return;
+  std::string text = texts::kEarlyReply;
+  try {
+    text += ": " + ReadReply(limits_.QuitWait).Text();
+  } catch (const ESmtpError&) {
+    // Bytes that make no reply, or the connection's end: the refusal stands alone.
+  }
+  throw ESmtpError(text);
 }
 
 void TSmtpSession::FailWithRset(const TSmtpReplyStruct& reply) {

@@ -79,6 +79,8 @@ class TSmtpSession {
   TSmtpReplyStruct ReadReply(std::chrono::milliseconds limit);
   TSmtpReplyStruct ReadReply() { return ReadReply(limits_.Wait); }
   [[noreturn]] void FailWithRset(const TSmtpReplyStruct& reply);
+  // Raises ESmtpError when the server sent something while the message is on its way.
+  void FailOnEarlyReply();
   void SendMessageText();
 
   TByteStream& plain_;

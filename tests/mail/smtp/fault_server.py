@@ -71,6 +71,9 @@ SCENARIOS = {
     "auth_plain_only": [("send", GREETING), ("expect",), ("send", "250-fault.test\r\n250 AUTH PLAIN")] + HAPPY_END,
     "helo_fallback": [("send", GREETING), ("expect",), ("send", "502 5.5.2 Error: command not recognized"),
                       ("expect",), ("send", "250 fault.test")] + HAPPY_END,
+    # Answers the message before it came, then goes: nothing was delivered.
+    "early_reply": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END[:5]
+    + [("send", GO_AHEAD + "\r\n" + OK), ("close",)],
     "close_before_greeting": [("close",)],
     "close_after_ehlo": [("send", GREETING), ("expect",), ("close",)],
     "close_after_mail_from": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("expect",), ("close",)],

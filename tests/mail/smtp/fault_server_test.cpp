@@ -136,6 +136,7 @@ TEST_F(FaultServer, EveryFailureReachesTheCallerAndTheEventLog) {
       {"data_end_554", "5.6.0 Message content rejected", false, plus(untilData, {"<message: terminated>", "RSET"})},
       {"data_end_451", "4.7.1 Greylisted, come back later", false,
        plus(untilData, {"<message: terminated>", "RSET"})},
+      {"early_reply", std::string(texts::kEarlyReply) + ": 2.0.0 OK", false, untilData},
       {"close_before_greeting", texts::kConnectionClosed, true, {}},
       {"close_after_ehlo", texts::kConnectionClosed, true, {ehlo}},
       {"close_after_mail_from", texts::kConnectionClosed, true, {ehlo, "MAIL FROM:<from@fault.test>"}},
