@@ -52,6 +52,8 @@ HAPPY_END = [("expect",), ("send", OK), ("expect",), ("send", OK), ("expect",), 
 
 SCENARIOS = {
     "accept": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END,
+    # Takes any envelope: as many recipients as the client gives.
+    "lenient": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("rest",)],
     "starttls_454": [("send", GREETING), ("expect",), ("send", EHLO_TLS), ("expect",),
                      ("send", "454 4.7.0 TLS not available due to local problem"), ("rest",)],
     "handshake_garbage": [("send", GREETING), ("expect",), ("send", EHLO_TLS), ("expect",),

@@ -313,16 +313,34 @@ TEST_F(FaultServer, AnUnwritableEventLogDoesNotHideTheFailure) {
 
 TEST_F(FaultServer, BadInputIsRefusedBeforeConnecting) {
   // "refused" would fail any connection attempt with its own message; these never get
-  // that far, and write nothing to the event log.
-  const std::vector<std::string> recipients = {"<a@fault.test\r\nDATA>", "Name <a@fault.test\nRSET>", "no-at-sign", ";;  ;"};
-  for (const std::string& to : recipients) {
+  // that far, and write nothing to the event log. What could end a command or a header
+  // line, or leaves the list's form, is refused and shown as given.
+  const std::string bad = "Некорректный адрес электронной почты: ";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"<a@fault.test\r\nDATA>", bad + "\"a@fault.test\\r\\nDATA\""},
+      {"Name <a@fault.test\nRSET>", bad + "\"a@fault.test\\nRSET\""},
+      {"evil@example.com>\r\nRCPT TO:<victim@example.com",
+       bad + "\"evil@example.com>\\r\\nRCPT TO:<victim@example.com\""},
+      {"a@fault.test; Name <b@fault.test", bad + "\"Name <b@fault.test\""},
+      {"Name <b@fault.test> <c@fault.test>", bad + "\"Name <b@fault.test> <c@fault.test>\""},
+      {"first last@fault.test", bad + "\"first last@fault.test\""},
+      {";;  ;", "Не заполнен получатель"},
+  };
+  for (const auto& [to, expected] : cases) {
     SCOPED_TRACE(to);
     TDevice device = Device("refused");
     const std::string message = Send(device, to);
-    EXPECT_FALSE(message.empty());
-    EXPECT_EQ(message.find(texts::kConnectFailed), std::string::npos) << message;
+    EXPECT_EQ(message, expected);
     EXPECT_EQ(EventLogText().find(message), std::string::npos) << message;
   }
+}
+
+TEST_F(FaultServer, TheServerDecidesAboutAddressesThatCannotBreakTheDialogue) {
+  TDevice device = Device("lenient");
+  EXPECT_EQ(Send(device, "postmaster; Иван <иван@пример.рф>"), "");
+  EXPECT_EQ(ServerLog("lenient"),
+            (std::vector<std::string>{Ehlo(), "MAIL FROM:<from@fault.test>", "RCPT TO:<postmaster>",
+                                      "RCPT TO:<иван@пример.рф>", "DATA", "<message: terminated>", "QUIT"}));
 }
 
 TEST_F(FaultServer, UnresolvableHostName) {
