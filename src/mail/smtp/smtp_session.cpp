@@ -77,6 +77,7 @@ void TSmtpSession::Run(const TSmtpEnvelopeStruct& envelope, const TMessageWriter
   envelope_ = &envelope;
   writeMessage_ = writeMessage;
   nextRecipient_ = 0;
+  answeredRecipients_ = 0;
   TState state = TState::ssGreeting;
   while (state != TState::ssQuit) {
     const TSmtpReplyStruct reply = ReadReply();
@@ -182,18 +183,30 @@ TSmtpSession::TState TSmtpSession::OnAuthPassword(const TSmtpReplyStruct& reply)
 
 TSmtpSession::TState TSmtpSession::StartMailFrom() {
   if (writeMessage_ == nullptr) return TState::ssQuit;
-  SendCommand("MAIL FROM:<" + envelope_->Sender + ">");
+  std::string commands = "MAIL FROM:<" + envelope_->Sender + ">\r\n";
+  // A server that announces PIPELINING takes the envelope in one go and answers each
+  // command in order; DATA still waits for those answers.
+  if (HasExtension("PIPELINING")) {
+    for (const std::string& recipient : envelope_->Recipients) commands += "RCPT TO:<" + recipient + ">\r\n";
+    nextRecipient_ = envelope_->Recipients.size();
+  }
+  stream_->Write(commands);
   return TState::ssMailFrom;
 }
 
 TSmtpSession::TState TSmtpSession::OnMailFrom(const TSmtpReplyStruct& reply) {
   if (reply.Code != 250) throw ESmtpError(reply.Text());
-  return OnRcptTo({});
+  return answeredRecipients_ < nextRecipient_ ? TState::ssRcptTo : NextRecipient();
 }
 
-// Also entered right after MAIL FROM with an empty reply, to send the first RCPT TO.
 TSmtpSession::TState TSmtpSession::OnRcptTo(const TSmtpReplyStruct& reply) {
-  if (nextRecipient_ > 0 && reply.Code != 250 && reply.Code != 251) FailWithRset(reply);
+  if (reply.Code != 250 && reply.Code != 251) FailWithRset(reply);
+  ++answeredRecipients_;
+  return answeredRecipients_ < nextRecipient_ ? TState::ssRcptTo : NextRecipient();
+}
+
+// The next RCPT TO, or DATA once every recipient is accepted.
+TSmtpSession::TState TSmtpSession::NextRecipient() {
   if (nextRecipient_ < envelope_->Recipients.size()) {
     SendCommand("RCPT TO:<" + envelope_->Recipients[nextRecipient_++] + ">");
     return TState::ssRcptTo;

@@ -72,6 +72,7 @@ class TSmtpSession {
   void Run(const TSmtpEnvelopeStruct& envelope, const TMessageWriter* writeMessage);
   TState AfterHello();
   TState StartMailFrom();
+  TState NextRecipient();
   bool HasExtension(const std::string& keyword) const;
   bool AuthLoginAnnounced() const;
   void SendCommand(const std::string& command);
@@ -93,7 +94,8 @@ class TSmtpSession {
   std::vector<std::string> extensions_;
   const TSmtpEnvelopeStruct* envelope_ = nullptr;
   const TMessageWriter* writeMessage_ = nullptr;  // null: a check, no envelope follows the login
-  std::size_t nextRecipient_ = 0;
+  std::size_t nextRecipient_ = 0;       // RCPT TO commands sent
+  std::size_t answeredRecipients_ = 0;  // ... and accepted
 };
 
 }  // namespace eqd::smtp

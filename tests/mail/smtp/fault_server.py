@@ -33,6 +33,7 @@ warnings.filterwarnings("ignore", category=DeprecationWarning)
 EHLO_PLAIN = "250-fault.test\r\n250 8BITMIME"
 EHLO_TLS = "250-fault.test\r\n250-STARTTLS\r\n250 8BITMIME"
 EHLO_AUTH = "250-fault.test\r\n250 AUTH LOGIN"
+EHLO_PIPELINING = "250-fault.test\r\n250-PIPELINING\r\n250 8BITMIME"
 GREETING = "220 fault.test ESMTP"
 OK = "250 2.0.0 OK"
 GO_AHEAD = "354 End data with <CR><LF>.<CR><LF>"
@@ -76,6 +77,13 @@ SCENARIOS = {
     # Answers the message before it came, then goes: nothing was delivered.
     "early_reply": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END[:5]
     + [("send", GO_AHEAD + "\r\n" + OK), ("close",)],
+    # Takes the whole envelope before it answers: only a client that pipelines gets on.
+    "pipelining": [("send", GREETING), ("expect",), ("send", EHLO_PIPELINING), ("expect",), ("expect",), ("expect",),
+                   ("send", OK + "\r\n" + OK + "\r\n" + OK)] + HAPPY_END[4:],
+    "pipelining_rcpt2_550": [("send", GREETING), ("expect",), ("send", EHLO_PIPELINING), ("expect",), ("expect",),
+                             ("expect",), ("expect",),
+                             ("send", OK + "\r\n" + OK + "\r\n550 5.1.1 <b@fault.test>: User unknown\r\n" + OK),
+                             ("rest",)],
     "close_before_greeting": [("close",)],
     "close_after_ehlo": [("send", GREETING), ("expect",), ("close",)],
     "close_after_mail_from": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("expect",), ("close",)],

@@ -137,6 +137,12 @@ TEST_F(FaultServer, EveryFailureReachesTheCallerAndTheEventLog) {
       {"data_end_451", "4.7.1 Greylisted, come back later", false,
        plus(untilData, {"<message: terminated>", "RSET"})},
       {"early_reply", std::string(texts::kEarlyReply) + ": 2.0.0 OK", false, untilData},
+      {"pipelining_rcpt2_550",
+       "5.1.1 <b@fault.test>: User unknown",
+       false,
+       {ehlo, "MAIL FROM:<from@fault.test>", "RCPT TO:<a@fault.test>", "RCPT TO:<b@fault.test>",
+        "RCPT TO:<c@fault.test>", "RSET"},
+       "a@fault.test; b@fault.test; c@fault.test;"},
       {"close_before_greeting", texts::kConnectionClosed, true, {}},
       {"close_after_ehlo", texts::kConnectionClosed, true, {ehlo}},
       {"close_after_mail_from", texts::kConnectionClosed, true, {ehlo, "MAIL FROM:<from@fault.test>"}},
@@ -298,6 +304,17 @@ TEST_F(FaultServer, ServersThatDoNotNeedEverythingStillGetTheMessage) {
                                         "cGFzcw==", "MAIL FROM:<from@fault.test>", "RCPT TO:<a@fault.test>", "DATA",
                                         "<message: terminated>", "QUIT"}));
   }
+}
+
+TEST_F(FaultServer, AServerThatAnnouncesPipeliningGetsTheEnvelopeInOneGo) {
+  // The server answers only once it has the whole envelope: a client that waited for
+  // each reply would run into its limit.
+  TDevice device = Device("pipelining");
+  device.TimeLimits.Wait = std::chrono::milliseconds(2000);
+  EXPECT_EQ(Send(device, "a@fault.test; b@fault.test"), "");
+  EXPECT_EQ(ServerLog("pipelining"),
+            (std::vector<std::string>{Ehlo(), "MAIL FROM:<from@fault.test>", "RCPT TO:<a@fault.test>",
+                                      "RCPT TO:<b@fault.test>", "DATA", "<message: terminated>", "QUIT"}));
 }
 
 TEST_F(FaultServer, AnUnwritableEventLogDoesNotHideTheFailure) {

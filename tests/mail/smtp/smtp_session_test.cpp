@@ -50,6 +50,10 @@ std::vector<std::string> PlainUntilData() {
 std::vector<TSessionCase> Cases() {
   const std::string ehloTls = "250-mx.test\r\n250-STARTTLS\r\n250 8BITMIME\r\n";
   const std::string ehloAuth = "250-mx.test\r\n250-AUTH PLAIN LOGIN\r\n250 8BITMIME\r\n";
+  const std::string ehloPipe = "250-mx.test\r\n250-PIPELINING\r\n250 8BITMIME\r\n";
+  const std::vector<std::string> abc = {"a@x.test", "b@x.test", "c@x.test"};
+  const std::vector<std::string> envelopeAbc = {"EHLO client.test", "MAIL FROM:<from@x.test>", "RCPT TO:<a@x.test>",
+                                                "RCPT TO:<b@x.test>", "RCPT TO:<c@x.test>"};
   return {
       {"plain, no extensions to use",
        {kGreeting, kEhloPlain, kOk, kOk, kGoAhead, kOk, kBye},
@@ -161,6 +165,39 @@ std::vector<TSessionCase> Cases() {
        {kGreeting, kEhloPlain, kOk, kOk, kGoAhead + kOk},
        PlainUntilData(),
        std::string(texts::kEarlyReply) + ": 2.0.0 OK"},
+      // With PIPELINING the server gets the envelope in one go (a write the replies below
+      // can only answer together) and answers in order; the outcome is the same.
+      {"PIPELINING: the envelope at once, DATA after its replies",
+       {kGreeting, ehloPipe, kOk + kOk + kOk + kOk, kGoAhead, kOk, kBye},
+       Concat({envelopeAbc, {"DATA"}, kDataLines, {"QUIT"}}),
+       "",
+       "",
+       abc},
+      {"PIPELINING: MAIL FROM refused, no RSET",
+       {kGreeting, ehloPipe,
+        "550 5.7.1 Sender rejected\r\n503 5.5.1 need MAIL\r\n503 5.5.1 need MAIL\r\n503 5.5.1 need MAIL\r\n"},
+       envelopeAbc,
+       "5.7.1 Sender rejected",
+       "",
+       abc},
+      {"PIPELINING: first recipient refused: RSET, no DATA",
+       {kGreeting, ehloPipe, kOk + "550 5.1.1 <a@x.test>: unknown\r\n" + kOk + kOk, kOk},
+       Concat({envelopeAbc, {"RSET"}}),
+       "5.1.1 <a@x.test>: unknown",
+       "",
+       abc},
+      {"PIPELINING: second recipient refused: RSET, no DATA",
+       {kGreeting, ehloPipe, kOk + kOk + "451 4.3.0 try <b@x.test> later\r\n" + kOk, kOk},
+       Concat({envelopeAbc, {"RSET"}}),
+       "4.3.0 try <b@x.test> later",
+       "",
+       abc},
+      {"PIPELINING: last recipient refused: RSET, no DATA",
+       {kGreeting, ehloPipe, kOk + kOk + kOk + "550 5.1.1 <c@x.test>: unknown\r\n", kOk},
+       Concat({envelopeAbc, {"RSET"}}),
+       "5.1.1 <c@x.test>: unknown",
+       "",
+       abc},
       {"server closes after EHLO",
        {kGreeting, kEhloPlain},
        {"EHLO client.test", "MAIL FROM:<from@x.test>"},
