@@ -8,7 +8,8 @@ namespace eqd::host_texts {
 // Command line.
 inline constexpr const char* kAppDescription =
     "eqhost: командная строка для драйвера рассылки электронных уведомлений";
-inline constexpr const char* kVerbose = "печатать обращения драйвера к менеджеру оборудования";
+inline constexpr const char* kVerbose =
+    "печатать обращения драйвера к менеджеру оборудования и диалог с SMTP-сервером (пароль скрыт)";
 inline constexpr const char* kSendCommand = "отправить письмо";
 inline constexpr const char* kCheckCommand = "включить устройство и проверить его состояние";
 inline constexpr const char* kSettingsCommand = "показать таблицу настроек";

@@ -10,6 +10,18 @@
 #include "mail/driver.h"
 #include "platform/console.h"
 
+namespace {
+
+// Besides the driver's calls back to the host, -v shows each line of the SMTP dialogue
+// on `out` as it passes.
+eqd::smtp::TSmtpDialogueObserver PrintSmtpDialogue(std::ostream& out) {
+  return [&out](eqd::smtp::TSmtpDialogueSide side, std::string_view line) {
+    out << "eqhost: smtp " << eqd::smtp::DialogueLineText(side, line) << std::endl;
+  };
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace eqd;
   THostOptionsStruct options;
@@ -20,9 +32,13 @@ int main(int argc, char** argv) {
   const bool interactive = !callsOnStdin && platform::StdinIsTerminal();
   auto manager =
       std::make_shared<THostEquipmentManager>(DefaultHostFolders(), interactive, options.Verbose, std::cin, std::cerr);
-  const TDriverFactory createDriver = [] {
-    std::shared_ptr<TBaseObject> driver(CreateDevice<TDriver>().release(), TDeviceDeleter());
-    return std::make_shared<TDriverDispatch>(std::move(driver));
+  const bool verbose = options.Verbose;
+  const TDriverFactory createDriver = [verbose] {
+    TDeviceOwner<TDriver> driver = CreateDevice<TDriver>();
+    // -v also shows the SMTP dialogue as it happens, masked as the event log is.
+    if (verbose) driver->SetDialogueObserver(PrintSmtpDialogue(std::cerr));
+    std::shared_ptr<TBaseObject> object(driver.release(), TDeviceDeleter());
+    return std::make_shared<TDriverDispatch>(std::move(object));
   };
   const TConnectionTest testConnection = [](DispatchObject& object, std::string& description) {
     return dynamic_cast<TDriver&>(dynamic_cast<TDriverDispatch&>(object).Object()).TestConnection(description);

@@ -123,6 +123,7 @@ bool TDriver::TestConnection(std::string& ResultDescription) {
   try {
     TDevice probe;
     ReadSmtpSettings(probe);
+    probe.DialogueObserver = FDevice->DialogueObserver;
     probe.TestConnection();
     return true;
   } catch (const std::exception& e) {

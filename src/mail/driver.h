@@ -42,6 +42,10 @@ class TDriver : public TBaseEMailClient {
   // sent. False with the check's or the failure's own text.
   bool TestConnection(std::string& ResultDescription);
 
+  // Tells `Observer` every line of the SMTP dialogue of later sends and connection tests,
+  // besides the event log: a console host shows the dialogue as it happens.
+  void SetDialogueObserver(smtp::TSmtpDialogueObserver Observer) { FDevice->DialogueObserver = std::move(Observer); }
+
  protected:
   void RegisterSettings() override;
   void OnSetDeviceInfo() override;

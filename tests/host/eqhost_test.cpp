@@ -9,6 +9,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "mail/codecs/base64.h"
 #include "support/smtp_server_fixture.h"
 #include "support/temp_dir.h"
 
@@ -267,6 +268,48 @@ TEST_F(EqhostTest, CheckConnectLogsInWithoutSending) {
     EXPECT_EQ(run.Err.rfind(c.err, 0), 0u) << run.Err;
   }
   EXPECT_EQ(server.MessageCount(), 0);
+}
+
+TEST_F(EqhostTest, VerboseShowsTheSmtpDialogueWithTheLoginMasked) {
+  TSmtpServerProcess server;
+  const TSmtpServerOptions options;
+  const std::string settings = SettingsFor(server);
+  const std::string login = "eqhost: smtp C: AUTH LOGIN\neqhost: smtp S: 334 ";
+  const std::string user = "\neqhost: smtp C: ********\neqhost: smtp S: 334 ";
+  const std::string password = "\neqhost: smtp C: ********\neqhost: smtp S: 235 ";
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> shown;  // in this order on standard error
+  } cases[] = {
+      {{"send", "-v", "--settings", settings, "--to", "buyer@example.test", "--subject", "Заказ marker-subject",
+        "--body", "marker-body"},
+       {"eqhost: <- ", "eqhost: smtp S: 220 ", "eqhost: smtp C: STARTTLS\neqhost: smtp S: 220 ", login, user, password,
+        "eqhost: smtp C: MAIL FROM:<notify@example.test>\neqhost: smtp S: 250 ",
+        "eqhost: smtp C: RCPT TO:<buyer@example.test>\neqhost: smtp S: 250 ", "eqhost: smtp C: DATA\n",
+        "eqhost: smtp C: . (письмо, байт: ", "eqhost: smtp S: 250 2.0.0 Message accepted for delivery\n",
+        "eqhost: smtp C: QUIT\neqhost: smtp S: 221 "}},
+      {{"check", "--connect", "--verbose", "--settings", settings},
+       {"eqhost: smtp S: 220 ", login, user, password, "eqhost: smtp C: QUIT\neqhost: smtp S: 221 "}},
+  };
+  std::vector<std::string> errs;
+  for (const Case& c : cases) {
+    const TRun run = Eqhost(c.args);
+    ASSERT_EQ(run.Exit, 0) << run.Err;
+    std::size_t at = 0;
+    for (const std::string& part : c.shown) {
+      const std::size_t found = run.Err.find(part, at);
+      ASSERT_NE(found, std::string::npos) << part << "\nafter " << at << " in\n" << run.Err;
+      at = found + part.size();
+    }
+    for (const std::string& hidden : {Base64Encode(options.User), Base64Encode(options.Password), options.Password,
+                                      std::string("marker-")})
+      EXPECT_EQ(run.Err.find(hidden), std::string::npos) << hidden;
+    errs.push_back(run.Err);
+  }
+  // The size shown is that of the message the server received.
+  const std::string eml = test::ReadFileBytes(server.WaitForMessage(1));
+  EXPECT_NE(errs[0].find("eqhost: smtp C: . (письмо, байт: " + std::to_string(eml.size()) + ")\n"), std::string::npos);
+  EXPECT_EQ(server.MessageCount(), 1);
 }
 
 TEST_F(EqhostTest, SettingsAndInfoShowWhatTheDriverReports) {

@@ -8,11 +8,25 @@
 #include "mail/mime/mail_message.h"
 #include "mail/mime/mime_composer.h"
 #include "mail/smtp/smtp_session.h"
+#include "mail/smtp/smtp_texts.h"
 #include "mail/smtp/socket_stream.h"
 #include "mail/smtp/tls_layer.h"
 #include "platform/tcp_socket.h"
 
 namespace eqd {
+namespace {
+
+// An event log line of the sender. Logging never changes how a send ends: a delivered
+// message reported as failed would be sent again, and a failure must be reported as
+// itself, not as the log's trouble.
+void WriteLogQuietly(const std::string& text, TEventLogLevel level) {
+  try {
+    WriteEventLog("TDevice", text, level);
+  } catch (...) {
+  }
+}
+
+}  // namespace
 
 std::uint16_t TDevice::ConnectPort() const {
   const auto port = static_cast<std::uint16_t>(static_cast<std::uint32_t>(FSmtpServerPort) & 0xFFFFu);
@@ -28,8 +42,9 @@ void TDevice::SendMail(const std::string& ARecepients, const std::string& ACcRec
   const smtp::TSmtpEnvelopeStruct envelope{platform::LocalHostName(), FSmtpServerUser, FSmtpServerPassword,
                                            message.EnvelopeSender(), message.EnvelopeRecipients()};
   TMimeComposer composer(message, files_ ? *files_ : DiskFiles());
+  smtp::TSmtpReplyStruct accepted;
   RunSession([&](smtp::TSmtpSession& session) {
-    session.Send(envelope, [&composer](smtp::TDataSink& out) {
+    accepted = session.Send(envelope, [&composer](smtp::TDataSink& out) {
       std::string piece;
       while (composer.Next(piece)) {
         out.Write(piece);
@@ -37,6 +52,9 @@ void TDevice::SendMail(const std::string& ARecepients, const std::string& ACcRec
       }
     });
   });
+  WriteLogQuietly(std::string(smtp::texts::kDelivered) + std::to_string(envelope.Recipients.size()) + "; " +
+                      smtp::texts::kServerReply + accepted.CodeAndText(),
+                  elInfo);
 }
 
 void TDevice::TestConnection() {
@@ -51,14 +69,14 @@ void TDevice::RunSession(const std::function<void(smtp::TSmtpSession&)>& dialogu
     smtp::TSmtpSession session(
         connection, [this](smtp::TByteStream& plain) { return smtp::CreateTlsLayer(plain, FSmtpServerName); },
         TimeLimits);
+    session.SetObserver([this](smtp::TSmtpDialogueSide side, std::string_view line) {
+      WriteLogQuietly(smtp::DialogueLineText(side, line), elDebug);
+      if (DialogueObserver) DialogueObserver(side, line);
+    });
     dialogue(session);
   } catch (const std::exception& e) {
     const std::string text = e.what();
-    try {
-      WriteEventLog("TDevice", text, elError);
-    } catch (...) {
-      // A log that cannot be written must not hide why the send failed.
-    }
+    WriteLogQuietly(text, elError);
     throw EDriverError(text, "Exception");
   }
 }

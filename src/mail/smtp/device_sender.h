@@ -11,6 +11,7 @@
 
 #include "mail/attachment.h"
 #include "mail/mime/file_source.h"
+#include "mail/smtp/smtp_dialogue.h"
 #include "mail/smtp/smtp_time_limits.h"
 
 namespace eqd {
@@ -33,9 +34,17 @@ class TDevice {
   std::string FSubject;             // default subject (read by the driver, not here)
   std::string FBodyText;            // default body (read by the driver, not here)
   smtp::TSmtpTimeLimitsStruct TimeLimits;  // how long to wait for the server (tests shorten it)
+  // Told every line of each dialogue as it passes, besides the event log (a console host
+  // shows them); masked as the event log is.
+  smtp::TSmtpDialogueObserver DialogueObserver;
 
   // Composes the message and delivers it. The recipient texts are address lists ("," or
   // ";" between entries). Returns when the server accepted the message.
+  //
+  // With the event log on, the dialogue goes into it as DEBUG lines named "TDevice", one
+  // per reply line and command (smtp_dialogue.h), and a delivered message adds an INFO
+  // line with the count of recipients and the server's reply to the message. These
+  // lines never change the outcome: a log that cannot be written loses them.
   //
   // Input that cannot be sent (a bad address, no recipient, no sender) is refused before
   // any connection, with the composer's own error. Any later failure is written to the
@@ -50,7 +59,7 @@ class TDevice {
   // Connects and runs the dialogue of a send up to and including the login (EHLO or
   // HELO, STARTTLS and the handshake when offered, AUTH LOGIN when announced), then
   // QUIT: no message is sent. Returns when all of that worked; fails as SendMail fails
-  // once connecting, with the same texts and the same event log line.
+  // once connecting, with the same texts and the same event log lines.
   void TestConnection();
 
   // The port SendMail connects to: the low 16 bits of FSmtpServerPort, with 465 (the

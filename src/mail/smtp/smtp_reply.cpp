@@ -1,5 +1,7 @@
 #include "mail/smtp/smtp_reply.h"
 
+#include <cstdio>
+
 #include "mail/smtp/smtp_error.h"
 #include "mail/smtp/smtp_texts.h"
 
@@ -13,6 +15,31 @@ std::string TSmtpReplyStruct::Text() const {
     text += line;
   }
   return text.empty() ? std::to_string(Code) : text;
+}
+
+namespace {
+
+// The code as it stands on the wire: always three digits.
+std::string CodeDigits(int code) {
+  char digits[8];
+  std::snprintf(digits, sizeof digits, "%03d", code);
+  return digits;
+}
+
+}  // namespace
+
+std::string TSmtpReplyStruct::CodeAndText() const {
+  for (const std::string& line : Lines)
+    if (!line.empty()) return CodeDigits(Code) + " " + Text();
+  return CodeDigits(Code);
+}
+
+std::string TSmtpReplyStruct::WireLine(std::size_t index) const {
+  std::string line = CodeDigits(Code);
+  const bool last = index + 1 >= Lines.size();
+  if (last && Lines[index].empty()) return line;
+  line += last ? ' ' : '-';
+  return line + Lines[index];
 }
 
 std::size_t TSmtpReplyReader::Feed(std::string_view data) {

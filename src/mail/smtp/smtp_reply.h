@@ -17,6 +17,11 @@ struct TSmtpReplyStruct {
   // The reply's text as the host is shown it: the lines joined by blanks; the code
   // itself when the server sent no text.
   std::string Text() const;
+  // The code followed by a blank and Text(); the code alone when the server sent no text.
+  std::string CodeAndText() const;
+  // Line `index` as the server sent it, without its line end: the code, then "-" before
+  // a line that another follows, a blank before the last, and the line's text.
+  std::string WireLine(std::size_t index) const;
 };
 
 class TSmtpReplyReader {

@@ -22,6 +22,7 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 // The message text on its way to the server: made transparent, then gathered into
 // pieces large enough for the network (and for TLS records) before each write.
 // `beforeWrite` runs before every write, the one with the end-of-data mark included.
+// Counts the bytes of the message itself, as they were before transparency.
 class TDataStream final : public TDataSink {
  public:
   TDataStream(TByteStream& stream, std::function<void()> beforeWrite)
@@ -30,6 +31,7 @@ class TDataStream final : public TDataSink {
   }
 
   void Write(std::string_view data) override {
+    size_ += data.size();
     // Long pieces go through in slices so the buffer never grows past one chunk.
     while (!data.empty()) {
       const std::string_view slice = data.substr(0, kChunk);
@@ -43,6 +45,8 @@ class TDataStream final : public TDataSink {
     stuffing_.Finish(buffer_);
     Flush();
   }
+
+  std::size_t Size() const { return size_; }
 
  private:
   static constexpr std::size_t kChunk = 64 * 1024;
@@ -58,6 +62,7 @@ class TDataStream final : public TDataSink {
   std::function<void()> beforeWrite_;
   TDotStuffingFilter stuffing_;
   std::string buffer_;
+  std::size_t size_ = 0;
 };
 
 }  // namespace
@@ -67,8 +72,9 @@ TSmtpSession::TSmtpSession(TByteStream& transport, TTlsStarter startTls, TSmtpTi
 
 TSmtpSession::~TSmtpSession() = default;
 
-void TSmtpSession::Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage) {
+TSmtpReplyStruct TSmtpSession::Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage) {
   Run(envelope, &writeMessage);
+  return std::move(dataEndReply_);
 }
 
 void TSmtpSession::Check(const TSmtpEnvelopeStruct& envelope) { Run(envelope, nullptr); }
@@ -78,6 +84,7 @@ void TSmtpSession::Run(const TSmtpEnvelopeStruct& envelope, const TMessageWriter
   writeMessage_ = writeMessage;
   nextRecipient_ = 0;
   answeredRecipients_ = 0;
+  dataEndReply_ = {};
   TState state = TState::ssGreeting;
   while (state != TState::ssQuit) {
     const TSmtpReplyStruct reply = ReadReply();
@@ -165,14 +172,14 @@ TSmtpSession::TState TSmtpSession::OnStartTls(const TSmtpReplyStruct& reply) {
 
 TSmtpSession::TState TSmtpSession::OnAuthLogin(const TSmtpReplyStruct& reply) {
   if (reply.Code != 334) throw ESmtpError(reply.Text());
-  SendCommand(Base64Encode(envelope_->User));
+  SendCommand(Base64Encode(envelope_->User), true);
   return TState::ssAuthUser;
 }
 
 TSmtpSession::TState TSmtpSession::OnAuthUser(const TSmtpReplyStruct& reply) {
   if (reply.Code == 235) return StartMailFrom();
   if (reply.Code != 334) throw ESmtpError(reply.Text());
-  SendCommand(Base64Encode(envelope_->Password));
+  SendCommand(Base64Encode(envelope_->Password), true);
   return TState::ssAuthPassword;
 }
 
@@ -183,14 +190,19 @@ TSmtpSession::TState TSmtpSession::OnAuthPassword(const TSmtpReplyStruct& reply)
 
 TSmtpSession::TState TSmtpSession::StartMailFrom() {
   if (writeMessage_ == nullptr) return TState::ssQuit;
-  std::string commands = "MAIL FROM:<" + envelope_->Sender + ">\r\n";
+  std::vector<std::string> commands{"MAIL FROM:<" + envelope_->Sender + ">"};
   // A server that announces PIPELINING takes the envelope in one go and answers each
   // command in order; DATA still waits for those answers.
   if (HasExtension("PIPELINING")) {
-    for (const std::string& recipient : envelope_->Recipients) commands += "RCPT TO:<" + recipient + ">\r\n";
+    for (const std::string& recipient : envelope_->Recipients) commands.push_back("RCPT TO:<" + recipient + ">");
     nextRecipient_ = envelope_->Recipients.size();
   }
-  stream_->Write(commands);
+  std::string joined;
+  for (const std::string& command : commands) {
+    Tell(TSmtpDialogueSide::dsClient, command);
+    joined += command + "\r\n";
+  }
+  stream_->Write(joined);
   return TState::ssMailFrom;
 }
 
@@ -223,6 +235,7 @@ TSmtpSession::TState TSmtpSession::OnData(const TSmtpReplyStruct& reply) {
 
 TSmtpSession::TState TSmtpSession::OnDataEnd(const TSmtpReplyStruct& reply) {
   if (reply.Code != 250) FailWithRset(reply);
+  dataEndReply_ = reply;
   return TState::ssQuit;
 }
 
@@ -233,6 +246,7 @@ void TSmtpSession::SendMessageText() {
   TDataStream data(*stream_, [this] { FailOnEarlyReply(); });
   (*writeMessage_)(data);
   data.Finish();
+  Tell(TSmtpDialogueSide::dsClient, ". (" + std::string(texts::kMessageSizeNote) + std::to_string(data.Size()) + ")");
 }
 
 void TSmtpSession::FailOnEarlyReply() {
@@ -284,7 +298,14 @@ bool TSmtpSession::AuthLoginAnnounced() const {
   return false;
 }
 
-void TSmtpSession::SendCommand(const std::string& command) { stream_->Write(command + "\r\n"); }
+void TSmtpSession::SendCommand(const std::string& command, bool secret) {
+  Tell(TSmtpDialogueSide::dsClient, secret ? kMaskedCredential : std::string_view(command));
+  stream_->Write(command + "\r\n");
+}
+
+void TSmtpSession::Tell(TSmtpDialogueSide side, std::string_view line) const {
+  if (observer_) observer_(side, line);
+}
 
 TSmtpReplyStruct TSmtpSession::ReadReply(std::chrono::milliseconds limit) {
   // One deadline for the whole reply, however the server spreads its lines over time;
@@ -296,7 +317,9 @@ TSmtpReplyStruct TSmtpSession::ReadReply(std::chrono::milliseconds limit) {
     received_.erase(0, used);
     if (reader_.Complete()) {
       plain_.SetReadDeadline(std::nullopt);
-      return reader_.Take();
+      TSmtpReplyStruct reply = reader_.Take();
+      for (std::size_t i = 0; i < reply.Lines.size(); ++i) Tell(TSmtpDialogueSide::dsServer, reply.WireLine(i));
+      return reply;
     }
     const std::size_t n = stream_->Read(chunk, sizeof chunk);
     if (n == 0) throw ESmtpError(texts::kConnectionClosed);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "mail/smtp/byte_stream.h"
+#include "mail/smtp/smtp_dialogue.h"
 #include "mail/smtp/smtp_reply.h"
 #include "mail/smtp/smtp_time_limits.h"
 #include "mail/smtp/tls_layer.h"
@@ -37,15 +38,20 @@ class TSmtpSession {
   TSmtpSession(const TSmtpSession&) = delete;
   TSmtpSession& operator=(const TSmtpSession&) = delete;
 
-  // Runs the whole dialogue from the greeting to QUIT. Raises ESmtpError with the
-  // failure's message, or lets the message writer's own error through; after a
-  // failure the connection must be closed, and a failure inside the message text
-  // leaves the data unterminated so the server discards it.
-  void Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage);
+  // Runs the whole dialogue from the greeting to QUIT and returns the server's reply to
+  // the end of the message. Raises ESmtpError with the failure's message, or lets the
+  // message writer's own error through; after a failure the connection must be closed,
+  // and a failure inside the message text leaves the data unterminated so the server
+  // discards it.
+  TSmtpReplyStruct Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage);
   // The dialogue of a send up to and including the login (EHLO or HELO, STARTTLS and
   // the handshake when offered, AUTH LOGIN when announced), then QUIT: the envelope's
   // sender and recipients are not used and no message is sent. Fails as Send fails.
   void Check(const TSmtpEnvelopeStruct& envelope);
+
+  // Tells `observer` every line of the dialogue from now on, as it passes (see
+  // smtp_dialogue.h). An error the observer raises ends the dialogue like any failure.
+  void SetObserver(TSmtpDialogueObserver observer) { observer_ = std::move(observer); }
 
   bool TlsActive() const { return tls_ != nullptr; }
   // The extension lines of the last EHLO reply.
@@ -75,7 +81,10 @@ class TSmtpSession {
   TState NextRecipient();
   bool HasExtension(const std::string& keyword) const;
   bool AuthLoginAnnounced() const;
-  void SendCommand(const std::string& command);
+  // A `secret` command (the login's user name and password) is shown to the observer
+  // masked.
+  void SendCommand(const std::string& command, bool secret = false);
+  void Tell(TSmtpDialogueSide side, std::string_view line) const;
   // The next reply, whole within `limit` from now.
   TSmtpReplyStruct ReadReply(std::chrono::milliseconds limit);
   TSmtpReplyStruct ReadReply() { return ReadReply(limits_.Wait); }
@@ -87,6 +96,7 @@ class TSmtpSession {
   TByteStream& plain_;
   TByteStream* stream_;  // plain_, or the TLS layer over it
   TTlsStarter startTls_;
+  TSmtpDialogueObserver observer_;
   TSmtpTimeLimitsStruct limits_;
   std::unique_ptr<TTlsLayer> tls_;
   TSmtpReplyReader reader_;
@@ -96,6 +106,7 @@ class TSmtpSession {
   const TMessageWriter* writeMessage_ = nullptr;  // null: a check, no envelope follows the login
   std::size_t nextRecipient_ = 0;       // RCPT TO commands sent
   std::size_t answeredRecipients_ = 0;  // ... and accepted
+  TSmtpReplyStruct dataEndReply_;       // the reply to the end of the message
 };
 
 }  // namespace eqd::smtp

@@ -318,5 +318,54 @@ TEST(SmtpSession, DotTransparencyAcrossPiecesOfAnySize) {
   }
 }
 
+TEST(SmtpSession, TheObserverSeesEveryLineInOrderWithTheSecretsMasked) {
+  const std::string ehloAuthPipe = "250-mx.test\r\n250-AUTH LOGIN\r\n250 PIPELINING\r\n";
+  struct TObserverCase {
+    std::string name;
+    std::vector<std::string> server;
+    std::vector<std::string> recipients;
+    std::vector<std::string> told;  // "S: " reply lines and "C: " commands, in order
+    std::string accepted;           // the reply Send returns; empty when it fails
+  } cases[] = {
+      {"login, pipelined envelope, a lone CR inside the last reply",
+       {kGreeting, ehloAuthPipe, "334 VXNlcm5hbWU6\r\n", "334 UGFzc3dvcmQ6\r\n", "235 2.7.0 Accepted\r\n",
+        "250 sender ok\r\n250 first ok\r\n250 second ok\r\n", kGoAhead, "250 2.0.0 queued as\rX1\r\n", kBye},
+       {"a@x.test", "b@x.test"},
+       {"S: 220 mx.test ESMTP", "C: EHLO client.test", "S: 250-mx.test", "S: 250-AUTH LOGIN", "S: 250 PIPELINING",
+        "C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: ********", "S: 334 UGFzc3dvcmQ6", "C: ********",
+        "S: 235 2.7.0 Accepted", "C: MAIL FROM:<from@x.test>", "C: RCPT TO:<a@x.test>", "C: RCPT TO:<b@x.test>",
+        "S: 250 sender ok", "S: 250 first ok", "S: 250 second ok", "C: DATA",
+        "S: 354 End data with <CR><LF>.<CR><LF>",
+        // The message itself stays out: 26 bytes are what WriteTestMessage writes.
+        std::string("C: . (") + texts::kMessageSizeNote + "26)", "S: 250 2.0.0 queued as\rX1", "C: QUIT",
+        "S: 221 Bye"},
+       "250 2.0.0 queued as\rX1"},
+      {"a refused recipient, the reset after it, a reply without text",
+       {kGreeting, kEhloPlain, kOk, "550 5.1.1 unknown\r\n", "250\r\n"},
+       {"to@x.test"},
+       {"S: 220 mx.test ESMTP", "C: EHLO client.test", "S: 250-mx.test", "S: 250 8BITMIME",
+        "C: MAIL FROM:<from@x.test>", "S: 250 2.0.0 OK", "C: RCPT TO:<to@x.test>", "S: 550 5.1.1 unknown", "C: RSET",
+        "S: 250"},
+       ""},
+  };
+  for (const TObserverCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TScriptedStream stream(c.server, 0);
+    TSmtpSession session(stream, nullptr);
+    std::vector<std::string> told;
+    session.SetObserver([&](TSmtpDialogueSide side, std::string_view line) {
+      told.push_back(DialogueLineText(side, line));
+    });
+    std::string accepted;
+    try {
+      accepted = session.Send({"client.test", "user", "pass", "from@x.test", c.recipients}, WriteTestMessage)
+                     .CodeAndText();
+    } catch (const ESmtpError&) {
+    }
+    EXPECT_EQ(told, c.told);
+    EXPECT_EQ(accepted, c.accepted);
+  }
+}
+
 }  // namespace
 }  // namespace eqd::smtp
