@@ -3,11 +3,10 @@
 // method name only, as any host application would.
 #include <iostream>
 
-#include "host/driver_dispatch.h"
 #include "host/equipment_manager.h"
 #include "host/host_commands.h"
 #include "host/host_options.h"
-#include "mail/driver.h"
+#include "host/in_process_driver.h"
 #include "platform/console.h"
 
 int main(int argc, char** argv) {
@@ -20,9 +19,7 @@ int main(int argc, char** argv) {
   const bool interactive = !callsOnStdin && platform::StdinIsTerminal();
   auto manager =
       std::make_shared<THostEquipmentManager>(DefaultHostFolders(), interactive, options.Verbose, std::cin, std::cerr);
-  const TDriverFactory createDriver = [] {
-    std::shared_ptr<TBaseObject> driver(CreateDevice<TDriver>().release(), TDeviceDeleter());
-    return std::make_shared<TDriverDispatch>(std::move(driver));
-  };
-  return RunHostCommand(options, createDriver, manager, {std::cin, std::cout, std::cerr});
+  const THostStreamsStruct io{std::cin, std::cout, std::cerr};
+  if (options.DryRunFile) return RunDryRunSend(options, manager, io);
+  return RunHostCommand(options, [] { return CreateInProcessDriver(); }, manager, io);
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,13 @@
 #include "mail/mime/file_source.h"
 
 namespace eqd {
+
+// The addresses of the SMTP envelope: the MAIL FROM sender and every RCPT TO recipient
+// (To, Cc and Bcc, in that order).
+struct TMailEnvelopeStruct {
+  std::string Sender;
+  std::vector<std::string> Recipients;
+};
 
 class TDevice {
  public:
@@ -39,6 +47,14 @@ class TDevice {
   void SendMail(const std::string& ARecepients, const std::string& ACcRecepients,
                 const std::string& ABccRecepients, const std::string& ASubject, const std::string& ABodyText,
                 const std::vector<TAttachment>& AAttachmentPathsArray);
+
+  // A dry run of SendMail: composes the message SendMail would deliver, with the same
+  // composer, and writes it to `out` as the server would store it; connects nowhere.
+  // Refuses the same input with the same errors. Returns the envelope.
+  TMailEnvelopeStruct ComposeMail(const std::string& ARecepients, const std::string& ACcRecepients,
+                                  const std::string& ABccRecepients, const std::string& ASubject,
+                                  const std::string& ABodyText, const std::vector<TAttachment>& AAttachmentPathsArray,
+                                  std::ostream& out);
 
   // The port SendMail connects to: the low 16 bits of FSmtpServerPort, with 465 (the
   // implicit-TLS port) replaced by 25, since the connection always starts in plain text.
