@@ -1,5 +1,7 @@
 # The Windows Installer packages under Wine, as an administrator deploys them: an older
-# package installed, then replaced by the build's own (one installation left), the class
+# package installed, then replaced by one that differs from the build's only in the fourth
+# part of the version, then by the build's own (one installation left each time; an older
+# one refused afterwards), the class
 # registration the package wrote compared with what DllRegisterServer writes for the
 # installed DLL, a VBScript host sending through the installed DLL, and the uninstall
 # leaving neither files nor keys. Sourced by run_wine_tests.sh, which calls
@@ -27,8 +29,10 @@ installed_versions() {  # installed_versions <arch>
 }
 
 msiexec_wait() {  # msiexec_wait <args...>: msiexec may return before it has finished
-  timeout 300 "$loader" msiexec "$@" >"$work/msiexec.log" 2>&1 || { cat "$work/msiexec.log"; return 1; }
+  local status=0
+  timeout 300 "$loader" msiexec "$@" >"$work/msiexec.log" 2>&1 || status=$?
   timeout 120 wineserver -w
+  [[ $status == 0 ]]
 }
 
 run_msi() {  # run_msi <build dir> <bits>
@@ -37,8 +41,11 @@ run_msi() {  # run_msi <build dir> <bits>
   local version; version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 
   echo "== $bits-bit: MSI package"
-  local msi old
-  if ! msi=$("$repo/scripts/package" "$build") || ! old=$("$repo/scripts/package" --version 0.9.0 --out "$work/older" "$build"); then
+  # Windows Installer compares three parts of a version; the project counts builds in the fourth.
+  local msi old same3 three_parts; three_parts=$(cut -d. -f1-3 <<<"$version")
+  if ! msi=$("$repo/scripts/package" "$build") ||
+    ! old=$("$repo/scripts/package" --version 0.9.0 --out "$work/older" "$build") ||
+    ! same3=$("$repo/scripts/package" --version "$three_parts" --out "$work/older" "$build"); then
     fail "scripts/package could not build the $arch packages"
     return
   fi
@@ -46,10 +53,16 @@ run_msi() {  # run_msi <build dir> <bits>
   local installed="$WINEPREFIX/drive_c/$folder/Korventa/vlm_dodezoz41"
   local dll_win="C:\\$folder\\Korventa\\vlm_dodezoz41\\vlm_dodezoz41.dll"
 
-  check "msiexec /i of version 0.9.0 answers success" msiexec_wait /i "$(winpath "$old")" /qn
-  check "msiexec /i of version $version (an upgrade) answers success" msiexec_wait /i "$(winpath "$msi")" /qn
-  local versions; versions=$(installed_versions "$arch" | tr '\n' ' ')
-  check "one installation is left, version $version (installed: $versions)" test "$versions" = "$version "
+  local versions v
+  for v in "$old" "$same3" "$msi"; do
+    check "msiexec /i $(basename "$v") answers success" msiexec_wait /i "$(winpath "$v")" /qn
+    versions=$(installed_versions "$arch" | tr '\n' ' ')
+    v=$(basename "$v" "-$arch.msi")
+    check "one installation is left, version ${v#vlm_dodezoz41-} (installed: $versions)" test "$versions" = "${v#vlm_dodezoz41-} "
+  done
+  msiexec_wait /i "$(winpath "$old")" /qn || true  # refused
+  versions=$(installed_versions "$arch" | tr '\n' ' ')
+  check "an older package does not replace version $version (installed: $versions)" test "$versions" = "$version "
   local f
   for f in vlm_dodezoz41.dll eqhost.exe README.md; do
     check "$f is in $folder\\Korventa\\vlm_dodezoz41" test -f "$installed/$f"
@@ -80,6 +93,36 @@ run_msi() {  # run_msi <build dir> <bits>
     fail "the loopback SMTP servers did not start"
   fi
   stop_servers
+
+  # The installed eqhost.exe composes with a driver of its own, pointed at a closed port.
+  echo "== $bits-bit: the installed eqhost.exe send --dry-run"
+  local dry="$work/dry-$bits" status=0
+  rm -rf "$dry"; mkdir -p "$dry/home"
+  printf '{"SmtpServerName": "127.0.0.1", "SmtpServerPort": "1", "SmtpServerUser": "u", "SmtpServerPassword": "p",
+    "UserEmail": "Робот <robot@example.test>"}' >"$dry/settings.json"
+  env EQHOST_HOME="$(winpath "$dry/home")" LC_ALL=C.UTF-8 timeout 60 "$loader" "$installed/eqhost.exe" send \
+    --settings "$(winpath "$dry/settings.json")" --to first@example.test --bcc hidden@example.test \
+    --subject 'Счёт № 7' --body '<p>Готово</p>' --dry-run "$(winpath "$dry/письмо.eml")" \
+    >"$dry/envelope.json" 2>"$dry/err" || status=$?
+  check "eqhost.exe send --dry-run exits 0 (exit $status: $(tr -d '\r' <"$dry/err"))" test "$status" = 0
+  local report
+  report=$("$python" - "$dry/письмо.eml" "$dry/envelope.json" 2>&1 <<'PY'
+import email, email.policy, json, sys
+with open(sys.argv[1], "rb") as f:
+    m = email.message_from_binary_file(f, policy=email.policy.default)
+with open(sys.argv[2], encoding="utf-8") as f:
+    envelope = json.load(f)
+for what, got, want in [
+        ("subject", str(m["Subject"]), "Счёт № 7"),
+        ("html", m.get_body(("html",)).get_content().strip(), "<p>Готово</p>"),
+        ("no Bcc header", m["Bcc"], None),
+        ("no defects", [str(d) for p in m.walk() for d in p.defects], []),
+        ("envelope", envelope, {"sender": "robot@example.test",
+                                "recipients": ["first@example.test", "hidden@example.test"]})]:
+    print("  %s  eqhost.exe --dry-run: %s = %r" % ("ok  " if got == want else "FAIL", what, got))
+PY
+) || fail "the dry run's message or envelope could not be read: $report"
+  merge_report "$report"
 
   echo "== $bits-bit: msiexec /x"
   check "msiexec /x answers success" msiexec_wait /x "$(winpath "$msi")" /qn
