@@ -3,6 +3,7 @@
 // method name only, as any host application would.
 #include <iostream>
 
+#include "host/driver_dispatch.h"
 #include "host/equipment_manager.h"
 #include "host/host_commands.h"
 #include "host/host_options.h"
@@ -21,5 +22,8 @@ int main(int argc, char** argv) {
       std::make_shared<THostEquipmentManager>(DefaultHostFolders(), interactive, options.Verbose, std::cin, std::cerr);
   const THostStreamsStruct io{std::cin, std::cout, std::cerr};
   if (options.DryRunFile) return RunDryRunSend(options, manager, io);
-  return RunHostCommand(options, [] { return CreateInProcessDriver(); }, manager, io);
+  const TConnectionTest testConnection = [](DispatchObject& object, std::string& description) {
+    return dynamic_cast<TDriver&>(dynamic_cast<TDriverDispatch&>(object).Object()).TestConnection(description);
+  };
+  return RunHostCommand(options, [] { return CreateInProcessDriver(); }, manager, io, testConnection);
 }
