@@ -1,14 +1,14 @@
 # The Windows Installer packages under Wine, as an administrator deploys them: an older
 # package installed, then replaced by one that differs from the build's only in the fourth
 # part of the version, then by the build's own (one installation left each time; an older
-# one refused afterwards), the class
-# registration the package wrote compared with what DllRegisterServer writes for the
-# installed DLL, a VBScript host sending through the installed DLL, and the uninstall
-# leaving neither files nor keys. Sourced by run_wine_tests.sh, which calls
-# run_msi <build dir> <bits> inside run_build once regsvr32 /u has removed the build's
-# own registration (pass, fail, check, expect_six_entries, expect_no_entries, reg_value,
-# run_vbs, start_servers, stop_servers, winpath, $loader, $view, $regsvr32, $work and
-# $repo come from there).
+# one refused afterwards); the class registration the package wrote compared with what
+# DllRegisterServer writes for the installed DLL; a VBScript host sending through the
+# installed DLL; the installed eqhost.exe's dry run; the uninstall leaving neither files
+# nor keys. Sourced by run_wine_tests.sh, which calls run_msi <build dir> <bits> inside
+# run_build once regsvr32 /u has removed the build's own registration (pass, fail, check,
+# merge_report, expect_six_entries, expect_no_entries, reg_value, run_vbs, start_servers,
+# stop_servers, winpath, $loader, $view, $regsvr32, $clsid, $python, $here, $repo and
+# $work come from there).
 
 # The six values of the class registration, one per line, as `reg query` reads them.
 registration_values() {
