@@ -7,7 +7,7 @@
 #include "host/equipment_manager.h"
 #include "host/host_commands.h"
 #include "host/host_options.h"
-#include "mail/driver.h"
+#include "host/in_process_driver.h"
 #include "platform/console.h"
 
 namespace {
@@ -32,16 +32,13 @@ int main(int argc, char** argv) {
   const bool interactive = !callsOnStdin && platform::StdinIsTerminal();
   auto manager =
       std::make_shared<THostEquipmentManager>(DefaultHostFolders(), interactive, options.Verbose, std::cin, std::cerr);
-  const bool verbose = options.Verbose;
-  const TDriverFactory createDriver = [verbose] {
-    TDeviceOwner<TDriver> driver = CreateDevice<TDriver>();
-    // -v also shows the SMTP dialogue as it happens, masked as the event log is.
-    if (verbose) driver->SetDialogueObserver(PrintSmtpDialogue(std::cerr));
-    std::shared_ptr<TBaseObject> object(driver.release(), TDeviceDeleter());
-    return std::make_shared<TDriverDispatch>(std::move(object));
-  };
+  const THostStreamsStruct io{std::cin, std::cout, std::cerr};
+  if (options.DryRunFile) return RunDryRunSend(options, manager, io);
   const TConnectionTest testConnection = [](DispatchObject& object, std::string& description) {
     return dynamic_cast<TDriver&>(dynamic_cast<TDriverDispatch&>(object).Object()).TestConnection(description);
   };
-  return RunHostCommand(options, createDriver, manager, {std::cin, std::cout, std::cerr}, testConnection);
+  // -v also shows the SMTP dialogue as it happens, masked as the event log is.
+  const smtp::TSmtpDialogueObserver dialogue = options.Verbose ? PrintSmtpDialogue(std::cerr) : nullptr;
+  return RunHostCommand(options, [&dialogue] { return CreateInProcessDriver(nullptr, dialogue); }, manager, io,
+                        testConnection);
 }
