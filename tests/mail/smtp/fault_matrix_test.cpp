@@ -178,10 +178,8 @@ class FaultMatrix : public ::testing::Test {
       // The object's own sender, whose limits a host cannot set: shortened here so that
       // the rows that wait stay quick.
       const_cast<TDevice&>(s.Driver().Device()).TimeLimits.Wait = row.wait;
-      for (const char* to : {"a@fault.test", "b@fault.test", "c@fault.test"}) {
-        if (to[0] - 'a' >= row.recipients) break;
-        ASSERT_TRUE(s.Call("AddRecepient", Arr({Variant(to)})).Result);
-      }
+      for (int i = 0; i < row.recipients; ++i)
+        ASSERT_TRUE(s.Call("AddRecepient", Arr({Variant(std::string(1, char('a' + i)) + "@fault.test")})).Result);
       ASSERT_TRUE(s.Call("AddAttachmentBase64", Arr({Variant("a.txt"), Variant("QUJD"), Variant(""), Variant("")})).Result);
       if (row.attachmentSize > 0) {
         ASSERT_TRUE(s.Call("AddAttachment", Arr({Variant(Attachment(row.attachmentSize)), Variant(""), Variant("")})).Result);
