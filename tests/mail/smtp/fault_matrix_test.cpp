@@ -127,6 +127,7 @@ struct TMatrixRow {
   int recipients = 1;
   milliseconds wait{5000};         // the sender's limit for each reply and write
   std::size_t attachmentSize = 0;  // a file attachment of so many bytes besides the small one
+  std::string orPrefix = "";       // also right: a text that starts so (where timing decides)
 };
 
 class FaultMatrix : public ::testing::Test {
@@ -197,7 +198,9 @@ class FaultMatrix : public ::testing::Test {
         EXPECT_TRUE(FilesUnder(tmp_).empty());
       } else {
         EXPECT_EQ(r.Code(), rcUnknownError);
-        if (row.prefixOnly) {
+        if (!row.orPrefix.empty() && r.Text().rfind(row.orPrefix, 0) == 0) {
+          // the other way the row may end
+        } else if (row.prefixOnly) {
           EXPECT_EQ(r.Text().rfind(row.text, 0), 0u) << r.Text();
         } else {
           EXPECT_EQ(r.Text(), row.text);
@@ -263,9 +266,10 @@ TEST_F(FaultMatrix, EveryServerBehaviourReachesTheHostCleanly) {
       {"552 after the final dot", "", {"-a", "-f", ".", "-B", "552 5.3.4 Message too big for system"},
        "5.3.4 Message too big for system"},
       // Between two pieces of the message the sender looks for input: whatever came, a
-      // reply or the connection's end, the final dot must not follow.
+      // reply or the connection's end, the final dot must not follow. The end may also
+      // meet the sender inside a write.
       {"closed in the middle of the message", "close_in_message", {}, texts::kEarlyReply, false, 1,
-       milliseconds(5000), 4 << 20},
+       milliseconds(5000), 4 << 20, closed},
       {"550 in the middle of the message", "", {"-a", "-A", "0"}, std::string(texts::kEarlyReply) + ": This violates SMTP",
        false, 1, milliseconds(5000), 4 << 20},
       // Every write waits for the server to read; none waits long.
