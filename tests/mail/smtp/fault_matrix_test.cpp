@@ -97,24 +97,28 @@ int FreePort() {
 }
 
 // smtp-sink on a loopback port of its own for one row, stopped with the object. It
-// drops its privileges to "nobody" when started as root, as it insists.
+// drops its privileges to "nobody" when started as root, as it insists. A port taken by
+// someone else between the choice and smtp-sink's bind costs another try.
 class TSmtpSink {
  public:
-  explicit TSmtpSink(const std::vector<std::string>& switches) : port_(FreePort()) {
-    std::vector<std::string> argv = {kSmtpSink};
-    if (::geteuid() == 0) argv.insert(argv.end(), {"-u", "nobody"});
-    argv.insert(argv.end(), switches.begin(), switches.end());
-    argv.insert(argv.end(), {"127.0.0.1:" + std::to_string(port_), "8"});
-    process_ = std::make_unique<TChildProcess>(argv);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!Listening(port_) && std::chrono::steady_clock::now() < deadline && process_->Running())
-      std::this_thread::sleep_for(milliseconds(20));
+  explicit TSmtpSink(const std::vector<std::string>& switches) {
+    for (int attempt = 0; attempt < 3 && !Up(); ++attempt) {
+      port_ = FreePort();
+      std::vector<std::string> argv = {kSmtpSink};
+      if (::geteuid() == 0) argv.insert(argv.end(), {"-u", "nobody"});
+      argv.insert(argv.end(), switches.begin(), switches.end());
+      argv.insert(argv.end(), {"127.0.0.1:" + std::to_string(port_), "8"});
+      process_ = std::make_unique<TChildProcess>(argv);
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      while (!Listening(port_) && process_->Running() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(milliseconds(20));
+    }
   }
   int Port() const { return port_; }
-  bool Up() const { return Listening(port_); }
+  bool Up() const { return process_ && process_->Running() && Listening(port_); }
 
  private:
-  int port_;
+  int port_ = 0;
   std::unique_ptr<TChildProcess> process_;
 };
 
