@@ -223,6 +223,10 @@ void TfrmCommonSettings::DeviceTestClick() {
 }
 
 void TfrmCommonSettings::SettingsListClick() {
+  // What was typed on the pages goes into the list first, so that the list shows it and
+  // the pages, read again after the list's OK, do not lose it. A refusing page keeps
+  // its values to itself.
+  (void)SavePages();
   FDeviceManager.StoreSettings();
   bool accepted = false;
   try {

@@ -270,17 +270,30 @@ TEST_F(CommonSettingsTest, CancelPutsBackEverySettingAsItWasWhenTheWindowOpened)
   EXPECT_TRUE(driver->BufSettings().empty());
 }
 
-TEST_F(CommonSettingsTest, SettingsListClosedWithCancelTakesItsEditsBackAtOnce) {
+TEST_F(CommonSettingsTest, SettingsListShowsWhatWasTypedAndCancelTakesOnlyItsOwnEditsBack) {
   auto window = OpenWindow();
   view.Fields[mfSubject] = "набрано";
-  view.OnSettingsList = [](TBaseDevice& device) {
+  view.Fields[mfBodyText] = "текст";
+  std::string shown;
+  view.OnSettingsList = [&](TBaseDevice& device) {
+    shown = device.GetSettingValueStr("Subject");
     device.SetSettingValue("Subject", Variant("из списка"));
     return false;
   };
   window->MenuCommand(mcSettingsList);
-  EXPECT_EQ(driver->GetSettingValueStr("Subject"), "");
-  EXPECT_EQ(view.Fields[mfSubject], "набрано");  // the pages are not read again
+  EXPECT_EQ(shown, "набрано");
+  EXPECT_EQ(driver->GetSettingValueStr("Subject"), "набрано");
+  EXPECT_EQ(view.Fields[mfSubject], "набрано");
   EXPECT_TRUE(driver->BufSettings().empty());
+
+  // Closed with OK, the pages show the list's values and keep what was typed elsewhere.
+  view.OnSettingsList = [](TBaseDevice& device) {
+    device.SetSettingValue("Subject", Variant("из списка"));
+    return true;
+  };
+  window->MenuCommand(mcSettingsList);
+  EXPECT_EQ(view.Fields[mfSubject], "из списка");
+  EXPECT_EQ(view.Fields[mfBodyText], "текст");
 }
 
 TEST_F(CommonSettingsTest, ClosingWithOkDropsTheBufferTheSettingsListLeft) {
