@@ -129,12 +129,19 @@ int Send(const THostOptionsStruct& o, THostSession& s) {
   return 0;
 }
 
-int Check(const THostOptionsStruct& o, THostSession& s, std::ostream& out) {
+int Check(const THostOptionsStruct& o, THostSession& s, DispatchObject& driver, const TConnectionTest& testConnection,
+          std::ostream& out) {
+  if (o.Connect && !testConnection) throw EHostError(host_texts::kNoConnectionTest);
   s.Start(o.DeviceID);
   s.ApplySettings(o);
   s.Call("Enable");
   s.Call("CheckHealth");
   out << "CheckHealth: OK" << std::endl;
+  if (o.Connect) {
+    std::string description;
+    if (!testConnection(driver, description)) throw ECallFailed("TestConnection: " + description);
+    out << "TestConnection: OK" << std::endl;
+  }
   s.Call("Disable");
   s.Close();
   return 0;
@@ -197,7 +204,7 @@ int Run(const THostOptionsStruct& o, DispatchObject& driver, const DispatchPtr& 
 }  // namespace
 
 int RunHostCommand(const THostOptionsStruct& o, const TDriverFactory& createDriver, const DispatchPtr& manager,
-                   THostStreamsStruct io) {
+                   THostStreamsStruct io, const TConnectionTest& testConnection) {
   try {
     const DispatchPtr driver = createDriver();
     THostSession session(*driver, manager);
@@ -205,7 +212,7 @@ int RunHostCommand(const THostOptionsStruct& o, const TDriverFactory& createDriv
       case THostCommand::hcSend:
         return Send(o, session);
       case THostCommand::hcCheck:
-        return Check(o, session, io.Out);
+        return Check(o, session, *driver, testConnection, io.Out);
       case THostCommand::hcSettings:
         return ShowSettings(o, session, io.Out);
       case THostCommand::hcInfo:

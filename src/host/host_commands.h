@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <string>
 
 #include "automation/variant.h"
 #include "host/host_options.h"
@@ -22,7 +23,11 @@ struct THostStreamsStruct {
 // reference goes.
 using TDriverFactory = std::function<DispatchPtr()>;
 
+// The driver's connection test, where eqhost holds the driver object itself rather than
+// reaching it through COM: true when it worked, else false with the failure's text.
+using TConnectionTest = std::function<bool(DispatchObject& driver, std::string& description)>;
+
 int RunHostCommand(const THostOptionsStruct& options, const TDriverFactory& createDriver, const DispatchPtr& manager,
-                   THostStreamsStruct streams);
+                   THostStreamsStruct streams, const TConnectionTest& testConnection = {});
 
 }  // namespace eqd

@@ -68,6 +68,7 @@ std::optional<int> ParseHostOptions(const std::vector<std::string>& args, THostO
   auto* check = app.add_subcommand("check", host_texts::kCheckCommand);
   addSettings(check, true);
   check->add_option("--device-id", o.DeviceID, host_texts::kDeviceIdOption);
+  check->add_flag("--connect", o.Connect, host_texts::kConnectOption);
 
   auto* settings = app.add_subcommand("settings", host_texts::kSettingsCommand);
   addSettings(settings, false);

@@ -31,6 +31,7 @@ struct THostOptionsStruct {
   std::string SettingsFile;  // empty: none given
   std::vector<std::pair<std::string, std::string>> Sets;  // --set ID=VALUE, in the order given
   std::string DeviceID = "eqhost";
+  bool Connect = false;  // check: the connection test after CheckHealth
   std::vector<std::string> To;
   std::vector<std::string> Cc;
   std::vector<std::string> Bcc;

@@ -17,6 +17,8 @@ inline constexpr const char* kRunCommand = "выполнить вызовы ме
 inline constexpr const char* kSettingsFileOption = "файл настроек JSON: {\"ID\": значение, ...}";
 inline constexpr const char* kSetOption = "задать настройку ID=ЗНАЧЕНИЕ поверх файла";
 inline constexpr const char* kDeviceIdOption = "идентификатор устройства для Open";
+inline constexpr const char* kConnectOption =
+    "затем проверить соединение: подключиться к SMTP-серверу и войти, не отправляя письма";
 inline constexpr const char* kToOption = "адрес получателя";
 inline constexpr const char* kCcOption = "адрес получателя копии";
 inline constexpr const char* kBccOption = "адрес получателя скрытой копии";
@@ -48,6 +50,7 @@ inline constexpr const char* kUnknownSetting = "неизвестная наст�
 inline constexpr const char* kBadSettingValue = "недопустимое значение настройки ";
 
 // Calls.
+inline constexpr const char* kNoConnectionTest = "проверка соединения (--connect) в этой сборке eqhost недоступна";
 inline constexpr const char* kUnknownMethod = "неизвестный метод ";
 inline constexpr const char* kCallRefused = "вызов отклонен, HRESULT ";
 inline constexpr const char* kBadCallLine = "строка не является вызовом: ";

@@ -24,5 +24,8 @@ int main(int argc, char** argv) {
     std::shared_ptr<TBaseObject> driver(CreateDevice<TDriver>().release(), TDeviceDeleter());
     return std::make_shared<TDriverDispatch>(std::move(driver));
   };
-  return RunHostCommand(options, createDriver, manager, {std::cin, std::cout, std::cerr});
+  const TConnectionTest testConnection = [](DispatchObject& object, std::string& description) {
+    return dynamic_cast<TDriver&>(dynamic_cast<TDriverDispatch&>(object).Object()).TestConnection(description);
+  };
+  return RunHostCommand(options, createDriver, manager, {std::cin, std::cout, std::cerr}, testConnection);
 }

@@ -92,16 +92,7 @@ std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
     // The filter is process-wide: the last driver object enabled decides it.
     SetEventLogMode(GetSettingValueBool("DebugLogEnabled") ? kEventLogAll : kEventLogOff);
     TDevice& d = *FDevice;
-    d.FSmtpServerName = TrimBlanks(GetSettingValueStr("SmtpServerName"));
-    d.FSmtpServerPort = SmtpPortFromText(GetSettingValueStr("SmtpServerPort"));
-    d.FSmtpServerUser = TrimBlanks(GetSettingValueStr("SmtpServerUser"));
-    d.FSmtpServerPassword = TrimBlanks(GetSettingValueStr("SmtpServerPassword"));
-    d.FUserEmail = TrimBlanks(GetSettingValueStr("UserEmail"));
-    if (d.FSmtpServerName.empty()) throw EDriverError(texts::kNoSmtpServer);
-    if (d.FSmtpServerPort == -1) throw EDriverError(texts::kNoSmtpPort);
-    if (d.FSmtpServerUser.empty()) throw EDriverError(texts::kNoSmtpUser);
-    if (d.FSmtpServerPassword.empty()) throw EDriverError(texts::kNoSmtpPassword);
-    if (d.FUserEmail.empty()) throw EDriverError(texts::kNoUserEmail);
+    ReadSmtpSettings(d);
     // Read both before storing either, so a failed read leaves the pair as it was.
     std::string subject = GetSettingValueStr("Subject");
     std::string body = GetSettingValueStr("BodyText");
@@ -111,6 +102,32 @@ std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
   } catch (const std::exception& e) {
     ResultDescription = e.what();
     return rcUnknownError;
+  }
+}
+
+void TDriver::ReadSmtpSettings(TDevice& d) {
+  d.FSmtpServerName = TrimBlanks(GetSettingValueStr("SmtpServerName"));
+  d.FSmtpServerPort = SmtpPortFromText(GetSettingValueStr("SmtpServerPort"));
+  d.FSmtpServerUser = TrimBlanks(GetSettingValueStr("SmtpServerUser"));
+  d.FSmtpServerPassword = TrimBlanks(GetSettingValueStr("SmtpServerPassword"));
+  d.FUserEmail = TrimBlanks(GetSettingValueStr("UserEmail"));
+  if (d.FSmtpServerName.empty()) throw EDriverError(texts::kNoSmtpServer);
+  if (d.FSmtpServerPort == -1) throw EDriverError(texts::kNoSmtpPort);
+  if (d.FSmtpServerUser.empty()) throw EDriverError(texts::kNoSmtpUser);
+  if (d.FSmtpServerPassword.empty()) throw EDriverError(texts::kNoSmtpPassword);
+  if (d.FUserEmail.empty()) throw EDriverError(texts::kNoUserEmail);
+}
+
+bool TDriver::TestConnection(std::string& ResultDescription) {
+  ResultDescription.clear();
+  try {
+    TDevice probe;
+    ReadSmtpSettings(probe);
+    probe.TestConnection();
+    return true;
+  } catch (const std::exception& e) {
+    ResultDescription = e.what();
+    return false;
   }
 }
 

@@ -36,6 +36,12 @@ class TDriver : public TBaseEMailClient {
   // Shows "Успешно!" in an information box and answers true; no connection is made.
   bool DeviceTest(std::string& ResultDescription) override;
 
+  // The connection test: the current settings, checked as Enable checks them, go into a
+  // sender of its own (the sender of the last Enable stays as it is), which connects and
+  // runs the dialogue of a send up to and including the login, then QUIT; no message is
+  // sent. False with the check's or the failure's own text.
+  bool TestConnection(std::string& ResultDescription);
+
  protected:
   void RegisterSettings() override;
   void OnSetDeviceInfo() override;
@@ -47,6 +53,9 @@ class TDriver : public TBaseEMailClient {
                           const std::string& Body, const Variant& Attachments) override;
 
  private:
+  // The SMTP settings as Enable takes them, into `d`; raises the first check that fails.
+  void ReadSmtpSettings(TDevice& d);
+
   std::unique_ptr<TDevice> FDevice;
 };
 

@@ -243,6 +243,32 @@ TEST_F(EqhostTest, CommandsReportFailuresWithMethodCodeAndDescription) {
   EXPECT_EQ(TempFilesLeft(), 0u);
 }
 
+TEST_F(EqhostTest, CheckConnectLogsInWithoutSending) {
+  TSmtpServerProcess server;
+  const std::string settings = SettingsFor(server);
+  struct Case {
+    std::vector<std::string> sets;
+    int exit;
+    std::string out;
+    std::string err;  // the start of standard error
+  } cases[] = {
+      {{}, 0, "CheckHealth: OK\nTestConnection: OK\n", ""},
+      {{"SmtpServerPassword=wrong"}, 1, "CheckHealth: OK\n",
+       "eqhost: TestConnection: 5.7.8 Authentication credentials invalid\n"},
+      {{"SmtpServerName=127.0.0.1", "SmtpServerPort=1"}, 1, "CheckHealth: OK\n",
+       "eqhost: TestConnection: Не удалось подключиться к SMTP-серверу 127.0.0.1:1"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"check", "--connect", "--settings", settings};
+    for (const auto& s : c.sets) args.insert(args.end(), {"--set", s});
+    const TRun run = Eqhost(args);
+    EXPECT_EQ(run.Exit, c.exit) << run.Err;
+    EXPECT_EQ(run.Out, c.out);
+    EXPECT_EQ(run.Err.rfind(c.err, 0), 0u) << run.Err;
+  }
+  EXPECT_EQ(server.MessageCount(), 0);
+}
+
 TEST_F(EqhostTest, SettingsAndInfoShowWhatTheDriverReports) {
   const std::string file = dir_.Write("s.json", R"({"SmtpServerPort": "2525", "DebugLogEnabled": true})");
   TRun run = Eqhost({"settings", "--settings", file, "--set", "Subject=Тема из строки", "--json"});

@@ -25,15 +25,10 @@ void TDevice::SendMail(const std::string& ARecepients, const std::string& ACcRec
   // Refusals of the input come before any connection and go to the caller as they are.
   const TMailMessageStruct message = PrepareMailMessage(FUserEmail, ARecepients, ACcRecepients, ABccRecepients,
                                                         ASubject, ABodyText, AAttachmentPathsArray);
-  smtp::TSmtpEnvelopeStruct envelope{platform::LocalHostName(), FSmtpServerUser, FSmtpServerPassword,
-                                     message.EnvelopeSender(), message.EnvelopeRecipients()};
-  try {
-    TMimeComposer composer(message, files_ ? *files_ : DiskFiles());
-    // Declared in this order so the TLS layer goes before the connection under it.
-    smtp::TSocketStream connection(FSmtpServerName, ConnectPort());
-    smtp::TSmtpSession session(connection, [this](smtp::TByteStream& plain) {
-      return smtp::CreateTlsLayer(plain, FSmtpServerName);
-    });
+  const smtp::TSmtpEnvelopeStruct envelope{platform::LocalHostName(), FSmtpServerUser, FSmtpServerPassword,
+                                           message.EnvelopeSender(), message.EnvelopeRecipients()};
+  TMimeComposer composer(message, files_ ? *files_ : DiskFiles());
+  RunSession([&](smtp::TSmtpSession& session) {
     session.Send(envelope, [&composer](smtp::TDataSink& out) {
       std::string piece;
       while (composer.Next(piece)) {
@@ -41,6 +36,22 @@ void TDevice::SendMail(const std::string& ARecepients, const std::string& ACcRec
         piece.clear();
       }
     });
+  });
+}
+
+void TDevice::TestConnection() {
+  const smtp::TSmtpEnvelopeStruct envelope{platform::LocalHostName(), FSmtpServerUser, FSmtpServerPassword, {}, {}};
+  RunSession([&](smtp::TSmtpSession& session) { session.Check(envelope); });
+}
+
+void TDevice::RunSession(const std::function<void(smtp::TSmtpSession&)>& dialogue) {
+  try {
+    // Declared in this order so the TLS layer goes before the connection under it.
+    smtp::TSocketStream connection(FSmtpServerName, ConnectPort());
+    smtp::TSmtpSession session(connection, [this](smtp::TByteStream& plain) {
+      return smtp::CreateTlsLayer(plain, FSmtpServerName);
+    });
+    dialogue(session);
   } catch (const std::exception& e) {
     const std::string text = e.what();
     try {

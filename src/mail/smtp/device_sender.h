@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,10 @@
 #include "mail/mime/file_source.h"
 
 namespace eqd {
+
+namespace smtp {
+class TSmtpSession;
+}
 
 class TDevice {
  public:
@@ -40,11 +45,21 @@ class TDevice {
                 const std::string& ABccRecepients, const std::string& ASubject, const std::string& ABodyText,
                 const std::vector<TAttachment>& AAttachmentPathsArray);
 
+  // Connects and runs the dialogue of a send up to and including the login (EHLO or
+  // HELO, STARTTLS and the handshake when offered, AUTH LOGIN when announced), then
+  // QUIT: no message is sent. Returns when all of that worked; fails as SendMail fails
+  // once connecting, with the same texts and the same event log line.
+  void TestConnection();
+
   // The port SendMail connects to: the low 16 bits of FSmtpServerPort, with 465 (the
   // implicit-TLS port) replaced by 25, since the connection always starts in plain text.
   std::uint16_t ConnectPort() const;
 
  private:
+  // Opens the connection, hands it to `dialogue` as an SMTP session, and turns any
+  // failure into the event log line and the plain error the host sees.
+  void RunSession(const std::function<void(smtp::TSmtpSession&)>& dialogue);
+
   TFileOpener* files_ = nullptr;
 };
 

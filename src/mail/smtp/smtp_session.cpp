@@ -62,8 +62,14 @@ TSmtpSession::TSmtpSession(TByteStream& transport, TTlsStarter startTls)
 TSmtpSession::~TSmtpSession() = default;
 
 void TSmtpSession::Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage) {
+  Run(envelope, &writeMessage);
+}
+
+void TSmtpSession::Check(const TSmtpEnvelopeStruct& envelope) { Run(envelope, nullptr); }
+
+void TSmtpSession::Run(const TSmtpEnvelopeStruct& envelope, const TMessageWriter* writeMessage) {
   envelope_ = &envelope;
-  writeMessage_ = &writeMessage;
+  writeMessage_ = writeMessage;
   nextRecipient_ = 0;
   TState state = TState::ssGreeting;
   while (state != TState::ssQuit) {
@@ -84,9 +90,9 @@ void TSmtpSession::Send(const TSmtpEnvelopeStruct& envelope, const TMessageWrite
       case TState::ssDone: break;
     }
   }
-  // The server has taken the message. How it answers QUIT, or whether it answers at
-  // all, cannot undo that, and reporting a failure now would make the host send the
-  // message a second time.
+  // The server has taken the message (or, for a check, the login). How it answers
+  // QUIT, or whether it answers at all, cannot undo that, and reporting a failure now
+  // would make the host send the message a second time.
   try {
     SendCommand("QUIT");
     ReadReply();
@@ -167,6 +173,7 @@ TSmtpSession::TState TSmtpSession::OnAuthPassword(const TSmtpReplyStruct& reply)
 }
 
 TSmtpSession::TState TSmtpSession::StartMailFrom() {
+  if (writeMessage_ == nullptr) return TState::ssQuit;
   SendCommand("MAIL FROM:<" + envelope_->Sender + ">");
   return TState::ssMailFrom;
 }

@@ -40,6 +40,10 @@ class TSmtpSession {
   // failure the connection must be closed, and a failure inside the message text
   // leaves the data unterminated so the server discards it.
   void Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage);
+  // The dialogue of a send up to and including the login (EHLO or HELO, STARTTLS and
+  // the handshake when offered, AUTH LOGIN when announced), then QUIT: the envelope's
+  // sender and recipients are not used and no message is sent. Fails as Send fails.
+  void Check(const TSmtpEnvelopeStruct& envelope);
 
   bool TlsActive() const { return tls_ != nullptr; }
   // The extension lines of the last EHLO reply.
@@ -63,6 +67,7 @@ class TSmtpSession {
   TState OnData(const TSmtpReplyStruct& reply);
   TState OnDataEnd(const TSmtpReplyStruct& reply);
 
+  void Run(const TSmtpEnvelopeStruct& envelope, const TMessageWriter* writeMessage);
   TState AfterHello();
   TState StartMailFrom();
   bool HasExtension(const std::string& keyword) const;
@@ -80,7 +85,7 @@ class TSmtpSession {
   std::string received_;  // bytes read but not yet part of a reply
   std::vector<std::string> extensions_;
   const TSmtpEnvelopeStruct* envelope_ = nullptr;
-  const TMessageWriter* writeMessage_ = nullptr;
+  const TMessageWriter* writeMessage_ = nullptr;  // null: a check, no envelope follows the login
   std::size_t nextRecipient_ = 0;
 };
 

@@ -56,7 +56,10 @@ class FaultServer : public ::testing::Test {
   void SetUp() override { ASSERT_FALSE(ports_.empty()) << "the fault server did not start"; }
   void TearDown() override { smtp::SetTimeoutMsForTesting(0); }
 
+  // A sender pointed at `scenario`; the log of the scenario's previous client goes, so
+  // that ServerLog waits for this one's.
   static TDevice Device(const std::string& scenario) {
+    std::filesystem::remove(dir_->File("log/" + scenario + ".log"));
     TDevice device;
     device.FSmtpServerName = "127.0.0.1";
     device.FSmtpServerPort = ports_.at(scenario);
@@ -190,6 +193,40 @@ TEST_F(FaultServer, SilentOrStalledServersTimeOut) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
   }
   EXPECT_EQ(OpenDescriptors(), descriptors);
+}
+
+TEST_F(FaultServer, ConnectionTestStopsAfterTheLoginAndFailsAsASendFails) {
+  const std::string ehlo = Ehlo();
+  const std::vector<TFaultCase> cases = {
+      {"tls10_login", "", false,
+       {ehlo, "STARTTLS", "<tls TLSv1>", ehlo, "AUTH LOGIN", "dXNlcg==", "cGFzcw==", "QUIT"}},
+      {"starttls_454", texts::kStartTlsRefused, false, {ehlo, "STARTTLS"}},
+      {"handshake_garbage", texts::kTlsHandshakeFailed, false, {ehlo, "STARTTLS"}},
+      {"refused", texts::kConnectFailed, true, {}},
+  };
+  for (const TFaultCase& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    TDevice device = Device(c.scenario);
+    device.FSmtpServerUser = "user";
+    device.FSmtpServerPassword = "pass";
+    std::string message;
+    try {
+      device.TestConnection();
+    } catch (const EDriverError& e) {
+      message = e.what();
+    }
+    if (c.prefixOnly) {
+      EXPECT_EQ(message.rfind(c.message, 0), 0u) << message;
+    } else {
+      EXPECT_EQ(message, c.message);
+    }
+    if (!message.empty()) {
+      EXPECT_NE(EventLogText().find("\tERROR\tTDevice: \t" + message + "\r\n"), std::string::npos) << message;
+    }
+    if (!c.commands.empty()) {
+      EXPECT_EQ(ServerLog(c.scenario), c.commands);
+    }
+  }
 }
 
 TEST_F(FaultServer, UnreadableAttachmentLeavesTheMessageUnterminated) {

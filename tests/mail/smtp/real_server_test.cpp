@@ -125,6 +125,20 @@ TEST_F(RealServer, WrongPasswordFailsWithTheServersText) {
   EXPECT_EQ(server_->MessageCount(), before);
 }
 
+TEST_F(RealServer, ConnectionTestLogsInWithoutSending) {
+  const int before = server_->MessageCount();
+  TDevice device = Device();
+  EXPECT_NO_THROW(device.TestConnection());
+  device.FSmtpServerPassword = "wrong";
+  try {
+    device.TestConnection();
+    ADD_FAILURE() << "a wrong password must fail the test";
+  } catch (const EDriverError& e) {
+    EXPECT_STREQ(e.what(), "5.7.8 Authentication credentials invalid");
+  }
+  EXPECT_EQ(server_->MessageCount(), before);
+}
+
 TEST(RealServerPlain, WithoutStartTlsEverythingGoesInPlainText) {
   // A server that does not offer STARTTLS still gets AUTH LOGIN and the message.
   TSmtpServerOptions options;
