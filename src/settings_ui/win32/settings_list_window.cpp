@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <algorithm>
+
 #include "settings_ui/settings_ui_texts.h"
 #include "settings_ui/win32/resources.h"
 
@@ -20,7 +22,8 @@ constexpr int kButtonHeight = 25;
 constexpr int kButtonWidth = 75;
 constexpr int kDefaultWidth = 100;
 constexpr int kMargin = 8;
-constexpr int kColumnWidths[3] = {190, 90, 90};
+// The name column leaves room for the default column's header at its own width.
+constexpr int kColumnWidths[3] = {175, 90, 90};
 }  // namespace
 
 TSettingsListWindow::TSettingsListWindow(TBaseDevice& Device) : FDevice(Device), FCore(Device, *this) {}
@@ -70,7 +73,7 @@ bool TSettingsListWindow::ShowModal(HWND Owner) {
 void TSettingsListWindow::CreateControls() {
   const HFONT font = FFonts->Normal();
   FList = CreateChild(FWindow, WC_LISTVIEWW, "",
-                      WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
+                      WS_TABSTOP | WS_BORDER | WS_CLIPSIBLINGS | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
                           LVS_NOSORTHEADER,
                       0, RECT{}, kIdList, font);
   ListView_SetExtendedListViewStyle(FList, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
@@ -111,6 +114,8 @@ void TSettingsListWindow::Layout() {
   const int h = client.bottom;
   const int listHeight = h - s(kStatusHeight) - s(kButtonStrip);
   MoveWindow(FList, 0, 0, w, listHeight > 0 ? listHeight : 0, TRUE);
+  // The default column takes the rest of the width, at least its header's.
+  ListView_SetColumnWidth(FList, 2, LVSCW_AUTOSIZE_USEHEADER);
   MoveWindow(FStatus, 0, listHeight, w, s(kStatusHeight), TRUE);
   const int y = h - s(kButtonStrip) + (s(kButtonStrip) - s(kButtonHeight)) / 2;
   MoveWindow(FDefault, s(kMargin), y, s(kDefaultWidth), s(kButtonHeight), TRUE);
@@ -155,6 +160,8 @@ void TSettingsListWindow::OnNotify(NMHDR& Header, LRESULT& Result) {
       auto& info = reinterpret_cast<NMLVDISPINFOW&>(Header);
       if ((info.item.mask & LVIF_TEXT) != 0 && info.item.iSubItem >= 0 && info.item.iSubItem < 3) {
         FCell = Wide(FCore.RowTexts(info.item.iItem)[static_cast<std::size_t>(info.item.iSubItem)]);
+        // A cell is one line: line breaks show as blanks.
+        std::replace_if(FCell.begin(), FCell.end(), [](wchar_t c) { return c == L'\r' || c == L'\n'; }, L' ');
         lstrcpynW(info.item.pszText, FCell.c_str(), info.item.cchTextMax);
       }
       break;

@@ -275,10 +275,12 @@ void TSettingsWindowWin32::CreateInfoPage(HWND Panel) {
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const std::wstring value = Wide(rows[i].Value);
     const bool last = i + 1 == rows.size();
-    const int height = last ? std::max<int>(r.bottom - y - s(6), s(18))
-                            : std::max(TextHeight(Panel, FFonts->Normal(), value, valueWidth), s(16));
+    const int captionWidth = s(kInfoCaptionWidth) - s(6);
+    const int captionHeight = TextHeight(Panel, FFonts->Bold(), Wide(rows[i].Caption), captionWidth);
+    const int valueHeight = std::max(TextHeight(Panel, FFonts->Normal(), value, valueWidth), captionHeight);
+    const int height = last ? std::max<int>(r.bottom - y - s(6), valueHeight) : valueHeight;
     CreateChild(Panel, L"STATIC", rows[i].Caption, SS_LEFT | SS_NOPREFIX, 0,
-                Rect(s(kLabelLeft), y, s(kInfoCaptionWidth) - s(6), s(18)), -1, FFonts->Bold());
+                Rect(s(kLabelLeft), y, captionWidth, captionHeight), -1, FFonts->Bold());
     CreateChild(Panel, L"STATIC", rows[i].Value, SS_LEFT | SS_NOPREFIX, 0, Rect(valueLeft, y, valueWidth, height),
                 kIdFirstInfo + static_cast<int>(i), FFonts->Normal());
     y += height + s(8);

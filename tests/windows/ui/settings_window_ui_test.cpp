@@ -5,7 +5,8 @@
 // OK, Cancel and the close box. Afterwards the result and the settings are checked
 // through "GetSettings".
 //
-// Options: --shots=<folder> saves screenshots there (BMP); --press-cancel waits for a
+// Options: --shots=<folder> saves screenshots there (BMP); --smtp-port=<port> names the
+// loopback SMTP server for the device test (user "mailer"); --press-cancel waits for a
 // settings window of another process (a VBScript host) and presses its "Отмена".
 #include <windows.h>
 #include <objbase.h>
@@ -36,6 +37,7 @@ using com::TComPtr;
 using com::TVariantHolder;
 
 std::wstring gShots;  // where screenshots go; empty: none
+int gSmtpPort = 0;    // the loopback SMTP server (user mailer); 0: none
 
 constexpr wchar_t kFrameClass[] = L"EqSettingsFrame";
 constexpr wchar_t kMessageBoxClass[] = L"#32770";
@@ -356,7 +358,7 @@ TEST_F(SettingsWindowTest, CancelPutsBackEverySettingAfterResetListAndDeviceTest
         s.Expect(WaitFor([&] { return !IsWindow(listWindow); }), "the list closes");
         // The device test with no user: the error box names what is missing.
         ui.Menu(mcDeviceTest);
-        const std::wstring text = AnswerBox(s, L"Ошибка", L"device-test-error");
+        const std::wstring text = AnswerBox(s, L"Ошибка", gSmtpPort == 0 ? L"device-test-error" : nullptr);
         s.Expect(text == L"Не задан SMTP пользователь", "device test error: " + Narrow(text));
         s.Expect(TextOf(ui.Field(mfSmtpServerName)) == L"smtp.yandex.ru", "the pages keep their values");
         Click(ui.Control(TWindow::kIdCancel));
@@ -396,6 +398,35 @@ TEST_F(SettingsWindowTest, CloseBoxCancelsAndTheHostWindowIsBlockedMeanwhile) {
   DestroyWindow(host);
 }
 
+TEST_F(SettingsWindowTest, DeviceTestLogsInWithThePagesValuesOrShowsTheServersAnswer) {
+  if (gSmtpPort == 0) GTEST_SKIP() << "no loopback SMTP server (--smtp-port)";
+  TScript script;
+  Variant out;
+  script.Run(
+      [](TScript& s) {
+        const TSettingsUi ui = WaitForSettings(s);
+        SetText(ui.Field(mfSmtpServerName), L"127.0.0.1");
+        SetText(ui.Field(mfSmtpServerPort), std::to_wstring(gSmtpPort));
+        SetText(ui.Field(mfSmtpServerUser), L"mailer");
+        SetText(ui.Field(mfSmtpServerPassword), L"s3cret-Пароль");
+        SetText(ui.Field(mfUserEmail), L"robot@example.test");
+        ui.Menu(mcDeviceTest);
+        const std::wstring success = AnswerBox(s, L"Информация");
+        s.Expect(success == L"Успешно!", "login works: " + Narrow(success));
+        SetText(ui.Field(mfSmtpServerPassword), L"wrong");
+        ui.Menu(mcDeviceTest);
+        const std::wstring refused = AnswerBox(s, L"Ошибка", L"device-test-error");
+        s.Expect(refused == L"5.7.8 Authentication credentials invalid", "the server's answer: " + Narrow(refused));
+        Click(ui.Control(TWindow::kIdCancel));
+      },
+      [&] { ShowSettingsDlg(out); });
+  for (const std::string& f : script.Failures) ADD_FAILURE() << f;
+  // The test's values were the device's for the test only.
+  auto settings = Settings();
+  EXPECT_EQ(VarToStr(settings["SmtpServerName"]), "smtp.yandex.ru");
+  EXPECT_EQ(VarToStr(settings["SmtpServerPassword"]), "");
+}
+
 // For a host in another process: waits for its settings window and presses "Отмена".
 int PressCancel() {
   HWND window = nullptr;
@@ -418,6 +449,7 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--press-cancel") return eqd::ui_test::PressCancel();
     if (arg.rfind("--shots=", 0) == 0) eqd::ui_test::gShots = eqd::ui_test::Wide(arg.substr(8));
+    if (arg.rfind("--smtp-port=", 0) == 0) eqd::ui_test::gSmtpPort = std::stoi(arg.substr(12));
   }
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
   const int result = RUN_ALL_TESTS();
