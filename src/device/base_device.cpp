@@ -1,6 +1,7 @@
 #include "device/base_device.h"
 
 #include "automation/errors.h"
+#include "automation/file_names.h"
 #include "automation/result_codes.h"
 #include "automation/value_text.h"
 #include "automation/variant_convert.h"
@@ -254,7 +255,7 @@ void TBaseDevice::RestoreFocus() { FWindows.Restore(); }
 std::string TBaseDevice::GetDeviceFolder() {
   const std::string devices = GetAppProperty("DevicesFolder");
   if (devices.empty() || FDeviceID.empty()) return {};
-  return AddTrailingDelimiter(devices) + FDeviceID + platform::kPathDelimiter;
+  return AddTrailingDelimiter(devices) + FolderNameFromIdentifier(FDeviceID) + platform::kPathDelimiter;
 }
 
 std::string TBaseDevice::GetModelFolder() const { return AddTrailingDelimiter(FModelsFolder + FDeviceInfo.ModelID); }

@@ -121,8 +121,9 @@ class TBaseDevice : public TBaseObject {
   bool HasEqManager() const;
 
   // ---- folders ----
-  // The host's "DevicesFolder" + delimiter + DeviceID + delimiter; empty when either is
-  // empty. Nothing is created.
+  // The host's "DevicesFolder" + delimiter + the folder name made from the DeviceID
+  // (FolderNameFromIdentifier: it cannot leave DevicesFolder) + delimiter; empty when
+  // either is empty. Nothing is created.
   std::string GetDeviceFolder();
   // The models folder + ModelID + delimiter.
   std::string GetModelFolder() const;

@@ -1,18 +1,15 @@
 #include "mail/base_email_client.h"
 
-#include <algorithm>
 #include <cstdio>
 
-#include "automation/ascii_case.h"
 #include "automation/errors.h"
+#include "automation/file_names.h"
 #include "automation/result_codes.h"
 #include "automation/value_text.h"
 #include "automation/variant_convert.h"
 #include "mail/codecs/base64.h"
 #include "mail/email_client_texts.h"
 #include "mail/mime/text_format.h"
-#include "platform/files.h"
-#include "platform/temp_files.h"
 
 namespace eqd {
 namespace {
@@ -32,14 +29,7 @@ std::string Printable(const std::string& name) {
   return out;
 }
 
-bool IsReservedDeviceName(std::string base) {
-  // Windows ignores blanks before the extension: "NUL .txt" is NUL too.
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  for (char& c : base) c = AsciiLower(c);
-  if (base == "con" || base == "prn" || base == "aux" || base == "nul" || base == "conin$" || base == "conout$")
-    return true;
-  return base.size() == 4 && (base.starts_with("com") || base.starts_with("lpt")) && base[3] >= '1' && base[3] <= '9';
-}
+bool HasNul(const std::string& text) { return text.find('\0') != std::string::npos; }
 
 }  // namespace
 
@@ -54,15 +44,12 @@ bool IsPlainFileName(const std::string& Name) {
   if (Name.find_first_not_of(". ") == std::string::npos) return false;  // empty, ".", "..", "..." ...
   for (unsigned char c : Name)
     if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':') return false;
-  return !IsReservedDeviceName(Name.substr(0, Name.find('.')));
+  return !IsReservedDeviceName(Name);
 }
 
 TBaseEMailClient::TBaseEMailClient() = default;
 
-TBaseEMailClient::~TBaseEMailClient() {
-  if (!FTmpFileList) return;
-  for (const std::string& path : *FTmpFileList) (void)platform::DeleteFileIfExists(path);
-}
+TBaseEMailClient::~TBaseEMailClient() = default;
 
 // ---- hooks ----
 
@@ -101,12 +88,6 @@ void TBaseEMailClient::OnSetDeviceInfo() {
   FDeviceInfo.TypeName = email_client_texts::kTypeName;
 }
 
-std::int32_t TBaseEMailClient::OnEnable(std::string& ResultDescription) {
-  const std::int32_t code = TBaseDevice::OnEnable(ResultDescription);
-  if (!FTmpFileList) FTmpFileList = std::make_unique<std::vector<std::string>>();
-  return code;
-}
-
 bool TBaseEMailClient::DeviceTest(std::string& ResultDescription) {
   ResultDescription.clear();
   return true;
@@ -143,30 +124,17 @@ void TBaseEMailClient::ClearRecipientLists() {
   FBccRecepients.clear();
 }
 
-void TBaseEMailClient::ClearAttachmentList() {
-  FAttachments.clear();
-  if (!FTmpFileList) return;
-  for (const std::string& path : *FTmpFileList) (void)platform::DeleteFileIfExists(path);
-  FTmpFileList->clear();
+void TBaseEMailClient::CheckAttachmentFiles(const std::vector<TAttachment>& Attachments) {
+  for (const TAttachment& a : Attachments) {
+    if (HasNul(a.FilePath))
+      throw EInOutError(FormatText(email_client_texts::kAttachmentPathHasNul, {Printable(a.FilePath)}));
+    (void)FTmpFiles.Open(a.FilePath);
+  }
 }
 
-std::string TBaseEMailClient::TempAttachmentPath(const std::string& Name) {
-  std::string folder = platform::TempFolder();
-  if (folder.empty()) throw EInOutError(email_client_texts::kNoTempFolder);
-  if (!FDeviceID.empty()) {
-    folder += FDeviceID;
-    if (const platform::OsErrorCode error = platform::CreateFolder(folder); error != 0)
-      throw EInOutError(FormatText(email_client_texts::kCannotCreateFolder, {folder, platform::OsErrorText(error)}));
-    folder += platform::kPathDelimiter;
-  }
-  const std::string path = folder + Name;
-  if (platform::PathExists(path))
-    if (const platform::OsErrorCode error = platform::DeleteFileIfExists(path); error != 0)
-      throw EInOutError(FormatText(email_client_texts::kCannotDeleteFile, {path, platform::OsErrorText(error)}));
-  if (!FTmpFileList) FTmpFileList = std::make_unique<std::vector<std::string>>();
-  if (std::find(FTmpFileList->begin(), FTmpFileList->end(), path) == FTmpFileList->end())
-    FTmpFileList->push_back(path);
-  return path;
+void TBaseEMailClient::ClearAttachmentList() {
+  FAttachments.clear();
+  FTmpFiles.Clear();
 }
 
 // ---- handlers ----
@@ -242,6 +210,11 @@ std::int32_t TBaseEMailClient::AddAttachmentHandler(Variant& InData, Variant&, s
   if (!Enabled()) return rcDeviceNotEnabled;
   std::string path = GetArrayItemStr(InData, 0, "");
   if (TrimBlanks(path).empty()) return rcOk;
+  // The system would read the path only up to the NUL: another file than the one named.
+  if (HasNul(path)) {
+    ResultDescription = FormatText(email_client_texts::kAttachmentPathHasNul, {Printable(path)});
+    return rcInvalidParameters;
+  }
   // The file is not looked at now: a missing file fails the send.
   FAttachments.push_back({std::move(path), GetArrayItemStr(InData, 1, ""), GetArrayItemStr(InData, 2, "")});
   return rcOk;
@@ -264,10 +237,7 @@ std::int32_t TBaseEMailClient::AddAttachmentBase64Handler(Variant& InData, Varia
       ResultDescription = FormatText(email_client_texts::kBadAttachmentName, {Printable(name)});
       return rcInvalidParameters;
     }
-    const std::string bytes = Base64Decode(base64);
-    const std::string path = TempAttachmentPath(name);
-    if (const platform::OsErrorCode error = platform::WriteNewFile(path, bytes); error != 0)
-      throw EInOutError(FormatText(email_client_texts::kCannotCreateFile, {path, platform::OsErrorText(error)}));
+    const std::string path = FTmpFiles.Write(FolderNameFromIdentifier(FDeviceID), name, Base64Decode(base64));
     FAttachments.push_back({path, contentType, contentId});
     return rcOk;
   } catch (const std::exception& e) {

@@ -5,21 +5,21 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "automation/variant.h"
 #include "device/base_device.h"
 #include "mail/attachment.h"
+#include "mail/temp_attachment_files.h"
 
 namespace eqd {
 
 class TBaseEMailClient : public TBaseDevice {
  public:
   TBaseEMailClient();
-  // Deletes the temporary attachment files still listed: they hold the host's data
-  // and nobody else knows of them.
+  // Deletes the temporary attachment files still listed, with their folder: they hold
+  // the host's data and nobody else knows of them.
   ~TBaseEMailClient() override;
 
   // The lists as SendMail sees them in place of non-array values: Empty, or a
@@ -30,8 +30,8 @@ class TBaseEMailClient : public TBaseDevice {
   Variant CcRecepientsArray() const { return AddressArray(FCcRecepients); }
   Variant BccRecepientsArray() const { return AddressArray(FBccRecepients); }
   Variant AttachmentPathsArray() const;
-  // The temporary files still to be deleted; nullptr before the first Enable.
-  const std::vector<std::string>* TmpFileList() const { return FTmpFileList.get(); }
+  // The temporary files still to be deleted, in the order written.
+  std::vector<std::string> TmpFileList() const { return FTmpFiles.Paths(); }
 
   bool DeviceTest(std::string& ResultDescription) override;
 
@@ -39,7 +39,6 @@ class TBaseEMailClient : public TBaseDevice {
   void RegisterSettings() override;
   void RegisterMethods() override;
   void OnSetDeviceInfo() override;
-  std::int32_t OnEnable(std::string& ResultDescription) override;
 
   // The send itself, with the lists already put in place of non-array values. Returns
   // a result code or raises; here: 1003, as a plain e-mail client cannot send.
@@ -48,12 +47,17 @@ class TBaseEMailClient : public TBaseDevice {
 
   // Empties the three recipient lists.
   void ClearRecipientLists();
-  // Empties the attachment list and deletes the temporary files (failures ignored).
+  // Empties the attachment list and deletes the temporary files with their folders
+  // (failures ignored).
   void ClearAttachmentList();
-  // Where AddAttachmentBase64 writes a file of this name: the temporary folder's
-  // subfolder named after the DeviceID (created when missing). An existing file of
-  // that name is deleted, and the path is listed for deletion before it is written.
-  std::string TempAttachmentPath(const std::string& Name);
+  // Raises EInOutError naming the first attachment that cannot be sent: a path holding a
+  // NUL character, or a file that does not open as a regular file (a decoded one: as the
+  // very file written for it). Called when the message is prepared, before any
+  // connection, so that a pipe or a device cannot hold the send half-way for ever.
+  void CheckAttachmentFiles(const std::vector<TAttachment>& Attachments);
+  // How the sender is to open attachment files: the files AddAttachmentBase64 wrote only
+  // while they are still those files, any other as it is on the disk.
+  TFileOpener& AttachmentFiles() { return FTmpFiles; }
 
  private:
   static Variant AddressArray(const std::vector<std::string>& list);
@@ -75,7 +79,8 @@ class TBaseEMailClient : public TBaseDevice {
   std::vector<std::string> FCcRecepients;
   std::vector<std::string> FBccRecepients;
   std::vector<TAttachment> FAttachments;
-  std::unique_ptr<std::vector<std::string>> FTmpFileList;
+  // FTmpFileList: the files AddAttachmentBase64 wrote, in the object's private folder.
+  TTempAttachmentFiles FTmpFiles;
 };
 
 // Text with the blanks and control characters at both ends removed.
@@ -83,8 +88,8 @@ std::string TrimBlanks(const std::string& Text);
 
 // Whether a name given for a temporary attachment file names a plain file directly
 // inside its folder on either platform: not empty, not only dots and blanks, no path
-// delimiter, no colon (drive or stream), no control character, and not a reserved
-// device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an extension).
+// delimiter, no colon (drive or stream), no control character, and not a name Windows
+// reserves for a device (IsReservedDeviceName).
 bool IsPlainFileName(const std::string& Name);
 
 }  // namespace eqd

@@ -51,7 +51,7 @@ TDriver::~TDriver() = default;
 
 void TDriver::OnCreate() {
   TBaseEMailClient::OnCreate();
-  FDevice = std::make_unique<TDevice>();
+  FDevice = std::make_unique<TDevice>(AttachmentFiles());
 }
 
 void TDriver::OnDestroy() {
@@ -165,6 +165,7 @@ std::int32_t TDriver::DoSendMail(const Variant& To, const Variant& Cc, const Var
     for (std::int64_t i = arr.LowBound(1); i <= arr.HighBound(1); ++i)
       attachments.push_back({VarToStr(arr.At({0, i})), VarToStr(arr.At({1, i})), VarToStr(arr.At({2, i}))});
   }
+  CheckAttachmentFiles(attachments);
   FDevice->SendMail(to, cc, bcc, subject, body, attachments);
   return rcOk;
 }

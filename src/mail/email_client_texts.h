@@ -12,6 +12,8 @@ inline constexpr const char* kEmptySubject = "Тема уведомления н
 inline constexpr const char* kAttachmentArrayShape =
     "Список вложений должен быть двумерным массивом: путь, тип содержимого, идентификатор";
 inline constexpr const char* kAddressArrayShape = "Список адресов должен быть одномерным массивом";
+// %s: the path as given, the NUL and other control characters shown as \xNN.
+inline constexpr const char* kAttachmentPathHasNul = "Путь к файлу вложения содержит нулевой символ: \"%s\"";
 
 // AddAttachmentBase64.
 inline constexpr const char* kInDataNotArray = "Входные параметры команды должны быть массивом";
@@ -21,7 +23,6 @@ inline constexpr const char* kBadAttachmentName =
     "двоеточие или управляющие символы, состоять из точек или быть именем устройства";
 // %s: the path; %s: the operating system's wording.
 inline constexpr const char* kCannotCreateFolder = "Не удалось создать папку \"%s\": %s";
-inline constexpr const char* kCannotDeleteFile = "Не удалось удалить файл \"%s\": %s";
 inline constexpr const char* kCannotCreateFile = "Не удалось создать файл \"%s\": %s";
 inline constexpr const char* kNoTempFolder = "Не найдена папка временных файлов";
 

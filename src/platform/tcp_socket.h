@@ -50,6 +50,8 @@ class TTcpSocket {
   std::size_t Read(char* buffer, std::size_t size);
   // Writes all bytes; each wait for the peer to take more is limited.
   void Write(std::string_view data);
+  // Whether the peer sent bytes not read yet, or closed its side, told without waiting.
+  bool HasInput();
   void Close();
   bool IsOpen() const;
 

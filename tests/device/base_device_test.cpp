@@ -229,6 +229,9 @@ TEST_F(DeviceTest, OpenWorksOutTheDeviceFolder) {
       {d + "dev" + d, "DEV1", d + "dev" + d + "DEV1" + d},
       {"", "DEV1", ""},
       {d + "dev", "", ""},
+      // The identifier names a folder directly in DevicesFolder, never one elsewhere.
+      {d + "dev", ".." + d + "victim", d + "dev" + d + "___victim" + d},
+      {d + "dev", "COM1", d + "dev" + d + "COM1_" + d},
   };
   for (const Case& c : cases) {
     host_->SetProperty("DevicesFolder", c.devicesFolder);

@@ -4,12 +4,17 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include "automation/errors.h"
 #include "driver_session.h"
 #include "mail/event_log.h"
+#include "mail/mime/mime_texts.h"
+#include "mail/mime/text_format.h"
 #include "support/smtp_server_fixture.h"
 #include "support/temp_dir.h"
 
@@ -30,6 +35,21 @@ std::vector<fs::path> FilesUnder(const fs::path& folder) {
   return files;
 }
 
+// The folders directly in `folder`.
+std::vector<fs::path> FoldersIn(const fs::path& folder) {
+  std::vector<fs::path> folders;
+  for (const auto& e : fs::directory_iterator(folder))
+    if (e.is_directory()) folders.push_back(e.path());
+  return folders;
+}
+
+// Runs a shell command as the unprivileged user "nobody" (a second local user); the
+// tests that need one run as root and are skipped otherwise.
+void AsAnotherUser(const std::string& command) {
+  const std::string line = "setpriv --reuid=65534 --regid=65534 --clear-groups sh -c " + test::ShellQuote(command);
+  ASSERT_EQ(std::system(line.c_str()), 0) << line;
+}
+
 // The driver writes its temporary files, logs and traces only inside this test's folder.
 class DriverTest : public ::testing::Test {
  protected:
@@ -48,8 +68,8 @@ class DriverTest : public ::testing::Test {
   }
 
   // Open, the SMTP settings (port 1: nothing listens there), Enable.
-  void Enable(TDriverSession& s, std::map<std::string, Variant> extra = {}) {
-    s.Open("DEV1");
+  void Enable(TDriverSession& s, std::map<std::string, Variant> extra = {}, const std::string& deviceId = "DEV1") {
+    s.Open(deviceId);
     std::map<std::string, Variant> values{{"SmtpServerName", Variant("127.0.0.1")},
                                           {"SmtpServerPort", Variant("1")},
                                           {"SmtpServerUser", Variant("mailer")},
@@ -59,6 +79,13 @@ class DriverTest : public ::testing::Test {
     ASSERT_TRUE(s.Set(values).Result);
     const TCallResult r = s.Call("Enable");
     ASSERT_TRUE(r.Result) << r.Text();
+  }
+
+  // The folders the driver made in the temporary folder (a test server keeps its own there too).
+  std::vector<fs::path> DriverFolders() const {
+    std::vector<fs::path> folders = FoldersIn(tmp_);
+    std::erase_if(folders, [](const fs::path& f) { return f.filename().string().rfind("DEV1.", 0) != 0; });
+    return folders;
   }
 
   TTempDir root_{"eqd-driver-"};
@@ -249,28 +276,41 @@ TEST_F(DriverTest, SendMailRefusalsKeepTheListsAndConnectNowhere) {
   EXPECT_FALSE(s.Driver().AttachmentPathsArray().IsEmpty());
 }
 
-TEST_F(DriverTest, Base64AttachmentsLiveInTheDeviceFolderUntilCleared) {
+TEST_F(DriverTest, Base64AttachmentsLiveInAPrivateFolderUntilCleared) {
   TDriverSession s;
   Enable(s);
   // "Привет, мир" in Base64, broken into lines, with blanks, padding and a stray "!".
   const std::string text = " 0J/RgNC4\r\n0LLQtdGC LCDQ\nvNC4!0YA=\r\n";
   ASSERT_TRUE(s.Call("AddAttachmentBase64", Arr({Variant("отчёт.txt"), Variant(text), Variant(""), Variant("")})).Result);
-  const fs::path file = tmp_ / "DEV1" / "отчёт.txt";
-  ASSERT_TRUE(fs::exists(file));
+  ASSERT_EQ(s.Driver().TmpFileList().size(), 1u);
+  const fs::path file = s.Driver().TmpFileList()[0];
+  EXPECT_EQ(file.filename(), "отчёт.txt");
   EXPECT_EQ(test::ReadFileBytes(file), "Привет, мир");
+  // One folder of the object's own in the temporary folder, named after the device.
+  const std::vector<fs::path> folders = FoldersIn(tmp_);
+  ASSERT_EQ(folders.size(), 1u);
+  EXPECT_EQ(folders[0].filename().string().rfind("DEV1.", 0), 0u) << folders[0];
+  EXPECT_EQ(file.parent_path().parent_path(), folders[0]);
   struct stat st {};
-  ASSERT_EQ(::stat(file.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);  // the host's data: for the owner's eyes only
+  ASSERT_EQ(::lstat(folders[0].c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0700u);  // the host's data: for the owner's eyes only
+  EXPECT_EQ(st.st_uid, ::geteuid());
+  ASSERT_EQ(::lstat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
 
-  // The same name again replaces the file.
+  // The same name again: a file of its own, with the same name, and the first keeps its content.
   ASSERT_TRUE(s.Call("AddAttachmentBase64", Arr({Variant("отчёт.txt"), Variant("QUJD"), Variant("image/png"), Variant("id")})).Result);
-  EXPECT_EQ(test::ReadFileBytes(file), "ABC");
-  EXPECT_EQ(s.Driver().TmpFileList()->size(), 1u);
+  const std::vector<std::string> files = s.Driver().TmpFileList();
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0], file.string());
+  EXPECT_EQ(fs::path(files[1]).filename(), "отчёт.txt");
+  EXPECT_EQ(test::ReadFileBytes(files[0]), "Привет, мир");
+  EXPECT_EQ(test::ReadFileBytes(files[1]), "ABC");
   EXPECT_EQ(ValueToText(s.Driver().AttachmentPathsArray()),
-            "[(('" + file.string() + "'; ''; '')('" + file.string() + "'; 'image/png'; 'id'))]");
+            "[(('" + files[0] + "'; ''; '')('" + files[1] + "'; 'image/png'; 'id'))]");
 
   ASSERT_TRUE(s.Call("ClearAttachments").Result);
-  EXPECT_TRUE(FilesUnder(tmp_).empty());
+  EXPECT_TRUE(fs::is_empty(tmp_));  // the folders too
   EXPECT_TRUE(s.Driver().AttachmentPathsArray().IsEmpty());
 
   // Fewer than four elements: nothing is written.
@@ -281,13 +321,69 @@ TEST_F(DriverTest, Base64AttachmentsLiveInTheDeviceFolderUntilCleared) {
   EXPECT_TRUE(FilesUnder(tmp_).empty());
 }
 
+TEST_F(DriverTest, TheDeviceIdentifierNamesTheFolderButNeverLeadsOutOfTheTemporaryFolder) {
+  const struct {
+    std::string id;
+    std::string prefix;  // of the folder's name
+  } cases[] = {
+      {"../victim", "___victim."}, {"..", "__."},           {"a/../../b", "a_______b."}, {"/etc", "_etc."},
+      {"C:\\evil", "C__evil."},    {"CON", "CON_."},        {"Касса 1", std::string(11, '_') + "1."},
+      {"", "attachments."},        {std::string(300, 'x'), std::string(64, 'x') + "."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    TDriverSession s;
+    Enable(s, {}, c.id);
+    ASSERT_TRUE(s.Call("AddAttachmentBase64", Arr({Variant("a.txt"), Variant("QUJD"), Variant(""), Variant("")})).Result);
+    const std::vector<fs::path> folders = FoldersIn(tmp_);
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_EQ(folders[0].filename().string().rfind(c.prefix, 0), 0u) << folders[0];
+    EXPECT_EQ(fs::path(s.Driver().TmpFileList()[0]).parent_path().parent_path(), folders[0]);
+    EXPECT_FALSE(fs::exists(root_.Path() / "victim"));
+    s.Release();
+    EXPECT_TRUE(fs::is_empty(tmp_));
+  }
+}
+
+TEST_F(DriverTest, AFolderAnotherUserPlantedIsNeverUsed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
+  // The temporary folder is shared as /tmp is; another user makes the folder the device
+  // identifier would name, open to all, with a link in it to a file only we may read.
+  fs::permissions(tmp_, fs::perms::all | fs::perms::sticky_bit);
+  const std::string secret = root_.Write("secret.txt", "TOP SECRET");
+  fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+  const fs::path planted = tmp_ / "DEV1";
+  AsAnotherUser("mkdir -m 777 " + test::ShellQuote(planted.string()) + " && ln -s " + test::ShellQuote(secret) + " " +
+                test::ShellQuote((planted / "a.txt").string()));
+
+  TDriverSession s;
+  Enable(s);
+  ASSERT_TRUE(s.Call("AddAttachmentBase64", Arr({Variant("a.txt"), Variant("QUJD"), Variant(""), Variant("")})).Result);
+  const fs::path file = s.Driver().TmpFileList()[0];
+  EXPECT_NE(file.parent_path().parent_path(), planted);
+  EXPECT_EQ(file.parent_path().parent_path().parent_path(), tmp_);
+  EXPECT_EQ(test::ReadFileBytes(file), "ABC");
+  // The other user cannot reach our file to swap it: whatever it tries fails.
+  EXPECT_NE(std::system(("setpriv --reuid=65534 --regid=65534 --clear-groups sh -c " +
+                         test::ShellQuote("ln -sf " + test::ShellQuote(secret) + " " + test::ShellQuote(file.string())) +
+                         " 2>/dev/null")
+                            .c_str()),
+            0);
+  EXPECT_EQ(test::ReadFileBytes(file), "ABC");
+  EXPECT_TRUE(fs::is_symlink(planted / "a.txt"));  // the planted folder is left as it was
+  s.Release();
+  EXPECT_EQ(FoldersIn(tmp_), std::vector<fs::path>{planted});
+  EXPECT_EQ(test::ReadFileBytes(secret), "TOP SECRET");
+}
+
 TEST_F(DriverTest, Base64AttachmentNamesThatLeaveTheFolderAreRefused) {
   TDriverSession s;
   Enable(s);
   fs::create_directories(root_.Path() / "victim");
   for (const std::string& name : std::vector<std::string>{"", " ", ".", "..", "...", "../escape.txt", "..\\escape.txt", "sub/a.txt",
                                  "C:evil.txt", "a.txt:stream", std::string("a\0b", 3), "line\nbreak.txt", "tab\t.txt",
-                                 "CON", "nul.txt", "Com1.log", "LPT9", "aux .txt", "/etc/passwd"}) {
+                                 "CON", "nul.txt", "Com1.log", "LPT9", "aux .txt", "/etc/passwd", "COM\u00b9",
+                                 "LPT\u00b2.txt", "com\u00b3.log", "COM0", "lpt0.txt"}) {
     const TCallResult r = s.Call("AddAttachmentBase64", Arr({Variant(name), Variant("QUJD"), Variant(""), Variant("")}));
     EXPECT_EQ(r.Code(), 1004) << name;
     EXPECT_EQ(r.Text().rfind("Недопустимое имя файла вложения", 0), 0u) << r.Text();
@@ -301,13 +397,63 @@ TEST_F(DriverTest, Base64AttachmentNamesThatLeaveTheFolderAreRefused) {
   EXPECT_EQ(FilesUnder(tmp_).size(), 5u);
 }
 
+TEST_F(DriverTest, AttachmentPathsWithANulAreRefused) {
+  TDriverSession s;
+  Enable(s);
+  const std::string path("/etc/hostname\0.pdf", 18);
+  const std::string message = "Путь к файлу вложения содержит нулевой символ: \"/etc/hostname\\x00.pdf\"";
+  TCallResult r = s.Call("AddAttachment", Arr({Variant(path), Variant(""), Variant("")}));
+  EXPECT_EQ(r.Code(), 1004);
+  EXPECT_EQ(r.Text(), message);
+  EXPECT_TRUE(s.Driver().AttachmentPathsArray().IsEmpty());
+
+  // Given in SendMail's own attachment array: refused before any connection is tried.
+  SafeArray attachments({ArrayBound{0, 3}, ArrayBound{0, 1}});
+  attachments.At({0, 0}) = Variant(path);
+  r = s.Call("SendMail", Arr({Arr({Variant("a@example.test")}), Variant(), Variant(), Variant("S"), Variant("<p>b</p>"),
+                              Variant(attachments)}));
+  EXPECT_EQ(r.Code(), 1001);
+  EXPECT_EQ(r.Text(), message);
+}
+
+TEST_F(DriverTest, AttachmentsThatAreNoRegularFilesFailTheSendBeforeAnyConnection) {
+  TDriverSession s;
+  Enable(s);  // port 1: a send that got as far as connecting would fail with a network error
+  const fs::path pipe = root_.Path() / "pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const fs::path folder = root_.Path() / "folder";
+  fs::create_directories(folder);
+  const struct {
+    std::string path;
+    bool inCall;  // in SendMail's own array rather than added with AddAttachment
+  } cases[] = {{pipe.string(), false}, {"/dev/zero", false}, {folder.string(), false}, {pipe.string(), true}};
+  ASSERT_TRUE(s.Call("AddRecepient", Arr({Variant("a@example.test")})).Result);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    Variant attachments;
+    if (c.inCall) {
+      SafeArray a({ArrayBound{0, 3}, ArrayBound{0, 1}});
+      a.At({0, 0}) = Variant(c.path);
+      attachments = Variant(a);
+    } else {
+      ASSERT_TRUE(s.Call("ClearAttachments").Result);
+      ASSERT_TRUE(s.Call("AddAttachment", Arr({Variant(c.path), Variant(""), Variant("")})).Result);
+    }
+    const TCallResult r =
+        s.Call("SendMail", Arr({Variant(), Variant(), Variant(), Variant("S"), Variant("<p>b</p>"), attachments}));
+    EXPECT_EQ(r.Code(), 1001);
+    EXPECT_EQ(r.Text(), FormatText(mime_texts::kAttachmentNotRegularFile, {c.path}));
+    EXPECT_EQ(ValueToText(s.Driver().RecepientsArray()), "[('a@example.test')]");  // kept for a retry
+  }
+}
+
 TEST_F(DriverTest, ReleaseDeletesTheTemporaryFilesStillListed) {
   TDriverSession s;
   Enable(s);
   ASSERT_TRUE(s.Call("AddAttachmentBase64", Arr({Variant("a.bin"), Variant("AAEC"), Variant(""), Variant("")})).Result);
   ASSERT_EQ(FilesUnder(tmp_).size(), 1u);
   s.Release();
-  EXPECT_TRUE(FilesUnder(tmp_).empty());
+  EXPECT_TRUE(fs::is_empty(tmp_));  // nothing left behind, the folders included
 }
 
 // ---- sends to the real server ----
@@ -371,7 +517,7 @@ TEST_F(DriverMailTest, SendsTheCollectedListsAndEmptiesThem) {
   EXPECT_TRUE(s.Driver().CcRecepientsArray().IsEmpty());
   EXPECT_TRUE(s.Driver().BccRecepientsArray().IsEmpty());
   EXPECT_TRUE(s.Driver().AttachmentPathsArray().IsEmpty());
-  EXPECT_TRUE(FilesUnder(tmp_ / "DEV1").empty());
+  EXPECT_TRUE(DriverFolders().empty());
 }
 
 TEST_F(DriverMailTest, ValuesGivenInTheCallMixWithTheListsAndSettingsFillGaps) {
@@ -414,7 +560,8 @@ TEST_F(DriverMailTest, ARefusedSendKeepsEverythingForAnIdenticalRetry) {
   EXPECT_NE(refused.Text().find("Try again later"), std::string::npos) << refused.Text();
   EXPECT_EQ(server.MessageCount(), 0);
   EXPECT_EQ(ValueToText(s.Driver().RecepientsArray()), "[('to@example.test')]");
-  EXPECT_EQ(FilesUnder(tmp_ / "DEV1").size(), 1u);
+  ASSERT_EQ(DriverFolders().size(), 1u);
+  EXPECT_EQ(FilesUnder(DriverFolders()[0]).size(), 1u);
   // DebugLogEnabled switched the event log on: the failure is there.
   EXPECT_NE(test::ReadFileBytes(EventLogFileName()).find("Try again later"), std::string::npos);
 
@@ -424,7 +571,70 @@ TEST_F(DriverMailTest, ARefusedSendKeepsEverythingForAnIdenticalRetry) {
   const auto m = test::SummarizeMessage(server.WaitForMessage(1), files_.Path() / "out");
   ASSERT_EQ(m["attachments"].size(), 1u);
   EXPECT_EQ(test::ReadFileBytes(m["attachments"][0]["file"].get<std::string>()), std::string("\0\1\2\3", 4));
-  EXPECT_TRUE(FilesUnder(tmp_ / "DEV1").empty());
+  EXPECT_TRUE(DriverFolders().empty());
+}
+
+TEST_F(DriverMailTest, AttachmentsOfTheSameNameKeepTheirOwnContent) {
+  test::TSmtpServerProcess server;
+  // Two objects of the same device identifier, one of them with two files of one name.
+  TDriverSession first, second;
+  EnableFor(first, server);
+  EnableFor(second, server);
+  const auto add = [](TDriverSession& s, const char* base64) {
+    ASSERT_TRUE(s.Call("AddAttachmentBase64", Arr({Variant("отчёт.txt"), Variant(base64), Variant(""), Variant("")})).Result);
+  };
+  add(first, "QUFB");   // AAA
+  add(second, "Q0ND");  // CCC
+  add(first, "QkJC");   // BBB
+  const Variant mail = Arr({Arr({Variant("to@example.test")}), Variant(), Variant(), Variant("S"), Variant("<p>x</p>"), Variant()});
+  for (TDriverSession* s : {&first, &second}) {
+    const TCallResult r = s->Call("SendMail", mail);
+    ASSERT_TRUE(r.Result) << r.Text();
+  }
+  const std::vector<std::vector<std::string>> expected = {{"AAA", "BBB"}, {"CCC"}};
+  for (int n = 1; n <= 2; ++n) {
+    const auto m = test::SummarizeMessage(server.WaitForMessage(n), files_.Path() / ("out" + std::to_string(n)));
+    ASSERT_EQ(m["attachments"].size(), expected[n - 1].size());
+    for (std::size_t i = 0; i < expected[n - 1].size(); ++i) {
+      EXPECT_EQ(m["attachments"][i]["filename"], "отчёт.txt");  // the name given, as the recipient sees it
+      EXPECT_EQ(test::ReadFileBytes(m["attachments"][i]["file"].get<std::string>()), expected[n - 1][i]);
+    }
+  }
+  EXPECT_TRUE(DriverFolders().empty());
+}
+
+TEST_F(DriverMailTest, ADecodedFileThatWasReplacedIsNotSent) {
+  test::TSmtpServerProcess server;
+  const std::string secret = root_.Write("secret.txt", "TOP SECRET");
+  // Whoever could reach the file: a link to another file in its place, or another file
+  // under its name.
+  const std::vector<std::function<void(const fs::path&)>> swaps = {
+      [&](const fs::path& file) {
+        fs::remove(file);
+        fs::create_symlink(secret, file);
+      },
+      [&](const fs::path& file) {
+        fs::remove(file);
+        fs::copy_file(secret, file);
+      },
+  };
+  for (std::size_t i = 0; i < swaps.size(); ++i) {
+    SCOPED_TRACE(i);
+    TDriverSession s;
+    EnableFor(s, server);
+    ASSERT_TRUE(s.Call("AddRecepient", Arr({Variant("to@example.test")})).Result);
+    ASSERT_TRUE(s.Call("AddAttachmentBase64", Arr({Variant("a.txt"), Variant("QUJD"), Variant(""), Variant("")})).Result);
+    const fs::path file = s.Driver().TmpFileList()[0];
+    swaps[i](file);
+    const TCallResult r =
+        s.Call("SendMail", Arr({Variant(), Variant(), Variant(), Variant("S"), Variant("<p>x</p>"), Variant()}));
+    EXPECT_EQ(r.Code(), 1001);
+    EXPECT_EQ(r.Text(), FormatText(mime_texts::kAttachmentReplaced, {file.string()}));
+    EXPECT_EQ(server.MessageCount(), 0);
+    s.Release();
+    EXPECT_TRUE(DriverFolders().empty());
+    EXPECT_EQ(test::ReadFileBytes(secret), "TOP SECRET");  // the file outside is left alone
+  }
 }
 
 }  // namespace

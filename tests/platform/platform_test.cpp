@@ -14,6 +14,8 @@
 #include "platform/locale_formats.h"
 #include "platform/module_info.h"
 #include "platform/module_version.h"
+#include "platform/read_only_file.h"
+#include "platform/temp_files.h"
 
 namespace eqd::platform {
 namespace {
@@ -79,6 +81,69 @@ TEST(FilesTest, AppendCreatesAppendsAndRefusesWhatIsNotAPlainFile) {
   EXPECT_NE(AppendToFile((scratch.Path() / "no" / "such").string(), "x"), 0);
   EXPECT_EQ(ReadFile(file), std::string("one\r\ntwo\0\r\n", 11));
   EXPECT_FALSE(OsErrorText(ELOOP).empty());
+}
+
+TEST(ReadOnlyFileTest, OnlyRegularFilesOpenAndNoneMakesTheOpenWait) {
+  testing::ScratchFolder scratch;
+  const fs::path file = scratch.Path() / "a.txt";
+  TFileIdentity written;
+  ASSERT_EQ(WriteNewFile(file.string(), "abc", written), 0);
+  const fs::path link = scratch.Path() / "link.txt";
+  fs::create_symlink(file, link);
+  const fs::path pipe = scratch.Path() / "pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+
+  const struct {
+    fs::path path;
+    TLinks links;
+  } refused[] = {
+      {pipe, TLinks::Follow},  // no writer: a blocking open would wait for ever
+      {"/dev/zero", TLinks::Follow},
+      {"/dev/null", TLinks::Follow},
+      {scratch.Path(), TLinks::Follow},
+      {link, TLinks::Refuse},
+  };
+  for (const auto& c : refused) EXPECT_THROW(TReadOnlyFile(c.path.string(), c.links), ENotRegularFile) << c.path;
+  EXPECT_THROW(TReadOnlyFile(file.string() + std::string("\0.pdf", 5)), std::runtime_error);
+
+  // The file written and the same file reached through a link are one file.
+  for (const fs::path& p : {file, link}) {
+    TReadOnlyFile f(p.string());
+    EXPECT_EQ(f.Identity(), written) << p;
+    char buf[8];
+    EXPECT_EQ(std::string(buf, f.Read(buf, sizeof buf)), "abc");
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(written.Volume, st.st_dev);
+  EXPECT_EQ(written.Index, st.st_ino);
+}
+
+TEST(TempFilesTest, PrivateFoldersAreNewEachTimeAndTheOwnersOnly) {
+  testing::ScratchFolder scratch;
+  const std::string parent = scratch.Path().string() + "/";
+  std::string first, second;
+  ASSERT_EQ(CreatePrivateFolder(parent, "DEV1.", first), 0);
+  ASSERT_EQ(CreatePrivateFolder(parent, "DEV1.", second), 0);
+  EXPECT_NE(first, second);
+  for (const std::string& folder : {first, second}) {
+    EXPECT_EQ(fs::path(folder).parent_path(), scratch.Path());
+    EXPECT_EQ(fs::path(folder).filename().string().rfind("DEV1.", 0), 0u) << folder;
+    struct stat st {};
+    ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    EXPECT_EQ(st.st_uid, ::geteuid());
+  }
+  // A new folder is new: whatever is already there under the name is an error.
+  EXPECT_NE(CreateNewFolder(first), 0);
+  fs::create_symlink(scratch.Path(), scratch.Path() / "planted");
+  EXPECT_NE(CreateNewFolder((scratch.Path() / "planted").string()), 0);
+  TFileIdentity id;
+  EXPECT_NE(WriteNewFile((scratch.Path() / "planted").string(), "x", id), 0);
+  EXPECT_EQ(RemoveEmptyFolder(first), 0);
+  EXPECT_EQ(RemoveEmptyFolder(first), 0);  // gone already: success
+  EXPECT_FALSE(fs::exists(first));
 }
 
 TEST(ModuleInfoTest, NameAndVersionOfTheDriverModule) {

@@ -14,7 +14,7 @@ The chosen port is printed on stdout and written to --port-file. The server stop
 SIGTERM or SIGINT and when the process that started it goes away.
 
     smtp_server.py --port-file F --maildir D --cert-dir C [--user U --password P]
-                   [--port N] [--refuse-first N] [--no-starttls]
+                   [--port N] [--refuse-first N] [--no-starttls] [--pipelining]
 """
 
 import argparse
@@ -116,6 +116,14 @@ class Handler:
         return "250 2.0.0 Message accepted for delivery"
 
 
+class PipeliningHandler(Handler):
+    """Announces PIPELINING (RFC 2920); aiosmtpd reads commands in order either way."""
+
+    async def handle_EHLO(self, server, session, envelope, hostname, responses):
+        session.host_name = hostname
+        return responses[:-1] + ["250-PIPELINING"] + responses[-1:]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--port-file", required=True)
@@ -127,6 +135,7 @@ def main():
     parser.add_argument("--refuse-first", type=int, default=0,
                         help="answer the first N messages with 451 after their final dot")
     parser.add_argument("--no-starttls", action="store_true", help="plain text only, no TLS offered")
+    parser.add_argument("--pipelining", action="store_true", help="announce PIPELINING")
     args = parser.parse_args()
     logging.getLogger("mail.log").setLevel(logging.ERROR)
     # Plain-text AUTH is what --no-starttls asks for.
@@ -135,7 +144,7 @@ def main():
         parser.error("--user and --password go together")
 
     os.makedirs(args.maildir, exist_ok=True)
-    handler = Handler(args.maildir, args.refuse_first)
+    handler = (PipeliningHandler if args.pipelining else Handler)(args.maildir, args.refuse_first)
 
     tls_context = None
     if not args.no_starttls:

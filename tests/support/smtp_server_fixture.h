@@ -40,6 +40,7 @@ struct TSmtpServerOptions {
   std::string Password = "s3cret-Пароль";
   int RefuseFirst = 0;               // messages answered 451 after their final dot
   bool StartTls = true;
+  bool Pipelining = false;           // PIPELINING announced
 };
 
 class TSmtpServerProcess {
@@ -85,6 +86,7 @@ class TSmtpServerProcess {
     if (!options.User.empty()) args.insert(args.end(), {"--user", options.User, "--password", options.Password});
     if (options.RefuseFirst > 0) args.insert(args.end(), {"--refuse-first", std::to_string(options.RefuseFirst)});
     if (!options.StartTls) args.push_back("--no-starttls");
+    if (options.Pipelining) args.push_back("--pipelining");
     return args;
   }
 

@@ -12,8 +12,9 @@
 #      host and cancelled (ui/run_ui_tier.sh);
 #   4. for every build: the DLL exports exactly the five entry points and imports only
 #      system DLLs.
-# An x86 build is run the same way when 32-bit Wine is installed (scripts/deps wine32);
-# otherwise only its export and import tables are checked.
+# An x86 build is run the same way where this machine runs 32-bit programs
+# (scripts/check-32bit) and 32-bit Wine is installed (scripts/deps wine32); otherwise only
+# its export and import tables are checked, and one line says why the run was skipped.
 #
 # Usage: tests/windows/run_wine_tests.sh <x64 build dir> [<x86 build dir>]
 #   each build dir is a Windows build configured with -DEQ_BUILD_TESTS=ON and built.
@@ -56,12 +57,16 @@ trap cleanup EXIT
 
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
-# With 32-bit Wine installed, `wine` starts built-in programs (reg, cscript, regsvr32) as
-# 32-bit ones; the 64-bit checks run them with the 64-bit loader.
-wine64=wine
+# The loaders, named explicitly: with 32-bit Wine installed the `wine` launcher starts the
+# 32-bit one, which cannot even make a prefix on a machine without 32-bit support. Every
+# x64 step runs with the 64-bit loader (WINELOADER tells Wine which one starts programs).
+wine64="" wine32=""
 for w in /usr/lib/wine/wine64 /usr/lib64/wine/wine64; do
   if [[ -x $w ]]; then wine64=$w; break; fi
 done
+[[ -n $wine64 ]] || { echo "the 64-bit Wine loader is missing (scripts/deps wine)"; exit 1; }
+[[ -x /usr/lib/wine/wine ]] && wine32=/usr/lib/wine/wine
+export WINELOADER=$wine64
 
 # ---- 4. export and import tables ---------------------------------------------------------
 # DLLs every Windows installation has; anything else (the compiler's runtime above all)
@@ -97,7 +102,7 @@ fi
 
 # ---- prefix ------------------------------------------------------------------------------
 echo "== private Wine prefix"
-wine wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
+"$wine64" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
 pass "prefix made in $WINEPREFIX"
 
 # Registry checks in the view of the build's width ($view, $loader: see run_build).
@@ -225,7 +230,8 @@ run_build() {  # run_build <build dir> <bits>
   # The registry view and the loader of this width (globals used by the helpers above).
   view="/reg:$bits"
   loader=$wine64
-  [[ $bits == 32 ]] && loader=wine
+  [[ $bits == 32 ]] && loader=$wine32
+  export WINELOADER=$loader
   # The 32-bit tools of a 64-bit prefix live in syswow64.
   local regsvr32=regsvr32
   cscript=cscript
@@ -302,10 +308,13 @@ run_build() {  # run_build <build dir> <bits>
 
 run_build "$x64_build" 64
 if [[ -n "$x86_build" ]]; then
-  if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
-    run_build "$x86_build" 32
+  # A skipped run counts neither as passed nor as failed.
+  if ! why=$("$repo/scripts/check-32bit" --no-install); then
+    echo "== 32-bit: skipped: $why"
+  elif [[ -z $wine32 ]]; then
+    echo "== 32-bit: skipped: 32-bit Wine is not installed (scripts/deps wine32)"
   else
-    echo "== 32-bit: not run (32-bit Wine is not installed: scripts/deps wine32)"
+    run_build "$x86_build" 32
   fi
 fi
 

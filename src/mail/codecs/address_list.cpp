@@ -18,11 +18,14 @@ std::string Trim(std::string_view s) {
 
 // One entry being read.
 struct TEntry {
+  std::string Whole;       // every character of the entry, as given
   std::string Raw;         // text outside comments and angle brackets, quotes kept
   std::string Phrase;      // the same with quotes removed and blanks collapsed
   std::string Angle;       // text inside the first angle brackets
   std::string Comment;     // the text of the entry's comments
   bool HasAngle = false;
+  bool AngleClosed = false;
+  bool Malformed = false;
   bool PhraseBlank = false;  // the last character added to Phrase was a collapsed blank
 
   void AddPhrase(char c, bool quoted) {
@@ -37,7 +40,9 @@ struct TEntry {
 
   void EmitTo(std::vector<TMailAddressStruct>& list) const {
     TMailAddressStruct a;
-    if (HasAngle) {
+    if (Malformed || (HasAngle && !AngleClosed)) {
+      a.Address = Trim(Whole);
+    } else if (HasAngle) {
       a.Address = Trim(Angle);
       a.DisplayName = Trim(Phrase);
     } else {
@@ -65,6 +70,13 @@ std::vector<TMailAddressStruct> ParseAddressList(std::string_view text) {
   int commentDepth = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
+    const bool separator = (c == ',' || c == ';') && commentDepth == 0 && !inQuotes && !inAngle;
+    if (!separator) {
+      entry.Whole += c;
+      // After the closing ">" only blanks and comments may follow.
+      if (entry.AngleClosed && commentDepth == 0 && !IsBlank(c) && c != '(') entry.Malformed = true;
+      if (c == '\\' && i + 1 < text.size() && (commentDepth > 0 || inQuotes)) entry.Whole += text[i + 1];
+    }
     if (commentDepth > 0) {
       if (c == '\\' && i + 1 < text.size()) {
         if (commentDepth == 1) entry.Comment += text[i + 1];
@@ -106,20 +118,24 @@ std::vector<TMailAddressStruct> ParseAddressList(std::string_view text) {
       continue;
     }
     if (inAngle) {
-      if (c == '>')
+      if (c == '>') {
         inAngle = false;
-      else
+        entry.AngleClosed = true;
+      } else {
+        if (c == '<') entry.Malformed = true;
         entry.Angle += c;
+      }
       continue;
     }
+    if (separator) {
+      entry.EmitTo(list);
+      entry = TEntry{};
+      continue;
+    }
+    if (c == '>' || (c == '<' && entry.HasAngle)) entry.Malformed = true;
     if (c == '<' && !entry.HasAngle) {
       inAngle = true;
       entry.HasAngle = true;
-      continue;
-    }
-    if (c == ',' || c == ';') {
-      entry.EmitTo(list);
-      entry = TEntry{};
       continue;
     }
     entry.Raw += c;
@@ -130,16 +146,18 @@ std::vector<TMailAddressStruct> ParseAddressList(std::string_view text) {
 }
 
 bool IsValidMailAddress(std::string_view address) {
-  const std::size_t at = address.rfind('@');
-  if (at == std::string_view::npos || at == 0 || at + 1 == address.size()) return false;
+  if (address.empty()) return false;
   bool inQuotes = false;
   for (std::size_t i = 0; i < address.size(); ++i) {
     const auto c = static_cast<unsigned char>(address[i]);
-    if (c < 0x20 || c >= 0x7F) return false;
-    if (c == '<' || c == '>') return false;
-    if (c == '"' && i < at) {
+    if (c < 0x20 || c == 0x7F || c == '<' || c == '>') return false;
+    if (c == '"') {
       inQuotes = !inQuotes;
-    } else if (c == ' ' && !(inQuotes && i < at)) {
+    } else if (c == '\\' && inQuotes && i + 1 < address.size()) {
+      ++i;  // the escaped character, checked as any other
+      const auto e = static_cast<unsigned char>(address[i]);
+      if (e < 0x20 || e == 0x7F) return false;
+    } else if (!inQuotes && (c == ' ' || c == ',' || c == ';')) {
       return false;
     }
   }

@@ -22,12 +22,16 @@ struct TMailAddressStruct {
 //  - "addr" alone: the entry's text without comments; comments there ("addr (Name)")
 //    give the display name;
 //  - comments "(...)" nest and are otherwise dropped;
-//  - an entry holding nothing but blanks and comments is skipped.
+//  - an entry holding nothing but blanks and comments is skipped;
+//  - an entry that is not well formed (a "<" left open, a second "<", a ">" outside
+//    angle brackets, text after the closing ">") gives its whole text as the address and
+//    no display name: IsValidMailAddress refuses it, and the error shows what was given.
 std::vector<TMailAddressStruct> ParseAddressList(std::string_view text);
 
-// An address fit for an SMTP command and a header: "local@domain" with both parts
-// non-empty, printable ASCII only, no blank outside a quoted local part, no angle bracket.
-// A CR, LF or NUL anywhere makes it unfit.
+// An address that cannot break an SMTP command or a header: not empty, no control
+// character (CR, LF, NUL, tab and the rest), no "<" or ">", and no blank, "," or ";"
+// outside a quoted part. Whether the address exists or is acceptable otherwise ("@",
+// letters outside ASCII) is the server's to decide.
 bool IsValidMailAddress(std::string_view address);
 
 // The mailbox as a header shows it: the address alone, or the display name and the

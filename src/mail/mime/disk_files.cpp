@@ -11,7 +11,11 @@ namespace {
 
 class TDiskFileReader final : public TFileReader {
  public:
-  explicit TDiskFileReader(const std::string& path) : path_(path), file_(Opened(path)) {}
+  TDiskFileReader(const std::string& path, const platform::TFileIdentity* expected)
+      : path_(path), file_(Opened(path, expected)) {
+    if (expected != nullptr && file_.Identity() != *expected)
+      throw EInOutError(FormatText(mime_texts::kAttachmentReplaced, {path}));
+  }
 
   std::size_t Read(char* buffer, std::size_t size) override {
     try {
@@ -22,9 +26,12 @@ class TDiskFileReader final : public TFileReader {
   }
 
  private:
-  static platform::TReadOnlyFile Opened(const std::string& path) {
+  static platform::TReadOnlyFile Opened(const std::string& path, const platform::TFileIdentity* expected) {
     try {
-      return platform::TReadOnlyFile(path);
+      return platform::TReadOnlyFile(path, expected != nullptr ? platform::TLinks::Refuse : platform::TLinks::Follow);
+    } catch (const platform::ENotRegularFile&) {
+      throw EInOutError(
+          FormatText(expected != nullptr ? mime_texts::kAttachmentReplaced : mime_texts::kAttachmentNotRegularFile, {path}));
     } catch (const std::runtime_error& e) {
       throw EInOutError(FormatText(mime_texts::kCannotOpenAttachment, {path, e.what()}));
     }
@@ -36,12 +43,14 @@ class TDiskFileReader final : public TFileReader {
 
 class TDiskFileOpener final : public TFileOpener {
  public:
-  std::unique_ptr<TFileReader> Open(const std::string& path) override {
-    return std::make_unique<TDiskFileReader>(path);
-  }
+  std::unique_ptr<TFileReader> Open(const std::string& path) override { return OpenDiskFile(path); }
 };
 
 }  // namespace
+
+std::unique_ptr<TFileReader> OpenDiskFile(const std::string& path, const platform::TFileIdentity* expected) {
+  return std::make_unique<TDiskFileReader>(path, expected);
+}
 
 TFileOpener& DiskFiles() {
   static TDiskFileOpener opener;

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/read_only_file.h"
+
 namespace eqd {
 
 // One open file. Read() returns up to `size` bytes, 0 at the end of the file, and raises
@@ -23,8 +25,14 @@ class TFileOpener {
   virtual std::unique_ptr<TFileReader> Open(const std::string& path) = 0;
 };
 
-// The files on this machine's disks. The error messages name the file and carry the
-// operating system's own wording.
+// Opens a file on this machine's disks. Only a regular file opens: a folder, a pipe or a
+// device is refused at once, without waiting for a writer or reading without end. With
+// `expected` (a file the driver wrote itself) a symbolic link is not followed and the file
+// must be that very file, else it is refused as replaced. The error messages name the
+// file and carry the operating system's own wording where it has one.
+std::unique_ptr<TFileReader> OpenDiskFile(const std::string& path, const platform::TFileIdentity* expected = nullptr);
+
+// The files on this machine's disks, opened with OpenDiskFile.
 TFileOpener& DiskFiles();
 
 }  // namespace eqd

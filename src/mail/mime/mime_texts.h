@@ -10,5 +10,10 @@ inline constexpr const char* kNoRecipients = "Не заполнен получа
 // %s: the file's path; %s: the operating system's wording.
 inline constexpr const char* kCannotOpenAttachment = "Не удалось открыть файл вложения \"%s\": %s";
 inline constexpr const char* kCannotReadAttachment = "Ошибка чтения файла вложения \"%s\": %s";
+// %s: the file's path.
+inline constexpr const char* kAttachmentNotRegularFile =
+    "Файл вложения \"%s\" не является обычным файлом (а папка, канал или устройство)";
+inline constexpr const char* kAttachmentReplaced =
+    "Файл вложения \"%s\" подменён: это не тот файл, который записал драйвер";
 
 }  // namespace eqd::mime_texts

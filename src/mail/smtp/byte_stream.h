@@ -2,7 +2,9 @@
 // on top of one, or a scripted channel in tests.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace eqd::smtp {
@@ -15,6 +17,13 @@ class TByteStream {
   virtual std::size_t Read(char* buffer, std::size_t size) = 0;
   // Writes all the bytes or raises ESmtpError.
   virtual void Write(std::string_view data) = 0;
+  // Whether the peer sent something not read yet (bytes, or the end of the connection),
+  // told without waiting.
+  virtual bool InputPending() = 0;
+  // Reads from now on must be done by `deadline` (none: each read has the stream's own
+  // limit). The connection at the bottom keeps the clock; a layer over it reads through
+  // it and so keeps the same deadline.
+  virtual void SetReadDeadline(std::optional<std::chrono::steady_clock::time_point> /*deadline*/) {}
 };
 
 // Where message text goes in pieces.

@@ -47,10 +47,10 @@ void TDevice::TestConnection() {
 void TDevice::RunSession(const std::function<void(smtp::TSmtpSession&)>& dialogue) {
   try {
     // Declared in this order so the TLS layer goes before the connection under it.
-    smtp::TSocketStream connection(FSmtpServerName, ConnectPort());
-    smtp::TSmtpSession session(connection, [this](smtp::TByteStream& plain) {
-      return smtp::CreateTlsLayer(plain, FSmtpServerName);
-    });
+    smtp::TSocketStream connection(FSmtpServerName, ConnectPort(), TimeLimits.Wait);
+    smtp::TSmtpSession session(
+        connection, [this](smtp::TByteStream& plain) { return smtp::CreateTlsLayer(plain, FSmtpServerName); },
+        TimeLimits);
     dialogue(session);
   } catch (const std::exception& e) {
     const std::string text = e.what();

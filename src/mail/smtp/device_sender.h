@@ -11,6 +11,7 @@
 
 #include "mail/attachment.h"
 #include "mail/mime/file_source.h"
+#include "mail/smtp/smtp_time_limits.h"
 
 namespace eqd {
 
@@ -31,6 +32,7 @@ class TDevice {
   std::string FUserEmail;           // the sender, optionally with a display name
   std::string FSubject;             // default subject (read by the driver, not here)
   std::string FBodyText;            // default body (read by the driver, not here)
+  smtp::TSmtpTimeLimitsStruct TimeLimits;  // how long to wait for the server (tests shorten it)
 
   // Composes the message and delivers it. The recipient texts are address lists ("," or
   // ";" between entries). Returns when the server accepted the message.

@@ -49,9 +49,12 @@ void TSmtpReplyReader::AcceptLine(std::string_view line) {
       (line.size() > 3 && line[3] != ' ' && line[3] != '-')) {
     throw ESmtpError(texts::kReplyMalformed);
   }
-  reply_.Code = (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+  const int code = (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+  if (!reply_.Lines.empty() && code != reply_.Code) mixedCodes_ = true;
+  reply_.Code = code;
   reply_.Lines.emplace_back(line.size() > 4 ? line.substr(4) : std::string_view());
   complete_ = line.size() == 3 || line[3] == ' ';
+  if (complete_ && mixedCodes_) throw ESmtpError(Take().Text());
 }
 
 TSmtpReplyStruct TSmtpReplyReader::Take() {
@@ -60,6 +63,7 @@ TSmtpReplyStruct TSmtpReplyReader::Take() {
   partial_.clear();
   replySize_ = 0;
   complete_ = false;
+  mixedCodes_ = false;
   return reply;
 }
 

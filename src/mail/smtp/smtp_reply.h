@@ -28,7 +28,8 @@ class TSmtpReplyReader {
 
   // Takes bytes from the front of `data` up to the end of the reply at most and returns
   // how many it took. Raises ESmtpError when a line or the reply grows past its limit or
-  // a line is not a reply line.
+  // a line is not a reply line, and, with the reply's text, when the lines of one reply
+  // carry different codes: no code can be trusted then.
   std::size_t Feed(std::string_view data);
   bool Complete() const { return complete_; }
   // The finished reply; the reader is then ready for the next one.
@@ -41,6 +42,7 @@ class TSmtpReplyReader {
   TSmtpReplyStruct reply_;
   std::size_t replySize_ = 0;
   bool complete_ = false;
+  bool mixedCodes_ = false;
 };
 
 }  // namespace eqd::smtp

@@ -21,9 +21,13 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 // The message text on its way to the server: made transparent, then gathered into
 // pieces large enough for the network (and for TLS records) before each write.
+// `beforeWrite` runs before every write, the one with the end-of-data mark included.
 class TDataStream final : public TDataSink {
  public:
-  explicit TDataStream(TByteStream& stream) : stream_(stream) { buffer_.reserve(kChunk + 1024); }
+  TDataStream(TByteStream& stream, std::function<void()> beforeWrite)
+      : stream_(stream), beforeWrite_(std::move(beforeWrite)) {
+    buffer_.reserve(kChunk + 1024);
+  }
 
   void Write(std::string_view data) override {
     // Long pieces go through in slices so the buffer never grows past one chunk.
@@ -45,19 +49,21 @@ class TDataStream final : public TDataSink {
 
   void Flush() {
     if (buffer_.empty()) return;
+    beforeWrite_();
     stream_.Write(buffer_);
     buffer_.clear();
   }
 
   TByteStream& stream_;
+  std::function<void()> beforeWrite_;
   TDotStuffingFilter stuffing_;
   std::string buffer_;
 };
 
 }  // namespace
 
-TSmtpSession::TSmtpSession(TByteStream& transport, TTlsStarter startTls)
-    : plain_(transport), stream_(&transport), startTls_(std::move(startTls)) {}
+TSmtpSession::TSmtpSession(TByteStream& transport, TTlsStarter startTls, TSmtpTimeLimitsStruct limits)
+    : plain_(transport), stream_(&transport), startTls_(std::move(startTls)), limits_(limits) {}
 
 TSmtpSession::~TSmtpSession() = default;
 
@@ -71,6 +77,7 @@ void TSmtpSession::Run(const TSmtpEnvelopeStruct& envelope, const TMessageWriter
   envelope_ = &envelope;
   writeMessage_ = writeMessage;
   nextRecipient_ = 0;
+  answeredRecipients_ = 0;
   TState state = TState::ssGreeting;
   while (state != TState::ssQuit) {
     const TSmtpReplyStruct reply = ReadReply();
@@ -95,7 +102,7 @@ void TSmtpSession::Run(const TSmtpEnvelopeStruct& envelope, const TMessageWriter
   // would make the host send the message a second time.
   try {
     SendCommand("QUIT");
-    ReadReply();
+    ReadReply(limits_.QuitWait);
   } catch (const ESmtpError&) {
   }
   if (tls_) tls_->Close();
@@ -144,7 +151,9 @@ TSmtpSession::TState TSmtpSession::OnStartTls(const TSmtpReplyStruct& reply) {
   if (!received_.empty()) throw ESmtpError(texts::kTlsHandshakeFailed);
   try {
     std::unique_ptr<TTlsLayer> layer = startTls_(plain_);
+    plain_.SetReadDeadline(std::chrono::steady_clock::now() + limits_.Wait);
     layer->Handshake();
+    plain_.SetReadDeadline(std::nullopt);
     tls_ = std::move(layer);
   } catch (const std::exception&) {
     throw ESmtpError(texts::kTlsHandshakeFailed);
@@ -174,18 +183,30 @@ TSmtpSession::TState TSmtpSession::OnAuthPassword(const TSmtpReplyStruct& reply)
 
 TSmtpSession::TState TSmtpSession::StartMailFrom() {
   if (writeMessage_ == nullptr) return TState::ssQuit;
-  SendCommand("MAIL FROM:<" + envelope_->Sender + ">");
+  std::string commands = "MAIL FROM:<" + envelope_->Sender + ">\r\n";
+  // A server that announces PIPELINING takes the envelope in one go and answers each
+  // command in order; DATA still waits for those answers.
+  if (HasExtension("PIPELINING")) {
+    for (const std::string& recipient : envelope_->Recipients) commands += "RCPT TO:<" + recipient + ">\r\n";
+    nextRecipient_ = envelope_->Recipients.size();
+  }
+  stream_->Write(commands);
   return TState::ssMailFrom;
 }
 
 TSmtpSession::TState TSmtpSession::OnMailFrom(const TSmtpReplyStruct& reply) {
   if (reply.Code != 250) throw ESmtpError(reply.Text());
-  return OnRcptTo({});
+  return answeredRecipients_ < nextRecipient_ ? TState::ssRcptTo : NextRecipient();
 }
 
-// Also entered right after MAIL FROM with an empty reply, to send the first RCPT TO.
 TSmtpSession::TState TSmtpSession::OnRcptTo(const TSmtpReplyStruct& reply) {
-  if (nextRecipient_ > 0 && reply.Code != 250 && reply.Code != 251) FailWithRset(reply);
+  if (reply.Code != 250 && reply.Code != 251) FailWithRset(reply);
+  ++answeredRecipients_;
+  return answeredRecipients_ < nextRecipient_ ? TState::ssRcptTo : NextRecipient();
+}
+
+// The next RCPT TO, or DATA once every recipient is accepted.
+TSmtpSession::TState TSmtpSession::NextRecipient() {
   if (nextRecipient_ < envelope_->Recipients.size()) {
     SendCommand("RCPT TO:<" + envelope_->Recipients[nextRecipient_++] + ">");
     return TState::ssRcptTo;
@@ -209,9 +230,22 @@ void TSmtpSession::SendMessageText() {
   // An error while the text is being produced (an attachment that cannot be read)
   // leaves here before the end-of-data mark is sent: the caller then drops the
   // connection and the server discards the unfinished message.
-  TDataStream data(*stream_);
+  TDataStream data(*stream_, [this] { FailOnEarlyReply(); });
   (*writeMessage_)(data);
   data.Finish();
+}
+
+void TSmtpSession::FailOnEarlyReply() {
+  // The server owes no reply before the end-of-data mark. One that answers anyway has
+  // not received this message whatever it says, so the mark must not follow.
+  if (received_.empty() && !stream_->InputPending()) return;
+  std::string text = texts::kEarlyReply;
+  try {
+    text += ": " + ReadReply(limits_.QuitWait).Text();
+  } catch (const ESmtpError&) {
+    // Bytes that make no reply, or the connection's end: the refusal stands alone.
+  }
+  throw ESmtpError(text);
 }
 
 void TSmtpSession::FailWithRset(const TSmtpReplyStruct& reply) {
@@ -252,12 +286,18 @@ bool TSmtpSession::AuthLoginAnnounced() const {
 
 void TSmtpSession::SendCommand(const std::string& command) { stream_->Write(command + "\r\n"); }
 
-TSmtpReplyStruct TSmtpSession::ReadReply() {
+TSmtpReplyStruct TSmtpSession::ReadReply(std::chrono::milliseconds limit) {
+  // One deadline for the whole reply, however the server spreads its lines over time;
+  // writes and the message text keep their own limit.
+  plain_.SetReadDeadline(std::chrono::steady_clock::now() + limit);
   char chunk[4096];
   for (;;) {
     const std::size_t used = reader_.Feed(received_);
     received_.erase(0, used);
-    if (reader_.Complete()) return reader_.Take();
+    if (reader_.Complete()) {
+      plain_.SetReadDeadline(std::nullopt);
+      return reader_.Take();
+    }
     const std::size_t n = stream_->Read(chunk, sizeof chunk);
     if (n == 0) throw ESmtpError(texts::kConnectionClosed);
     received_.append(chunk, n);

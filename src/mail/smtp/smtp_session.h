@@ -11,6 +11,7 @@
 
 #include "mail/smtp/byte_stream.h"
 #include "mail/smtp/smtp_reply.h"
+#include "mail/smtp/smtp_time_limits.h"
 #include "mail/smtp/tls_layer.h"
 
 namespace eqd::smtp {
@@ -30,7 +31,8 @@ class TSmtpSession {
   // Writes the message text (unstuffed, lines ending in CR LF) to the sink in pieces.
   using TMessageWriter = std::function<void(TDataSink& out)>;
 
-  TSmtpSession(TByteStream& transport, TTlsStarter startTls);
+  // `transport` is the connection itself: the deadline of each reply is set on it.
+  TSmtpSession(TByteStream& transport, TTlsStarter startTls, TSmtpTimeLimitsStruct limits = {});
   ~TSmtpSession();
   TSmtpSession(const TSmtpSession&) = delete;
   TSmtpSession& operator=(const TSmtpSession&) = delete;
@@ -70,23 +72,30 @@ class TSmtpSession {
   void Run(const TSmtpEnvelopeStruct& envelope, const TMessageWriter* writeMessage);
   TState AfterHello();
   TState StartMailFrom();
+  TState NextRecipient();
   bool HasExtension(const std::string& keyword) const;
   bool AuthLoginAnnounced() const;
   void SendCommand(const std::string& command);
-  TSmtpReplyStruct ReadReply();
+  // The next reply, whole within `limit` from now.
+  TSmtpReplyStruct ReadReply(std::chrono::milliseconds limit);
+  TSmtpReplyStruct ReadReply() { return ReadReply(limits_.Wait); }
   [[noreturn]] void FailWithRset(const TSmtpReplyStruct& reply);
+  // Raises ESmtpError when the server sent something while the message is on its way.
+  void FailOnEarlyReply();
   void SendMessageText();
 
   TByteStream& plain_;
   TByteStream* stream_;  // plain_, or the TLS layer over it
   TTlsStarter startTls_;
+  TSmtpTimeLimitsStruct limits_;
   std::unique_ptr<TTlsLayer> tls_;
   TSmtpReplyReader reader_;
   std::string received_;  // bytes read but not yet part of a reply
   std::vector<std::string> extensions_;
   const TSmtpEnvelopeStruct* envelope_ = nullptr;
   const TMessageWriter* writeMessage_ = nullptr;  // null: a check, no envelope follows the login
-  std::size_t nextRecipient_ = 0;
+  std::size_t nextRecipient_ = 0;       // RCPT TO commands sent
+  std::size_t answeredRecipients_ = 0;  // ... and accepted
 };
 
 }  // namespace eqd::smtp

@@ -19,5 +19,7 @@ inline constexpr const char* kTlsError = "Ошибка TLS";
 inline constexpr const char* kReplyLineTooLong = "SMTP-сервер прислал слишком длинную строку ответа";
 inline constexpr const char* kReplyTooLong = "SMTP-сервер прислал слишком длинный ответ";
 inline constexpr const char* kReplyMalformed = "SMTP-сервер прислал ответ неверного вида";
+// Followed by ": " and the reply's text when the server sent a whole reply.
+inline constexpr const char* kEarlyReply = "SMTP-сервер ответил, не дождавшись конца письма";
 
 }  // namespace eqd::smtp::texts

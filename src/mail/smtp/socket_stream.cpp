@@ -1,14 +1,12 @@
 #include "mail/smtp/socket_stream.h"
 
-#include <atomic>
+#include <algorithm>
 
 #include "mail/smtp/smtp_error.h"
 #include "mail/smtp/smtp_texts.h"
 
 namespace eqd::smtp {
 namespace {
-
-std::atomic<int> gTestTimeoutMs{0};
 
 std::string WithDetail(std::string text, const std::string& detail) {
   if (!detail.empty()) text += ": " + detail;
@@ -26,17 +24,11 @@ std::string WithDetail(std::string text, const std::string& detail) {
 
 }  // namespace
 
-int TimeoutMs() {
-  const int test = gTestTimeoutMs.load();
-  return test > 0 ? test : kDefaultTimeoutMs;
-}
-
-void SetTimeoutMsForTesting(int timeoutMs) { gTestTimeoutMs.store(timeoutMs > 0 ? timeoutMs : 0); }
-
-TSocketStream::TSocketStream(const std::string& host, std::uint16_t port) {
+TSocketStream::TSocketStream(const std::string& host, std::uint16_t port, std::chrono::milliseconds wait)
+    : waitMs_(static_cast<int>(wait.count())) {
   const std::string where = host + ":" + std::to_string(port);
   try {
-    socket_.Connect(host, port, TimeoutMs());
+    socket_.Connect(host, port, waitMs_);
   } catch (const platform::ESocketError& e) {
     switch (e.Kind()) {
       case platform::TSocketErrorKind::skResolve:
@@ -50,7 +42,15 @@ TSocketStream::TSocketStream(const std::string& host, std::uint16_t port) {
 }
 
 std::size_t TSocketStream::Read(char* buffer, std::size_t size) {
+  int limitMs = waitMs_;
+  if (readDeadline_) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*readDeadline_ -
+                                                                            std::chrono::steady_clock::now());
+    if (left.count() <= 0) throw ESmtpError(texts::kReadTimeout);
+    limitMs = static_cast<int>(std::min<long long>(limitMs, left.count()));
+  }
   try {
+    socket_.SetTimeout(limitMs);
     return socket_.Read(buffer, size);
   } catch (const platform::ESocketError& e) {
     Rethrow(e, texts::kReadTimeout);
@@ -59,10 +59,23 @@ std::size_t TSocketStream::Read(char* buffer, std::size_t size) {
 
 void TSocketStream::Write(std::string_view data) {
   try {
+    socket_.SetTimeout(waitMs_);
     socket_.Write(data);
   } catch (const platform::ESocketError& e) {
     Rethrow(e, texts::kWriteTimeout);
   }
+}
+
+bool TSocketStream::InputPending() {
+  try {
+    return socket_.HasInput();
+  } catch (const platform::ESocketError& e) {
+    Rethrow(e, texts::kReadTimeout);
+  }
+}
+
+void TSocketStream::SetReadDeadline(std::optional<std::chrono::steady_clock::time_point> deadline) {
+  readDeadline_ = deadline;
 }
 
 }  // namespace eqd::smtp

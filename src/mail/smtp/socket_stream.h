@@ -2,6 +2,7 @@
 // on every wait and its own texts for network failures.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -10,25 +11,22 @@
 
 namespace eqd::smtp {
 
-// Every wait for the server, connecting included, ends after this long.
-inline constexpr int kDefaultTimeoutMs = 30000;
-
-// The limit in force: kDefaultTimeoutMs unless a test shortened it.
-int TimeoutMs();
-// For tests only, so that a silent server fails fast; 0 restores the default.
-void SetTimeoutMsForTesting(int timeoutMs);
-
 class TSocketStream final : public TByteStream {
  public:
-  // Connects with the limit in force; raises ESmtpError naming the host and port.
-  TSocketStream(const std::string& host, std::uint16_t port);
+  // Connects within `wait`, which then limits each write and each read (a read deadline
+  // shortens it); raises ESmtpError naming the host and port.
+  TSocketStream(const std::string& host, std::uint16_t port, std::chrono::milliseconds wait);
 
   std::size_t Read(char* buffer, std::size_t size) override;
   void Write(std::string_view data) override;
+  bool InputPending() override;
+  void SetReadDeadline(std::optional<std::chrono::steady_clock::time_point> deadline) override;
   void Close() { socket_.Close(); }
 
  private:
   platform::TTcpSocket socket_;
+  int waitMs_;
+  std::optional<std::chrono::steady_clock::time_point> readDeadline_;
 };
 
 }  // namespace eqd::smtp

@@ -125,6 +125,10 @@ class TOpenSslLayer final : public TTlsLayer {
     }
   }
 
+  bool InputPending() override {
+    return closed_ || SSL_pending(ssl_.get()) > 0 || BIO_ctrl_pending(in_) > 0 || lower_.InputPending();
+  }
+
   void Close() noexcept override {
     if (shutdownSent_) return;
     shutdownSent_ = true;

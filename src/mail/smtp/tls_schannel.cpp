@@ -136,6 +136,10 @@ class TSchannelLayer final : public TTlsLayer {
     }
   }
 
+  bool InputPending() override {
+    return FClosed || FPlainOffset < FPlain.size() || !FIncoming.empty() || FLower.InputPending();
+  }
+
   void Close() noexcept override {
     if (!FReady || FShutdownSent) return;
     FShutdownSent = true;

@@ -2,28 +2,42 @@
 
 #include <cerrno>
 #include <cstring>
-#include <stdexcept>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/posix/file_identity.h"
+
 namespace eqd::platform {
+
+TFileIdentity IdentityOf(const struct stat& st) {
+  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+          std::int64_t{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec};
+}
 
 struct TReadOnlyFile::TImpl {
   int Fd = -1;
+  struct stat Stat {};
   ~TImpl() {
     if (Fd >= 0) ::close(Fd);
   }
 };
 
-TReadOnlyFile::TReadOnlyFile(const std::string& path) : impl_(std::make_unique<TImpl>()) {
-  impl_->Fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (impl_->Fd < 0) throw std::runtime_error(std::strerror(errno));
-  // A folder opens for reading here but is no file to send.
-  struct stat st {};
-  if (::fstat(impl_->Fd, &st) == 0 && S_ISDIR(st.st_mode))
-    throw std::runtime_error(std::strerror(EISDIR));
+TReadOnlyFile::TReadOnlyFile(const std::string& path, TLinks links) : impl_(std::make_unique<TImpl>()) {
+  if (path.find('\0') != std::string::npos) throw std::runtime_error(std::strerror(EINVAL));
+  // O_NONBLOCK: a pipe without a writer would otherwise hold the open (and a read) for ever.
+  const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (links == TLinks::Refuse ? O_NOFOLLOW : 0);
+  impl_->Fd = ::open(path.c_str(), flags);
+  if (impl_->Fd < 0) {
+    // With O_NOFOLLOW, ELOOP says the last part is a symbolic link.
+    if (errno == ELOOP && links == TLinks::Refuse) throw ENotRegularFile();
+    throw std::runtime_error(std::strerror(errno));
+  }
+  if (::fstat(impl_->Fd, &impl_->Stat) != 0) throw std::runtime_error(std::strerror(errno));
+  if (!S_ISREG(impl_->Stat.st_mode)) throw ENotRegularFile();
+  // A regular file never blocks; reads go on in the ordinary way.
+  (void)::fcntl(impl_->Fd, F_SETFL, ::fcntl(impl_->Fd, F_GETFL) & ~O_NONBLOCK);
 }
 
 TReadOnlyFile::~TReadOnlyFile() = default;
@@ -34,6 +48,10 @@ std::size_t TReadOnlyFile::Read(char* buffer, std::size_t size) {
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno != EINTR) throw std::runtime_error(std::strerror(errno));
   }
+}
+
+TFileIdentity TReadOnlyFile::Identity() const {
+  return IdentityOf(impl_->Stat);
 }
 
 }  // namespace eqd::platform

@@ -176,6 +176,12 @@ void TTcpSocket::Write(std::string_view data) {
   }
 }
 
+bool TTcpSocket::HasInput() {
+  const int fd = impl_->fd.Get();
+  if (fd < 0) throw ESocketError(TSocketErrorKind::skClosed, "");
+  return WaitFor(fd, POLLIN, 0);
+}
+
 void TTcpSocket::Close() { impl_->fd.Reset(); }
 
 bool TTcpSocket::IsOpen() const { return impl_ && impl_->fd.Get() >= 0; }

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/posix/file_identity.h"
+
 namespace eqd::platform {
 
 std::string TempFolder() {
@@ -16,14 +18,21 @@ std::string TempFolder() {
   return folder;
 }
 
-OsErrorCode CreateFolder(const std::string& path) {
-  if (::mkdir(path.c_str(), 0700) == 0) return 0;
-  const int error = errno;
-  struct stat st {};
-  return error == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : error;
+OsErrorCode CreatePrivateFolder(const std::string& parent, const std::string& prefix, std::string& path) {
+  std::string name = parent + prefix + "XXXXXX";
+  // mkdtemp creates the folder exclusively, with mode 0700, under a name nobody chose before.
+  if (::mkdtemp(name.data()) == nullptr) return errno;
+  path = std::move(name);
+  return 0;
 }
 
-OsErrorCode WriteNewFile(const std::string& path, std::string_view bytes) {
+OsErrorCode CreateNewFolder(const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0 ? 0 : errno; }
+
+OsErrorCode RemoveEmptyFolder(const std::string& path) {
+  return ::rmdir(path.c_str()) == 0 || errno == ENOENT ? 0 : errno;
+}
+
+OsErrorCode WriteNewFile(const std::string& path, std::string_view bytes, TFileIdentity& written) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return errno;
   OsErrorCode error = 0;
@@ -32,6 +41,10 @@ OsErrorCode WriteNewFile(const std::string& path, std::string_view bytes) {
     if (n < 0 && errno != EINTR) error = errno;
     if (n > 0) bytes.remove_prefix(static_cast<std::size_t>(n));
   }
+  // After the last write, which sets the change time.
+  struct stat st {};
+  if (error == 0 && ::fstat(fd, &st) != 0) error = errno;
+  written = IdentityOf(st);
   if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
   if (error != 0) ::unlink(path.c_str());
   return error;
@@ -39,11 +52,6 @@ OsErrorCode WriteNewFile(const std::string& path, std::string_view bytes) {
 
 OsErrorCode DeleteFileIfExists(const std::string& path) {
   return ::unlink(path.c_str()) == 0 || errno == ENOENT ? 0 : errno;
-}
-
-bool PathExists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
 }
 
 }  // namespace eqd::platform

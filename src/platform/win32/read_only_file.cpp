@@ -1,49 +1,41 @@
 #include "platform/read_only_file.h"
 
-#include <stdexcept>
 #include <string>
 
 #include <windows.h>
 
+#include "platform/os_error.h"
+#include "platform/win32/wide.h"
+
 namespace eqd::platform {
-namespace {
-
-std::wstring Widen(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-  return out;
-}
-
-std::string SystemMessage(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring w = n > 0 && text ? std::wstring(text, n) : std::wstring();
-  if (text) LocalFree(text);
-  while (!w.empty() && (w.back() == L'\r' || w.back() == L'\n' || w.back() == L' ')) w.pop_back();
-  if (w.empty()) return "error " + std::to_string(code);
-  const int len = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(len), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), len, nullptr, nullptr);
-  return out;
-}
-
-}  // namespace
 
 struct TReadOnlyFile::TImpl {
   HANDLE Handle = INVALID_HANDLE_VALUE;
+  BY_HANDLE_FILE_INFORMATION Info{};
   ~TImpl() {
     if (Handle != INVALID_HANDLE_VALUE) CloseHandle(Handle);
   }
 };
 
-TReadOnlyFile::TReadOnlyFile(const std::string& path) : impl_(std::make_unique<TImpl>()) {
-  impl_->Handle = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (impl_->Handle == INVALID_HANDLE_VALUE) throw std::runtime_error(SystemMessage(GetLastError()));
+TReadOnlyFile::TReadOnlyFile(const std::string& path, TLinks links) : impl_(std::make_unique<TImpl>()) {
+  if (path.find('\0') != std::string::npos) throw std::runtime_error(OsErrorText(ERROR_INVALID_NAME));
+  const std::wstring w = win32::Utf8ToWide(path);
+  // A folder does not open for reading at all; say what it is rather than "access denied".
+  const DWORD attributes = GetFileAttributesW(w.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) throw ENotRegularFile();
+  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself instead of its target; it is refused below.
+  const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN |
+                      (links == TLinks::Refuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+  impl_->Handle = CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr);
+  if (impl_->Handle == INVALID_HANDLE_VALUE) throw std::runtime_error(OsErrorText(static_cast<OsErrorCode>(GetLastError())));
+  // Pipes, consoles and serial ports are no disk files; their reads may wait for ever.
+  if (GetFileType(impl_->Handle) != FILE_TYPE_DISK) throw ENotRegularFile();
+  if (!GetFileInformationByHandle(impl_->Handle, &impl_->Info))
+    throw std::runtime_error(OsErrorText(static_cast<OsErrorCode>(GetLastError())));
+  // Opened through a link, the handle is the target's (whose attributes may still name a
+  // reparse point, as cloud and deduplicated files do); opened as the link itself, it is refused.
+  const DWORD refused = FILE_ATTRIBUTE_DIRECTORY | (links == TLinks::Refuse ? FILE_ATTRIBUTE_REPARSE_POINT : 0);
+  if ((impl_->Info.dwFileAttributes & refused) != 0) throw ENotRegularFile();
 }
 
 TReadOnlyFile::~TReadOnlyFile() = default;
@@ -52,8 +44,13 @@ std::size_t TReadOnlyFile::Read(char* buffer, std::size_t size) {
   DWORD got = 0;
   const DWORD want = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
   if (!ReadFile(impl_->Handle, buffer, want, &got, nullptr))
-    throw std::runtime_error(SystemMessage(GetLastError()));
+    throw std::runtime_error(OsErrorText(static_cast<OsErrorCode>(GetLastError())));
   return got;
+}
+
+TFileIdentity TReadOnlyFile::Identity() const {
+  const BY_HANDLE_FILE_INFORMATION& i = impl_->Info;
+  return {i.dwVolumeSerialNumber, (static_cast<std::uint64_t>(i.nFileIndexHigh) << 32) | i.nFileIndexLow};
 }
 
 }  // namespace eqd::platform

@@ -225,6 +225,12 @@ void TTcpSocket::Write(std::string_view data) {
   }
 }
 
+bool TTcpSocket::HasInput() {
+  const SOCKET s = impl_->socket.Get();
+  if (s == INVALID_SOCKET) throw ESocketError(TSocketErrorKind::skClosed, "");
+  return WaitFor(s, false, 0);
+}
+
 void TTcpSocket::Close() { impl_->socket.Reset(); }
 
 bool TTcpSocket::IsOpen() const { return impl_ && impl_->socket.Get() != INVALID_SOCKET; }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/guid.h"
 #include "platform/win32/wide.h"
 
 namespace eqd::platform {
@@ -18,28 +19,45 @@ std::string TempFolder() {
   return folder;
 }
 
-OsErrorCode CreateFolder(const std::string& path) {
-  const std::wstring w = Utf8ToWide(path);
-  if (CreateDirectoryW(w.c_str(), nullptr)) return 0;
-  const DWORD error = GetLastError();
-  const DWORD attr = GetFileAttributesW(w.c_str());
-  return error == ERROR_ALREADY_EXISTS && attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0
-             ? 0
-             : static_cast<OsErrorCode>(error);
+OsErrorCode CreatePrivateFolder(const std::string& parent, const std::string& prefix, std::string& path) {
+  // CreateDirectoryW fails on anything already there, so a name is never shared; a few
+  // attempts with fresh random names get past a clash.
+  OsErrorCode error = ERROR_ALREADY_EXISTS;
+  for (int attempt = 0; attempt < 16 && error == ERROR_ALREADY_EXISTS; ++attempt) {
+    const std::string guid = NewGuidText();  // "{XXXXXXXX-XXXX-...}"
+    const std::string name = parent + prefix + guid.substr(1, 8) + guid.substr(10, 4);
+    error = CreateNewFolder(name);
+    if (error == 0) path = name;
+  }
+  return error;
 }
 
-OsErrorCode WriteNewFile(const std::string& path, std::string_view bytes) {
+OsErrorCode CreateNewFolder(const std::string& path) {
+  if (CreateDirectoryW(Utf8ToWide(path).c_str(), nullptr)) return 0;
+  return static_cast<OsErrorCode>(GetLastError());
+}
+
+OsErrorCode RemoveEmptyFolder(const std::string& path) {
+  if (RemoveDirectoryW(Utf8ToWide(path).c_str())) return 0;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : static_cast<OsErrorCode>(error);
+}
+
+OsErrorCode WriteNewFile(const std::string& path, std::string_view bytes, TFileIdentity& written) {
   const std::wstring w = Utf8ToWide(path);
   // Readers may look in while it is open; no other writer may.
   HANDLE file = CreateFileW(w.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) return static_cast<OsErrorCode>(GetLastError());
   OsErrorCode error = 0;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info)) error = static_cast<OsErrorCode>(GetLastError());
+  written = {info.dwVolumeSerialNumber, (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
   while (!bytes.empty() && error == 0) {
     const DWORD chunk = bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
-    DWORD written = 0;
-    if (!WriteFile(file, bytes.data(), chunk, &written, nullptr)) error = static_cast<OsErrorCode>(GetLastError());
-    bytes.remove_prefix(written);
+    DWORD done = 0;
+    if (!WriteFile(file, bytes.data(), chunk, &done, nullptr)) error = static_cast<OsErrorCode>(GetLastError());
+    bytes.remove_prefix(done);
   }
   if (!CloseHandle(file) && error == 0) error = static_cast<OsErrorCode>(GetLastError());
   if (error != 0) DeleteFileW(w.c_str());
@@ -50,10 +68,6 @@ OsErrorCode DeleteFileIfExists(const std::string& path) {
   if (DeleteFileW(Utf8ToWide(path).c_str())) return 0;
   const DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : static_cast<OsErrorCode>(error);
-}
-
-bool PathExists(const std::string& path) {
-  return GetFileAttributesW(Utf8ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace eqd::platform

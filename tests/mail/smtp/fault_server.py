@@ -33,6 +33,7 @@ warnings.filterwarnings("ignore", category=DeprecationWarning)
 EHLO_PLAIN = "250-fault.test\r\n250 8BITMIME"
 EHLO_TLS = "250-fault.test\r\n250-STARTTLS\r\n250 8BITMIME"
 EHLO_AUTH = "250-fault.test\r\n250 AUTH LOGIN"
+EHLO_PIPELINING = "250-fault.test\r\n250-PIPELINING\r\n250 8BITMIME"
 GREETING = "220 fault.test ESMTP"
 OK = "250 2.0.0 OK"
 GO_AHEAD = "354 End data with <CR><LF>.<CR><LF>"
@@ -41,12 +42,19 @@ GO_AHEAD = "354 End data with <CR><LF>.<CR><LF>"
 # reads the message text; ("tls", version) runs the server side of a TLS handshake;
 # ("close",) drops the connection; ("silent",) answers nothing until the client goes;
 # ("stall",) stops reading altogether; ("endless", text) sends text forever;
-# ("rest",) answers RSET and anything else with 250 and QUIT with 221.
+# ("drip", line, count, seconds) sends the line count times, one every so many seconds;
+# ("rest",) answers DATA with 354 (then takes the message and answers 250), QUIT with
+# 221 and anything else with 250; ("rest", options) does so too, each answer after
+# options["delay"] seconds, and with options["quit"] == "silent" answers QUIT with
+# nothing: it waits up to 10 s for the client to hang up and logs "<client hung up>"
+# or "<client still there>".
 HAPPY_END = [("expect",), ("send", OK), ("expect",), ("send", OK), ("expect",), ("send", GO_AHEAD),
              ("data",), ("send", OK), ("rest",)]
 
 SCENARIOS = {
     "accept": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END,
+    # Takes any envelope: as many recipients as the client gives.
+    "lenient": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("rest",)],
     "starttls_454": [("send", GREETING), ("expect",), ("send", EHLO_TLS), ("expect",),
                      ("send", "454 4.7.0 TLS not available due to local problem"), ("rest",)],
     "handshake_garbage": [("send", GREETING), ("expect",), ("send", EHLO_TLS), ("expect",),
@@ -66,6 +74,16 @@ SCENARIOS = {
     "auth_plain_only": [("send", GREETING), ("expect",), ("send", "250-fault.test\r\n250 AUTH PLAIN")] + HAPPY_END,
     "helo_fallback": [("send", GREETING), ("expect",), ("send", "502 5.5.2 Error: command not recognized"),
                       ("expect",), ("send", "250 fault.test")] + HAPPY_END,
+    # Answers the message before it came, then goes: nothing was delivered.
+    "early_reply": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END[:5]
+    + [("send", GO_AHEAD + "\r\n" + OK), ("close",)],
+    # Takes the whole envelope before it answers: only a client that pipelines gets on.
+    "pipelining": [("send", GREETING), ("expect",), ("send", EHLO_PIPELINING), ("expect",), ("expect",), ("expect",),
+                   ("send", OK + "\r\n" + OK + "\r\n" + OK)] + HAPPY_END[4:],
+    "pipelining_rcpt2_550": [("send", GREETING), ("expect",), ("send", EHLO_PIPELINING), ("expect",), ("expect",),
+                             ("expect",), ("expect",),
+                             ("send", OK + "\r\n" + OK + "\r\n550 5.1.1 <b@fault.test>: User unknown\r\n" + OK),
+                             ("rest",)],
     "close_before_greeting": [("close",)],
     "close_after_ehlo": [("send", GREETING), ("expect",), ("close",)],
     "close_after_mail_from": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("expect",), ("close",)],
@@ -78,6 +96,12 @@ SCENARIOS = {
     "stall_in_data": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END[:6] + [("stall",)],
     "endless_reply": [("send", GREETING), ("expect",), ("endless", "250-AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\r\n")],
     "endless_line": [("endless", "220 " + "x" * 1000)],
+    # A multi-line EHLO reply, one line every 0.3 s for 6 s: alive, but far too slow.
+    "drip_ehlo": [("send", GREETING), ("expect",), ("drip", "250-fault.test", 20, 0.3), ("send", "250 8BITMIME"),
+                  ("rest",)],
+    # Every reply a little late: each one in time, the whole dialogue not.
+    "slow_replies": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("rest", {"delay": 0.3})],
+    "quit_unanswered": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("rest", {"quit": "silent"})],
     "tls10_login": [("send", GREETING), ("expect",), ("send", EHLO_TLS), ("expect",),
                     ("send", "220 2.0.0 Ready to start TLS"), ("tls", "TLSv1"), ("expect",),
                     ("send", EHLO_AUTH), ("expect",), ("send", "334 VXNlcm5hbWU6"), ("expect",),
@@ -121,12 +145,17 @@ class Connection:
         self.sock = context.wrap_socket(self.sock, server_side=True)
         self.log.append("<tls %s>" % self.sock.version())
 
-    def wait_for_close(self):
+    def wait_for_close(self, timeout=None):
+        """True once the client hung up, False when `timeout` seconds passed first."""
+        self.sock.settimeout(timeout)
         try:
             while self.sock.recv(65536):
                 pass
+        except socket.timeout:
+            return False
         except OSError:
             pass
+        return True
 
     def play(self, script):
         for step in script:
@@ -154,13 +183,26 @@ class Connection:
                 data = step[1].encode()
                 while True:
                     self.sock.sendall(data * 64)
+            elif kind == "drip":
+                _, line, count, seconds = step
+                for _ in range(count):
+                    self.send(line)
+                    time.sleep(seconds)
             elif kind == "rest":
+                options = step[1] if len(step) > 1 else {}
                 while True:
                     command = self.read_line()
                     self.log.append(command)
+                    time.sleep(options.get("delay", 0))
                     if command.upper() == "QUIT":
-                        self.send("221 2.0.0 Bye")
+                        if options.get("quit") == "silent":
+                            self.log.append("<client hung up>" if self.wait_for_close(10) else "<client still there>")
+                        else:
+                            self.send("221 2.0.0 Bye")
                         return
+                    if command.upper() == "DATA":
+                        self.send(GO_AHEAD)
+                        self.read_message()
                     self.send(OK)
 
 

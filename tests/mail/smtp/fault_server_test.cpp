@@ -18,7 +18,6 @@
 #include "mail/event_log.h"
 #include "mail/smtp/device_sender.h"
 #include "mail/smtp/smtp_texts.h"
-#include "mail/smtp/socket_stream.h"
 #include "platform/tcp_socket.h"
 #include "support/child_process.h"
 #include "support/smtp_server_fixture.h"
@@ -54,8 +53,6 @@ class FaultServer : public ::testing::Test {
   }
 
   void SetUp() override { ASSERT_FALSE(ports_.empty()) << "the fault server did not start"; }
-  void TearDown() override { smtp::SetTimeoutMsForTesting(0); }
-
   // A sender pointed at `scenario`; the log of the scenario's previous client goes, so
   // that ServerLog waits for this one's.
   static TDevice Device(const std::string& scenario) {
@@ -139,6 +136,13 @@ TEST_F(FaultServer, EveryFailureReachesTheCallerAndTheEventLog) {
       {"data_end_554", "5.6.0 Message content rejected", false, plus(untilData, {"<message: terminated>", "RSET"})},
       {"data_end_451", "4.7.1 Greylisted, come back later", false,
        plus(untilData, {"<message: terminated>", "RSET"})},
+      {"early_reply", std::string(texts::kEarlyReply) + ": 2.0.0 OK", false, untilData},
+      {"pipelining_rcpt2_550",
+       "5.1.1 <b@fault.test>: User unknown",
+       false,
+       {ehlo, "MAIL FROM:<from@fault.test>", "RCPT TO:<a@fault.test>", "RCPT TO:<b@fault.test>",
+        "RCPT TO:<c@fault.test>", "RSET"},
+       "a@fault.test; b@fault.test; c@fault.test;"},
       {"close_before_greeting", texts::kConnectionClosed, true, {}},
       {"close_after_ehlo", texts::kConnectionClosed, true, {ehlo}},
       {"close_after_mail_from", texts::kConnectionClosed, true, {ehlo, "MAIL FROM:<from@fault.test>"}},
@@ -168,7 +172,6 @@ TEST_F(FaultServer, EveryFailureReachesTheCallerAndTheEventLog) {
 }
 
 TEST_F(FaultServer, SilentOrStalledServersTimeOut) {
-  smtp::SetTimeoutMsForTesting(700);
   TTempDir files;
   // Large enough to fill the socket buffers of both sides many times over.
   const std::string big = files.Write("big.bin", std::string(24 * 1024 * 1024, 'x'));
@@ -187,12 +190,43 @@ TEST_F(FaultServer, SilentOrStalledServersTimeOut) {
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.scenario);
     TDevice device = Device(c.scenario);
+    device.TimeLimits.Wait = std::chrono::milliseconds(700);
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(Send(device, "a@fault.test", c.attachments), c.message);
     // Ends on the shortened limit, not on the product's 30 s.
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
   }
   EXPECT_EQ(OpenDescriptors(), descriptors);
+}
+
+TEST_F(FaultServer, EachReplyHasItsDeadlineAndQuitIsNotAwaitedLong) {
+  using std::chrono::milliseconds;
+  const std::string ehlo = Ehlo();
+  const std::vector<std::string> delivered = {ehlo, "MAIL FROM:<from@fault.test>", "RCPT TO:<a@fault.test>", "DATA",
+                                              "<message: terminated>", "QUIT"};
+  struct TCase {
+    std::string scenario;
+    smtp::TSmtpTimeLimitsStruct limits;
+    std::string message;
+    std::vector<std::string> commands;
+  };
+  const std::vector<TCase> cases = {
+      // Every line comes well within the limit, the whole reply does not.
+      {"drip_ehlo", {milliseconds(1000), milliseconds(300)}, texts::kReadTimeout, {ehlo}},
+      // Each reply in time, the dialogue as a whole longer than the limit.
+      {"slow_replies", {milliseconds(1000), milliseconds(300)}, "", delivered},
+      // QUIT unanswered: the client hangs up long before the server (10 s) or the
+      // limit of other replies would give up.
+      {"quit_unanswered", {milliseconds(20000), milliseconds(300)}, "", {ehlo, "MAIL FROM:<from@fault.test>",
+       "RCPT TO:<a@fault.test>", "DATA", "<message: terminated>", "QUIT", "<client hung up>"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    TDevice device = Device(c.scenario);
+    device.TimeLimits = c.limits;
+    EXPECT_EQ(Send(device), c.message);
+    EXPECT_EQ(ServerLog(c.scenario), c.commands);
+  }
 }
 
 TEST_F(FaultServer, ConnectionTestStopsAfterTheLoginAndFailsAsASendFails) {
@@ -272,6 +306,17 @@ TEST_F(FaultServer, ServersThatDoNotNeedEverythingStillGetTheMessage) {
   }
 }
 
+TEST_F(FaultServer, AServerThatAnnouncesPipeliningGetsTheEnvelopeInOneGo) {
+  // The server answers only once it has the whole envelope: a client that waited for
+  // each reply would run into its limit.
+  TDevice device = Device("pipelining");
+  device.TimeLimits.Wait = std::chrono::milliseconds(2000);
+  EXPECT_EQ(Send(device, "a@fault.test; b@fault.test"), "");
+  EXPECT_EQ(ServerLog("pipelining"),
+            (std::vector<std::string>{Ehlo(), "MAIL FROM:<from@fault.test>", "RCPT TO:<a@fault.test>",
+                                      "RCPT TO:<b@fault.test>", "DATA", "<message: terminated>", "QUIT"}));
+}
+
 TEST_F(FaultServer, AnUnwritableEventLogDoesNotHideTheFailure) {
   // The data folder would have to be made below a plain file.
   const std::string blocker = dir_->Write("plain-file", "x");
@@ -285,16 +330,34 @@ TEST_F(FaultServer, AnUnwritableEventLogDoesNotHideTheFailure) {
 
 TEST_F(FaultServer, BadInputIsRefusedBeforeConnecting) {
   // "refused" would fail any connection attempt with its own message; these never get
-  // that far, and write nothing to the event log.
-  const std::vector<std::string> recipients = {"<a@fault.test\r\nDATA>", "Name <a@fault.test\nRSET>", "no-at-sign", ";;  ;"};
-  for (const std::string& to : recipients) {
+  // that far, and write nothing to the event log. What could end a command or a header
+  // line, or leaves the list's form, is refused and shown as given.
+  const std::string bad = "Некорректный адрес электронной почты: ";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"<a@fault.test\r\nDATA>", bad + "\"a@fault.test\\r\\nDATA\""},
+      {"Name <a@fault.test\nRSET>", bad + "\"a@fault.test\\nRSET\""},
+      {"evil@example.com>\r\nRCPT TO:<victim@example.com",
+       bad + "\"evil@example.com>\\r\\nRCPT TO:<victim@example.com\""},
+      {"a@fault.test; Name <b@fault.test", bad + "\"Name <b@fault.test\""},
+      {"Name <b@fault.test> <c@fault.test>", bad + "\"Name <b@fault.test> <c@fault.test>\""},
+      {"first last@fault.test", bad + "\"first last@fault.test\""},
+      {";;  ;", "Не заполнен получатель"},
+  };
+  for (const auto& [to, expected] : cases) {
     SCOPED_TRACE(to);
     TDevice device = Device("refused");
     const std::string message = Send(device, to);
-    EXPECT_FALSE(message.empty());
-    EXPECT_EQ(message.find(texts::kConnectFailed), std::string::npos) << message;
+    EXPECT_EQ(message, expected);
     EXPECT_EQ(EventLogText().find(message), std::string::npos) << message;
   }
+}
+
+TEST_F(FaultServer, TheServerDecidesAboutAddressesThatCannotBreakTheDialogue) {
+  TDevice device = Device("lenient");
+  EXPECT_EQ(Send(device, "postmaster; Иван <иван@пример.рф>"), "");
+  EXPECT_EQ(ServerLog("lenient"),
+            (std::vector<std::string>{Ehlo(), "MAIL FROM:<from@fault.test>", "RCPT TO:<postmaster>",
+                                      "RCPT TO:<иван@пример.рф>", "DATA", "<message: terminated>", "QUIT"}));
 }
 
 TEST_F(FaultServer, UnresolvableHostName) {

@@ -139,6 +139,34 @@ TEST_F(RealServer, ConnectionTestLogsInWithoutSending) {
   EXPECT_EQ(server_->MessageCount(), before);
 }
 
+TEST(RealServerPipelining, AServerThatAnnouncesPipeliningGetsTheSameMessages) {
+  TSmtpServerOptions options;
+  options.Pipelining = true;
+  options.RefuseFirst = 1;
+  TSmtpServerProcess server(options);
+  TDevice device;
+  device.FSmtpServerName = "localhost";
+  device.FSmtpServerPort = server.Port();
+  device.FSmtpServerUser = options.User;
+  device.FSmtpServerPassword = options.Password;
+  device.FUserEmail = "sales@example.test";
+  // The first message is refused after its final dot, the second delivered.
+  try {
+    device.SendMail("a@example.test; b@example.test;", "c@example.test", "d@example.test", "Pipelined", "", {});
+    ADD_FAILURE() << "the first send must be refused";
+  } catch (const EDriverError& e) {
+    EXPECT_STREQ(e.what(), "4.3.0 Try again later");
+  }
+  device.SendMail("a@example.test; b@example.test;", "c@example.test", "d@example.test", "Pipelined", "", {});
+  server.WaitForMessage(1);
+  const nlohmann::json envelope = server.Envelope(1);
+  EXPECT_EQ(envelope["mail_from"], "sales@example.test");
+  EXPECT_EQ(envelope["rcpt_tos"],
+            nlohmann::json::array({"a@example.test", "b@example.test", "c@example.test", "d@example.test"}));
+  EXPECT_NE(envelope["tls_version"], nullptr);
+  EXPECT_EQ(envelope["auth_user"], "mailer");
+}
+
 TEST(RealServerPlain, WithoutStartTlsEverythingGoesInPlainText) {
   // A server that does not offer STARTTLS still gets AUTH LOGIN and the message.
   TSmtpServerOptions options;

@@ -36,6 +36,8 @@ class TScriptedStream : public TByteStream {
     wroteSinceRelease_ = true;
   }
 
+  bool InputPending() override { return readPos_ < released_.size(); }
+
   // What the client wrote, split into lines at CR LF.
   std::vector<std::string> Lines() const {
     std::vector<std::string> lines;
@@ -74,6 +76,7 @@ class TPassThroughTls : public TTlsLayer {
   void Close() noexcept override { lower_.Mark("<close_notify>"); }
   std::size_t Read(char* buffer, std::size_t size) override { return lower_.Read(buffer, size); }
   void Write(std::string_view data) override { lower_.Write(data); }
+  bool InputPending() override { return lower_.InputPending(); }
 
  private:
   TScriptedStream& lower_;

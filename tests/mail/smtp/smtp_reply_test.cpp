@@ -65,6 +65,28 @@ TEST(SmtpReplyReader, RefusesLinesThatAreNotReplies) {
   }
 }
 
+TEST(SmtpReplyReader, RefusesAReplyWhoseLinesCarryDifferentCodesWithItsText) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"550-5.7.1 blocked\r\n250 ok\r\n", "5.7.1 blocked ok"},
+      {"250-first\r\n250-second\r\n554 no\r\n", "first second no"},
+      {"250-a\r\n251-b\r\n250 c\r\n", "a b c"},
+  };
+  for (const auto& [bytes, text] : cases) {
+    for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+      SCOPED_TRACE(bytes + " cut at " + std::to_string(cut));
+      TSmtpReplyReader reader;
+      std::string error;
+      try {
+        const std::size_t used = reader.Feed(std::string_view(bytes).substr(0, cut));
+        reader.Feed(std::string_view(bytes).substr(used));
+      } catch (const ESmtpError& e) {
+        error = e.what();
+      }
+      EXPECT_EQ(error, text);
+    }
+  }
+}
+
 TEST(SmtpReplyReader, StopsAServerThatSendsTooMuch) {
   {
     // One endless line: refused once it passes the line limit, without waiting for LF.
