@@ -8,7 +8,7 @@
 #include "automation/module_info.h"
 #include "automation/result_codes.h"
 #include "platform/clock.h"
-#include "platform/temp_files.h"
+#include "platform/files.h"
 #include "settings_ui/settings_ui_texts.h"
 
 namespace eqd {
@@ -250,7 +250,7 @@ std::string TfrmCommonSettings::DebugLogFolder() const {
 
 void TfrmCommonSettings::OpenCurrentDebugLogClick() {
   const std::string file = DebugLogFileName(DebugLogFolder(), platform::Now());
-  if (!platform::PathExists(file)) {
+  if (!platform::FileExists(file)) {
     FView.ShowError(texts::kDebugLogNotFound);
     return;
   }
@@ -292,7 +292,7 @@ void TfrmCommonSettings::LogoClick() {
 
 bool TfrmCommonSettings::HelpFileExists() {
   FHelpFile = FHelpFolder + "help.chm";
-  return platform::PathExists(FHelpFile);
+  return platform::FileExists(FHelpFile);
 }
 
 std::string TfrmCommonSettings::GetHelpByID(std::int32_t ID) {
