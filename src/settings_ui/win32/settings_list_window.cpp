@@ -26,7 +26,7 @@ constexpr int kMargin = 8;
 constexpr int kColumnWidths[3] = {175, 90, 90};
 }  // namespace
 
-TSettingsListWindow::TSettingsListWindow(TBaseDevice& Device) : FDevice(Device), FCore(Device, *this) {}
+TSettingsListWindow::TSettingsListWindow(TBaseDevice& Device) : FCore(Device, *this) {}
 
 TSettingsListWindow::~TSettingsListWindow() {
   FTips.reset();

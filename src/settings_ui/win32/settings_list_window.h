@@ -50,7 +50,6 @@ class TSettingsListWindow : public TMessageHandler, public TSettingsListView {
   void ShowContextMenu(int X, int Y);
   void Close(bool Ok);
 
-  TBaseDevice& FDevice;
   TfrmSettingsList FCore;
   HWND FWindow = nullptr;
   HWND FList = nullptr;

@@ -74,7 +74,7 @@ int TextHeight(HWND window, HFONT font, const std::wstring& text, int width) {
 
 TSettingsWindowWin32::TSettingsWindowWin32(TBaseDevice& Device, const std::vector<TSettingsPageClass>& PageClasses,
                                            TDeviceConnectionTest ConnectionTest)
-    : FDevice(Device), FCore(std::make_unique<TfrmCommonSettings>(Device, PageClasses, *this)) {
+    : FCore(std::make_unique<TfrmCommonSettings>(Device, PageClasses, *this)) {
   FCore->SetConnectionTest(std::move(ConnectionTest));
   for (const auto& page : FCore->Pages())
     if (auto* main = dynamic_cast<TfrmMainSettings*>(page.get())) main->SetView(this);

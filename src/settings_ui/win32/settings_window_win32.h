@@ -77,7 +77,6 @@ class TSettingsWindowWin32 : public TSettingsWindow,
   bool PreTranslate(MSG& Msg);
   LRESULT ControlColour(HWND Control, HDC Dc);
 
-  TBaseDevice& FDevice;
   std::unique_ptr<TfrmCommonSettings> FCore;
   std::unique_ptr<TScale> FScale;
   std::unique_ptr<TFonts> FFonts;

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <thread>
 
+#include "com/win32/com_handles.h"
+
 namespace eqd::ui_test {
 
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
@@ -200,21 +202,7 @@ bool CaptureWindows(const std::vector<HWND>& windows, const std::wstring& file) 
   return CaptureScreen(all, file);
 }
 
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-  return w;
-}
-
-std::string Narrow(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                    nullptr);
-  std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
+std::wstring Wide(const std::string& utf8) { return com::ToWide(utf8); }
+std::string Narrow(const std::wstring& wide) { return com::FromWide(wide); }
 
 }  // namespace eqd::ui_test
