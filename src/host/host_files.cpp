@@ -23,4 +23,11 @@ std::string ReadHostFile(const std::string& path) {
   return bytes;
 }
 
+void WriteHostFile(const std::string& path, const std::string& bytes) {
+  std::ofstream file(HostPath(path), std::ios::binary | std::ios::trunc);
+  if (file) file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (file) file.close();
+  if (!file) throw EHostError(host_texts::kCannotWrite + path);
+}
+
 }  // namespace eqd

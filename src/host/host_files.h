@@ -14,4 +14,7 @@ std::filesystem::path HostPath(const std::string& utf8);
 // The whole file as bytes. EHostError when it cannot be opened or read, or is a folder.
 std::string ReadHostFile(const std::string& path);
 
+// Writes `bytes` as the whole file, replacing what was there. EHostError when it cannot.
+void WriteHostFile(const std::string& path, const std::string& bytes);
+
 }  // namespace eqd

@@ -40,7 +40,7 @@ std::optional<int> ParseHostOptions(const std::vector<std::string>& args, THostO
   app.require_subcommand(1, 1);
 
   std::vector<std::string> sets, inlines, base64s;
-  std::string body, bodyFile, subject;
+  std::string body, bodyFile, subject, dryRun;
   auto addSettings = [&](CLI::App* cmd, bool required) {
     auto* opt = cmd->add_option("--settings", o.SettingsFile, host_texts::kSettingsFileOption);
     if (required) opt->required();
@@ -64,6 +64,7 @@ std::optional<int> ParseHostOptions(const std::vector<std::string>& args, THostO
   send->add_option("--attach-base64", base64s, host_texts::kAttachBase64Option)
       ->type_name("NAME,FILE")
       ->allow_extra_args(false);
+  auto* dryRunOpt = send->add_option("--dry-run", dryRun, host_texts::kDryRunOption)->type_name("FILE.eml");
 
   auto* check = app.add_subcommand("check", host_texts::kCheckCommand);
   addSettings(check, true);
@@ -95,6 +96,7 @@ std::optional<int> ParseHostOptions(const std::vector<std::string>& args, THostO
   if (*subjectOpt) o.Subject = subject;
   if (*bodyOpt) o.Body = body;
   if (*bodyFileOpt) o.BodyFile = bodyFile;
+  if (*dryRunOpt) o.DryRunFile = dryRun;
   if (send->parsed()) o.Command = THostCommand::hcSend;
   if (check->parsed()) o.Command = THostCommand::hcCheck;
   if (settings->parsed()) o.Command = THostCommand::hcSettings;

@@ -41,6 +41,7 @@ struct THostOptionsStruct {
   std::vector<std::string> Attach;
   std::vector<TInlineAttachmentStruct> Inline;
   std::vector<TBase64AttachmentStruct> AttachBase64;
+  std::optional<std::string> DryRunFile;  // --dry-run: the message goes to this file, not to the server
   std::string RunFile = "-";
 };
 

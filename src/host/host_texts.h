@@ -29,6 +29,8 @@ inline constexpr const char* kAttachOption = "вложить файл";
 inline constexpr const char* kInlineOption = "встроенное изображение: ПУТЬ,ТИП,CONTENT-ID";
 inline constexpr const char* kAttachBase64Option = "вложить файл через AddAttachmentBase64: ИМЯ,ФАЙЛ";
 inline constexpr const char* kJsonOption = "вывод в формате JSON";
+inline constexpr const char* kDryRunOption =
+    "не отправлять: записать письмо в файл .eml и напечатать отправителя и получателей (JSON)";
 inline constexpr const char* kRunFileOption = "файл вызовов; \"-\" или ничего: стандартный ввод";
 
 // Option values.
@@ -45,6 +47,7 @@ inline constexpr const char* kNoManager = "менеджер оборудован
 
 // Files and settings.
 inline constexpr const char* kCannotRead = "не удалось прочитать файл ";
+inline constexpr const char* kCannotWrite = "не удалось записать файл ";
 inline constexpr const char* kBadSettingsFile = "файл настроек должен содержать объект JSON: ";
 inline constexpr const char* kUnknownSetting = "неизвестная настройка: ";
 inline constexpr const char* kBadSettingValue = "недопустимое значение настройки ";

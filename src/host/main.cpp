@@ -7,7 +7,7 @@
 #include "host/equipment_manager.h"
 #include "host/host_commands.h"
 #include "host/host_options.h"
-#include "mail/driver.h"
+#include "host/in_process_driver.h"
 #include "platform/console.h"
 
 int main(int argc, char** argv) {
@@ -20,12 +20,10 @@ int main(int argc, char** argv) {
   const bool interactive = !callsOnStdin && platform::StdinIsTerminal();
   auto manager =
       std::make_shared<THostEquipmentManager>(DefaultHostFolders(), interactive, options.Verbose, std::cin, std::cerr);
-  const TDriverFactory createDriver = [] {
-    std::shared_ptr<TBaseObject> driver(CreateDevice<TDriver>().release(), TDeviceDeleter());
-    return std::make_shared<TDriverDispatch>(std::move(driver));
-  };
+  const THostStreamsStruct io{std::cin, std::cout, std::cerr};
+  if (options.DryRunFile) return RunDryRunSend(options, manager, io);
   const TConnectionTest testConnection = [](DispatchObject& object, std::string& description) {
     return dynamic_cast<TDriver&>(dynamic_cast<TDriverDispatch&>(object).Object()).TestConnection(description);
   };
-  return RunHostCommand(options, createDriver, manager, {std::cin, std::cout, std::cerr}, testConnection);
+  return RunHostCommand(options, [] { return CreateInProcessDriver(); }, manager, io, testConnection);
 }

@@ -16,6 +16,7 @@
 #include "host/host_commands.h"
 #include "host/host_options.h"
 #include "host/host_texts.h"
+#include "host/in_process_driver.h"
 #include "platform/console.h"
 
 namespace eqd {
@@ -130,7 +131,11 @@ int Main() {
       throw;
     }
   };
-  return RunHostCommand(options, createDriver, manager, {std::cin, std::cout, std::cerr});
+  const THostStreamsStruct io{std::cin, std::cout, std::cerr};
+  // A dry run needs the driver's composer without its connection, which no host reaches
+  // through COM: it runs against a driver object of this build made in this process.
+  if (options.DryRunFile) return RunDryRunSend(options, manager, io);
+  return RunHostCommand(options, createDriver, manager, io);
 }
 
 }  // namespace

@@ -166,7 +166,10 @@ std::int32_t TDriver::DoSendMail(const Variant& To, const Variant& Cc, const Var
       attachments.push_back({VarToStr(arr.At({0, i})), VarToStr(arr.At({1, i})), VarToStr(arr.At({2, i}))});
   }
   CheckAttachmentFiles(attachments);
-  FDevice->SendMail(to, cc, bcc, subject, body, attachments);
+  if (FDryRun != nullptr)
+    FDryRun->Envelope = FDevice->ComposeMail(to, cc, bcc, subject, body, attachments, FDryRun->Message);
+  else
+    FDevice->SendMail(to, cc, bcc, subject, body, attachments);
   return rcOk;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,6 +34,14 @@ class TDriver : public TBaseEMailClient {
   // The sender, holding the settings of the last Enable.
   const TDevice& Device() const { return *FDevice; }
 
+  // A dry run: while one is set, SendMail composes its message into `Message` and keeps
+  // the envelope in `Envelope` instead of connecting to the server (TDevice::ComposeMail).
+  struct TDryRunStruct {
+    std::ostream& Message;
+    TMailEnvelopeStruct Envelope;
+  };
+  void SetDryRun(TDryRunStruct* DryRun) { FDryRun = DryRun; }
+
   // Shows "Успешно!" in an information box and answers true; no connection is made.
   bool DeviceTest(std::string& ResultDescription) override;
 
@@ -57,6 +66,7 @@ class TDriver : public TBaseEMailClient {
   void ReadSmtpSettings(TDevice& d);
 
   std::unique_ptr<TDevice> FDevice;
+  TDryRunStruct* FDryRun = nullptr;
 };
 
 // The port text read as a 32-bit integer: blanks before it and a sign are allowed,

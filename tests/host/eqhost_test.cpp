@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
+#include <regex>
 #include <sstream>
 
 #include "support/smtp_server_fixture.h"
@@ -116,6 +117,61 @@ TEST_F(EqhostTest, SendDeliversTheNotificationOverStartTlsWithLogin) {
     const std::string original = test::ReadFileBytes(i == 0 ? logo : i == 1 ? pdf : csv);
     EXPECT_EQ(test::ReadFileBytes(m["attachments"][i]["file"].get<std::string>()), original) << i;
   }
+  EXPECT_EQ(TempFilesLeft(), 0u);
+}
+
+// The Date field and the MIME boundaries replaced by fixed text: all that may differ
+// between two compositions of the same message.
+std::string WithoutDateAndBoundaries(std::string text) {
+  text = std::regex_replace(text, std::regex("\r\nDate: [^\r]*"), "\r\nDate: (date)");
+  std::vector<std::string> boundaries;
+  const std::regex boundary("boundary=\"([^\"]+)\"");
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), boundary); it != std::sregex_iterator(); ++it)
+    boundaries.push_back((*it)[1]);
+  for (std::size_t i = 0; i < boundaries.size(); ++i)
+    for (auto at = text.find(boundaries[i]); at != std::string::npos; at = text.find(boundaries[i], at))
+      text.replace(at, boundaries[i].size(), "(boundary " + std::to_string(i) + ")");
+  return text;
+}
+
+TEST_F(EqhostTest, DryRunWritesTheMessageTheSameSendDelivers) {
+  TSmtpServerProcess server;
+  const std::string logo = dir_.Write("logo.png", std::string("\x89PNG\r\n\x1a\n\0\x01\x02", 11));
+  const std::string pdf = dir_.Write("счёт.pdf", "%PDF-1.4\n%\xE2\xE3\n");
+  const std::vector<std::string> send = {
+      "send", "--settings", SettingsFor(server), "--to", "buyer@example.test", "Второй получатель <second@example.test>",
+      "--cc", "manager@example.test", "--bcc", "archive@example.test", "--subject", "Ваш заказ готов к выдаче",
+      "--body", "<p>Заказ №15 готов <img src=\"cid:logo@shop\"></p>\r\n.\r\n", "--inline",
+      logo + ",image/png,logo@shop", "--attach", pdf};
+
+  // The dry run is pointed at a closed port: it connects nowhere.
+  std::vector<std::string> dryRunArgs = send;
+  const std::string eml = dir_.File("письмо.eml");
+  for (const std::string a : {"--set", "SmtpServerPort=1", "--dry-run", eml.c_str()}) dryRunArgs.push_back(a);
+  const TRun dryRun = Eqhost(dryRunArgs);
+  ASSERT_EQ(dryRun.Exit, 0) << dryRun.Err;
+  EXPECT_EQ(dryRun.Err, "");
+  const TRun sent = Eqhost(send);
+  ASSERT_EQ(sent.Exit, 0) << sent.Err;
+
+  const json envelope = json::parse(dryRun.Out);
+  EXPECT_EQ(envelope["sender"], server.Envelope(1)["mail_from"]);
+  EXPECT_EQ(envelope["recipients"], server.Envelope(1)["rcpt_tos"]);
+  EXPECT_EQ(envelope["recipients"].size(), 4u);
+
+  const std::string received = test::ReadFileBytes(server.WaitForMessage(1));
+  EXPECT_EQ(WithoutDateAndBoundaries(test::ReadFileBytes(eml)), WithoutDateAndBoundaries(received));
+  // What a mail reader sees in the file is what it sees in the delivered message.
+  json fromFile = test::SummarizeMessage(eml, dir_.Path() / "file-parts");
+  json fromServer = test::SummarizeMessage(server.WaitForMessage(1), dir_.Path() / "server-parts");
+  EXPECT_EQ(fromFile["defects"], json::array());
+  ASSERT_EQ(fromFile["attachments"].size(), 2u);
+  for (json* m : {&fromFile, &fromServer}) {
+    m->erase("date");
+    for (auto& a : (*m)["attachments"]) a["file"] = test::ReadFileBytes(a["file"].get<std::string>());
+  }
+  EXPECT_EQ(fromFile, fromServer);
+  EXPECT_EQ(fromFile["attachments"][1]["file"], test::ReadFileBytes(pdf));
   EXPECT_EQ(TempFilesLeft(), 0u);
 }
 
@@ -232,6 +288,10 @@ TEST_F(EqhostTest, CommandsReportFailuresWithMethodCodeAndDescription) {
        "eqhost: недопустимое значение настройки DebugLogEnabled=maybe\n"},
       {{"send", "--settings", closedPort, "--to", "a@example.test", "--body-file", dir_.File("none.html")}, 2,
        "eqhost: не удалось прочитать"},
+      {{"send", "--settings", closedPort, "--to", "a@example.test", "--subject", "S", "--dry-run", file + "/x.eml"},
+       2, "eqhost: не удалось записать файл"},
+      {{"send", "--settings", closedPort, "--to", "a@example.test", "--dry-run", dir_.File("x.eml")}, 1,
+       "eqhost: SendMail: 1001 Тема уведомления не может быть пустой\n"},
       {{}, 2, ""},
   };
   for (const Case& c : cases) {

@@ -27,7 +27,7 @@ TEST(HostOptionsTest, SendTakesEveryOption) {
                           "--device-id", "DEV1", "--to", "a@x.ru", "b@x.ru", "--to", "c@x.ru", "--cc", "d@x.ru",
                           "--bcc", "e@x.ru", "--subject", "Тема", "--body", "<p>Текст</p>", "--attach", "r.pdf",
                           "--inline", "/tmp/a,b/logo.png,image/png,logo1", "--attach-base64", "отчёт.txt,/tmp/r.txt",
-                          "-v"});
+                          "--dry-run", "письмо.eml", "-v"});
   ASSERT_FALSE(p.exit) << p.err;
   const THostOptionsStruct& o = p.o;
   EXPECT_EQ(o.Command, THostCommand::hcSend);
@@ -50,6 +50,7 @@ TEST(HostOptionsTest, SendTakesEveryOption) {
   ASSERT_EQ(o.AttachBase64.size(), 1u);
   EXPECT_EQ(o.AttachBase64[0].FileName, "отчёт.txt");
   EXPECT_EQ(o.AttachBase64[0].SourcePath, "/tmp/r.txt");
+  EXPECT_EQ(o.DryRunFile, "письмо.eml");
 }
 
 TEST(HostOptionsTest, OtherCommands) {

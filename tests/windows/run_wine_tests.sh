@@ -12,6 +12,9 @@
 #      host and cancelled (ui/run_ui_tier.sh);
 #   4. for every build: the DLL exports exactly the five entry points and imports only
 #      system DLLs.
+#   5. the MSI package of the build (scripts/package): upgrade over an older one, the
+#      registration it writes against DllRegisterServer's, a send through the installed
+#      DLL, uninstall (msi_install.sh).
 # An x86 build is run the same way where this machine runs 32-bit programs
 # (scripts/check-32bit) and 32-bit Wine is installed (scripts/deps wine32); otherwise only
 # its export and import tables are checked, and one line says why the run was skipped.
@@ -223,6 +226,9 @@ run_eqhost() {  # run_eqhost <build dir> <bits>
   merge_report "$report"
 }
 
+# shellcheck source=tests/windows/msi_install.sh
+source "$here/msi_install.sh"
+
 run_build() {  # run_build <build dir> <bits>
   local build=$1 bits=$2 dll winexe
   dll="$build/bin/vlm_dodezoz41.dll"
@@ -304,6 +310,8 @@ run_build() {  # run_build <build dir> <bits>
   local registered; registered=$(reg_value "HKLM\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" "" || true)
   check "registered path '$registered' has no blank" test -n "$registered" -a "${registered// /}" = "$registered"
   check "regsvr32 /u of the copy under a blank" "$loader" "$regsvr32" /s /u "$(winpath "$work/with blank/vlm_dodezoz41.dll")"
+
+  run_msi "$build" "$bits"
 }
 
 run_build "$x64_build" 64

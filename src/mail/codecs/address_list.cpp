@@ -156,7 +156,7 @@ bool IsValidMailAddress(std::string_view address) {
     } else if (c == '\\' && inQuotes && i + 1 < address.size()) {
       ++i;  // the escaped character, checked as any other
       const auto e = static_cast<unsigned char>(address[i]);
-      if (e < 0x20 || e == 0x7F) return false;
+      if (e < 0x20 || e == 0x7F || e == '<' || e == '>') return false;
     } else if (!inQuotes && (c == ' ' || c == ',' || c == ';')) {
       return false;
     }

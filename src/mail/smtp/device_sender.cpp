@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <memory>
+#include <ostream>
 
 #include "automation/errors.h"
 #include "mail/event_log.h"
@@ -61,6 +62,21 @@ void TDevice::RunSession(const std::function<void(smtp::TSmtpSession&)>& dialogu
     }
     throw EDriverError(text, "Exception");
   }
+}
+
+TMailEnvelopeStruct TDevice::ComposeMail(const std::string& ARecepients, const std::string& ACcRecepients,
+                                         const std::string& ABccRecepients, const std::string& ASubject,
+                                         const std::string& ABodyText,
+                                         const std::vector<TAttachment>& AAttachmentPathsArray, std::ostream& out) {
+  const TMailMessageStruct message = PrepareMailMessage(FUserEmail, ARecepients, ACcRecepients, ABccRecepients,
+                                                        ASubject, ABodyText, AAttachmentPathsArray);
+  TMimeComposer composer(message, files_ ? *files_ : DiskFiles());
+  std::string piece;
+  while (composer.Next(piece)) {
+    out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+    piece.clear();
+  }
+  return {message.EnvelopeSender(), message.EnvelopeRecipients()};
 }
 
 }  // namespace eqd

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,13 @@
 #include "mail/smtp/smtp_time_limits.h"
 
 namespace eqd {
+
+// The addresses of the SMTP envelope: the MAIL FROM sender and every RCPT TO recipient
+// (To, Cc and Bcc, in that order).
+struct TMailEnvelopeStruct {
+  std::string Sender;
+  std::vector<std::string> Recipients;
+};
 
 namespace smtp {
 class TSmtpSession;
@@ -46,6 +54,14 @@ class TDevice {
   void SendMail(const std::string& ARecepients, const std::string& ACcRecepients,
                 const std::string& ABccRecepients, const std::string& ASubject, const std::string& ABodyText,
                 const std::vector<TAttachment>& AAttachmentPathsArray);
+
+  // A dry run of SendMail: composes the message SendMail would deliver, with the same
+  // composer, and writes it to `out` as the server would store it; connects nowhere.
+  // Refuses the same input with the same errors. Returns the envelope.
+  TMailEnvelopeStruct ComposeMail(const std::string& ARecepients, const std::string& ACcRecepients,
+                                  const std::string& ABccRecepients, const std::string& ASubject,
+                                  const std::string& ABodyText, const std::vector<TAttachment>& AAttachmentPathsArray,
+                                  std::ostream& out);
 
   // Connects and runs the dialogue of a send up to and including the login (EHLO or
   // HELO, STARTTLS and the handshake when offered, AUTH LOGIN when announced), then

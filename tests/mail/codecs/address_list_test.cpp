@@ -60,7 +60,7 @@ TEST(AddressListTest, TellsAddressesThatCannotBreakACommandOrAHeader) {
   for (const std::string& bad :
        std::vector<std::string>{"", "a b@x.ru", "a\tb@x.ru", "a@x.ru\r\nRCPT TO:<e@x.ru>", "a@x\n", "a@x\r",
                                 std::string("a@x.ru\0", 7), "<a@x.ru>", "a>b@x.ru", "a,b@x.ru", "a;b@x.ru",
-                                "\"a@x.ru", "\"a\\\n\"@x.ru", "a\x01@x.ru"})
+                                "\"a@x.ru", "\"a\\\n\"@x.ru", "\"a\\>\"@x.ru", "a\x01@x.ru"})
     EXPECT_FALSE(IsValidMailAddress(bad)) << bad;
 }
 
