@@ -93,7 +93,7 @@ std::int32_t TBaseObject::CallPublic(const TMethodStruct& Method, Variant& Resul
   // Whatever the host passed in OutData is discarded.
   FExtData = Variant();
 
-  if (Trace) WriteDebugLog("> " + Method.Name, "InData: " + ValueToText(inData));
+  if (Trace) WriteDebugLog("> " + Method.Name, "InData: " + TraceText(inData));
 
   if (!IsOrdinal(timeOut.Deref())) {
     hr = HR_E_INVALIDARG;
@@ -122,12 +122,12 @@ std::int32_t TBaseObject::CallPublic(const TMethodStruct& Method, Variant& Resul
     Result = Variant(code == rcOk);
   }
 
-  if (Trace) WriteDebugLog("< " + Method.Name, "Result=" + ValueToText(Result) + "; OutData: " + ValueToText(outData));
+  if (Trace) WriteDebugLog("< " + Method.Name, "Result=" + TraceText(Result) + "; OutData: " + TraceText(outData));
   return hr;
 }
 
 void TBaseObject::CallPrivate(const TMethodStruct& Method, Variant& Result, SafeArray& Params, bool Trace) {
-  if (Trace) WriteDebugLog("> " + Method.Name, "Params: " + ValueToText(Params));
+  if (Trace) WriteDebugLog("> " + Method.Name, "Params: " + TraceText(Params));
   try {
     if (!Method.PrivateMethod) throw EDriverError(GetDriverResultDescription(rcCommandNotSupported));
     Result = Method.PrivateMethod(Params);
@@ -138,7 +138,7 @@ void TBaseObject::CallPrivate(const TMethodStruct& Method, Variant& Result, Safe
     WriteDebugLog("EXCEPTION", "Exception, CallMethod(): " + GetDriverResultDescription(rcUnknownError));
     throw;
   }
-  if (Trace) WriteDebugLog("< " + Method.Name, "Result=" + ValueToText(Result) + "; Params: " + ValueToText(Params));
+  if (Trace) WriteDebugLog("< " + Method.Name, "Result=" + TraceText(Result) + "; Params: " + TraceText(Params));
 }
 
 }  // namespace eqd

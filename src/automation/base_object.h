@@ -52,6 +52,7 @@ struct TSettingStruct {
   bool ReadOnly = false;   // published to the host; nothing here refuses a change for it
   std::string Name;        // short caption
   std::string Description;
+  bool Secret = false;     // a password: its value never reaches the trace
 };
 // A reference to one entry of the settings list; entries never move or go away while
 // the object lives.
@@ -106,6 +107,10 @@ class TBaseObject {
   // Stores the value as it is; an unknown ID is ignored.
   void SetSettingValue(std::string_view ID, const Variant& Value);
   void SetAllSettingsDefault();
+  // Marks the setting as a secret: wherever the trace would show its value, it shows
+  // MaskedSecret (value_text.h) instead. An unknown ID is ignored.
+  void SetSettingSecret(std::string_view ID, bool Secret = true);
+  bool IsSecretSetting(std::string_view ID) const;  // false for an unknown ID
   std::int32_t SettingsCount() const { return static_cast<std::int32_t>(FSettingList.size()); }
   PSettingStruct GetSetting(std::int32_t Index);  // nullptr outside 0..SettingsCount()-1
   PSettingStruct FindSetting(std::string_view ID);  // nullptr for an unknown ID
@@ -120,6 +125,9 @@ class TBaseObject {
   // The trace folder: DebugLogDir() when it names an existing folder, else the default one.
   const std::string& DebugLogDir() const { return FDebugLogDir; }
   void SetDebugLogDir(std::string Folder) { FDebugLogDir = std::move(Folder); }
+  // The trace text of a value (ValueToText) with the secret settings hidden.
+  std::string TraceText(const Variant& Value) const;
+  std::string TraceText(const SafeArray& Value) const;
   const std::string& InstanceID() const { return FInstanceID; }
   // The clock of the trace (its file's date and its time stamps); tests fix it.
   void SetTraceClock(std::function<platform::LocalTime()> Clock) { FTraceClock = std::move(Clock); }

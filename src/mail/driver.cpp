@@ -68,6 +68,7 @@ void TDriver::RegisterSettings() {
   add("SmtpServerPort", kDefaultSmtpServerPort, texts::kSmtpServerPort);
   add("SmtpServerUser", "", texts::kSmtpServerUser);
   add("SmtpServerPassword", "", texts::kSmtpServerPassword);
+  SetSettingSecret("SmtpServerPassword");
   add("UserEmail", "", texts::kUserEmail);
   add("Subject", "", texts::kSubject);
   add("BodyText", "", texts::kBodyText);

@@ -175,6 +175,43 @@ TEST_F(DriverTest, EnableChecksTheSmtpSettingsInOrder) {
   }
 }
 
+// The SMTP password never reaches a file: the trace shows a mask wherever its value
+// would stand (the header, the settings tables of SetSettings and GetSettings), the
+// empty text as it is; every other line stays as it was.
+TEST_F(DriverTest, TheTraceMasksTheSmtpPassword) {
+  struct Case {
+    const char* password;
+    const char* shown;
+  } cases[] = {{"s3cret-Пароль", "'********'"}, {"", "''"}};
+  for (const Case& c : cases) {
+    TTempDir data("eqd-driver-data-");
+    ::setenv("VLM_DODEZOZ41_DATA_DIR", data.Path().c_str(), 1);
+    TDriverSession s;
+    s.Open("DEV1");
+    ASSERT_TRUE(s.Set({{"DebugLogEnabled", Variant(true)}, {"SmtpServerUser", Variant("mailer")},
+                       {"SmtpServerPassword", Variant(c.password)}})
+                    .Result);
+    s.Call("Enable");                                     // writes the header
+    ASSERT_TRUE(s.Set({{"SmtpServerPassword", Variant(c.password)}}).Result);  // traced
+    ASSERT_TRUE(s.Call("GetSettings").Result);
+    ASSERT_TRUE(s.Call("Disable").Result);
+
+    std::string text;
+    for (const fs::path& f : FilesUnder(data.Path())) text += test::ReadFileBytes(f);
+    EXPECT_EQ(text.find("s3cret"), std::string::npos) << text;
+    EXPECT_NE(text.find("SmtpServerPassword: \t" + std::string(c.shown) + "\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("> SetSettings: \tInData: [([(('SmtpServerPassword'; " + std::string(c.shown) + "))])]\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("('SmtpServerPassword'; " + std::string(c.shown) + "; 'String'; ''; False; "),
+              std::string::npos)
+        << text;
+    // The other settings are shown as they are.
+    EXPECT_NE(text.find("SmtpServerUser: \t'mailer'\r\n"), std::string::npos);
+    EXPECT_NE(text.find("('SmtpServerUser'; 'mailer'; 'String'; ''; False; "), std::string::npos);
+  }
+}
+
 TEST(DriverHelpersTest, PortTextAndAddressJoining) {
   for (auto [text, port] : {std::pair{"587", 587}, {" 25", 25}, {"+25", 25}, {"-7", -7}, {"0", 0}, {"70000", 70000},
                             {"25 ", -1}, {"", -1}, {" ", -1}, {"0x19", -1}, {"2147483648", -1}, {"1e3", -1}, {"+", -1}})
