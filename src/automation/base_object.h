@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -40,6 +41,9 @@ struct TMethodStruct {
   bool IsSpecific = false;  // a method of the device class rather than a standard one
   TPrivateMethod PrivateMethod;
   TPublicMethod PublicMethod;
+  // A method through which the host recovers ("Close", "Disable", ...): a trace line of
+  // its call that cannot be written neither stops it nor stops the calls after it.
+  bool RunsDespiteTraceFailure = false;
 };
 // Entries in registration order; an entry's position is its DISPID.
 using TMethodArray = std::vector<TMethodStruct>;
@@ -82,7 +86,9 @@ class TBaseObject {
   // handler's error becomes code 1001 with its message. A TimeOut that is missing or not
   // an integer type gives HR_E_INVALIDARG without calling the handler. Private methods:
   // Result is the handler's value; a handler's error is traced and raised on. A DispID
-  // outside the table gives HR_E_FAIL. Trace write failures are raised.
+  // outside the table gives HR_E_FAIL. Trace write failures are raised; for a method
+  // that RunsDespiteTraceFailure the call runs to its end first, and the trace, which
+  // could not be written, is switched off.
   std::int32_t CallMethod(std::int32_t DispID, Variant& Result, SafeArray& Params);
 
   // The table's message for a result code.
@@ -149,6 +155,9 @@ class TBaseObject {
   const TSettingStruct* FindSettingEntry(std::string_view ID) const;
   std::int32_t CallPublic(const TMethodStruct& Method, Variant& Result, SafeArray& Params, bool Trace);
   void CallPrivate(const TMethodStruct& Method, Variant& Result, SafeArray& Params, bool Trace);
+  // One trace line of a call to Method; see CallMethod for what a failure does.
+  void TraceCall(const TMethodStruct& Method, std::exception_ptr& Failure, std::string_view Name,
+                 std::string_view Text);
 };
 
 }  // namespace eqd
