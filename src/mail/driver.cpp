@@ -92,20 +92,26 @@ std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
   try {
     // The filter is process-wide: the last driver object enabled decides it.
     SetEventLogMode(GetSettingValueBool("DebugLogEnabled") ? kEventLogAll : kEventLogOff);
-    TDevice& d = *FDevice;
-    d.FSmtpServerName = TrimBlanks(GetSettingValueStr("SmtpServerName"));
-    d.FSmtpServerPort = SmtpPortFromText(GetSettingValueStr("SmtpServerPort"));
-    d.FSmtpServerUser = TrimBlanks(GetSettingValueStr("SmtpServerUser"));
-    d.FSmtpServerPassword = TrimBlanks(GetSettingValueStr("SmtpServerPassword"));
-    d.FUserEmail = TrimBlanks(GetSettingValueStr("UserEmail"));
-    if (d.FSmtpServerName.empty()) throw EDriverError(texts::kNoSmtpServer);
-    if (d.FSmtpServerPort == -1) throw EDriverError(texts::kNoSmtpPort);
-    if (d.FSmtpServerUser.empty()) throw EDriverError(texts::kNoSmtpUser);
-    if (d.FSmtpServerPassword.empty()) throw EDriverError(texts::kNoSmtpPassword);
-    if (d.FUserEmail.empty()) throw EDriverError(texts::kNoUserEmail);
-    // Read both before storing either, so a failed read leaves the pair as it was.
+    // Every value is read and checked before any reaches the sender: a failed Enable
+    // leaves it as the last successful one set it.
+    const std::string server = TrimBlanks(GetSettingValueStr("SmtpServerName"));
+    const std::int32_t port = SmtpPortFromText(GetSettingValueStr("SmtpServerPort"));
+    const std::string user = TrimBlanks(GetSettingValueStr("SmtpServerUser"));
+    const std::string password = TrimBlanks(GetSettingValueStr("SmtpServerPassword"));
+    const std::string userEmail = TrimBlanks(GetSettingValueStr("UserEmail"));
+    if (server.empty()) throw EDriverError(texts::kNoSmtpServer);
+    if (port == -1) throw EDriverError(texts::kNoSmtpPort);
+    if (user.empty()) throw EDriverError(texts::kNoSmtpUser);
+    if (password.empty()) throw EDriverError(texts::kNoSmtpPassword);
+    if (userEmail.empty()) throw EDriverError(texts::kNoUserEmail);
     std::string subject = GetSettingValueStr("Subject");
     std::string body = GetSettingValueStr("BodyText");
+    TDevice& d = *FDevice;
+    d.FSmtpServerName = server;
+    d.FSmtpServerPort = port;
+    d.FSmtpServerUser = user;
+    d.FSmtpServerPassword = password;
+    d.FUserEmail = userEmail;
     d.FSubject = std::move(subject);
     d.FBodyText = std::move(body);
     return rcOk;

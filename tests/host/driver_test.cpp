@@ -435,6 +435,26 @@ TEST_F(DriverMailTest, ValuesGivenInTheCallMixWithTheListsAndSettingsFillGaps) {
   EXPECT_TRUE(s.Driver().CcRecepientsArray().IsEmpty());
 }
 
+// An Enable that fails its checks changes nothing: the device stays enabled with the
+// sender of the last successful Enable, which still logs in to the old server.
+TEST_F(DriverMailTest, AFailedEnableLeavesTheSenderAsItWas) {
+  test::TSmtpServerProcess server;
+  TDriverSession s;
+  EnableFor(s, server);
+  ASSERT_TRUE(s.Set({{"SmtpServerName", Variant("192.0.2.1")}, {"SmtpServerUser", Variant("")}}).Result);
+  const TCallResult r = s.Call("Enable");
+  EXPECT_EQ(r.Code(), 1001);
+  EXPECT_EQ(r.Text(), "Не задан SMTP пользователь");
+  EXPECT_EQ(s.Driver().DeviceState(), dsEnabled);
+  EXPECT_EQ(s.Driver().Device().FSmtpServerName, "localhost");
+  EXPECT_EQ(s.Driver().Device().FSmtpServerUser, test::TSmtpServerOptions{}.User);
+
+  const TCallResult sent =
+      s.Call("SendMail", Arr({Arr({Variant("to@example.test")}), Variant(), Variant(), Variant("Тема"), Variant("x"), Variant()}));
+  ASSERT_TRUE(sent.Result) << sent.Text();
+  EXPECT_EQ(server.Envelope(1)["auth_user"], test::TSmtpServerOptions{}.User);
+}
+
 TEST_F(DriverMailTest, ARefusedSendKeepsEverythingForAnIdenticalRetry) {
   test::TSmtpServerOptions options;
   options.RefuseFirst = 1;
