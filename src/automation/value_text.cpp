@@ -111,6 +111,24 @@ bool HideSecrets(Variant& v, const TIsSecretSetting& isSecret) {
 
 }  // namespace
 
+std::string VisibleLineBreaks(std::string_view Text) {
+  std::string out;
+  out.reserve(Text.size());
+  for (std::size_t i = 0; i < Text.size(); ++i) {
+    if (Text[i] == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') {
+      out += "\\n";
+      ++i;
+    } else if (Text[i] == '\n') {
+      out += "\\n";
+    } else if (Text[i] == '\r') {
+      out += "\\r";
+    } else {
+      out += Text[i];
+    }
+  }
+  return out;
+}
+
 Variant MaskedSecret(const Variant& Value) { return IsBlankSecret(Value) ? Value : Variant(kSecretMask); }
 
 std::string ValueToText(const Variant& Value, const TIsSecretSetting& IsSecret) {

@@ -40,6 +40,11 @@ std::string ValueToText(const Variant& Value);
 // The parameter array of a call, shown as a variant array.
 std::string ValueToText(const SafeArray& Value);
 
+// The text as one line of a log file: a CR LF pair and every lone LF become the two
+// characters "\n", a lone CR the two characters "\r", so no text can start a line of its
+// own.
+std::string VisibleLineBreaks(std::string_view Text);
+
 // Whether the setting of that ID holds a secret (a password) that no file may show.
 using TIsSecretSetting = std::function<bool(std::string_view ID)>;
 // What is shown in place of a secret.

@@ -4,6 +4,7 @@
 
 #include "automation/file_system.h"
 #include "automation/module_info.h"
+#include "automation/value_text.h"
 
 namespace eqd {
 namespace {
@@ -78,10 +79,10 @@ std::string FormatEventLogLine(const platform::LocalTime& t, std::string_view Na
   std::string out = stamp;
   out += Level <= elError ? kLevelNames[Level] : "INFO";
   out += '\t';
-  out += Trim(Name);
+  out += VisibleLineBreaks(Trim(Name));
   if (!Text.empty()) {
     out += ": \t";
-    out += Trim(Text);
+    out += VisibleLineBreaks(Trim(Text));
   }
   return out;
 }

@@ -84,6 +84,23 @@ TEST_F(EventLogTest, WritesAHeaderBeforeTheFirstLineOfARunAndAFooterAtItsEnd) {
   EXPECT_EQ(lines[19], "");
 }
 
+// No name or text can start a line of its own: every line break shows as text.
+TEST(EventLogLineTest, LineBreaksBecomeVisibleText) {
+  const platform::LocalTime t{2024, 3, 5, 10, 20, 30, 45};
+  const struct {
+    const char* name;
+    const char* text;
+    const char* line;
+  } cases[] = {
+      {"TDevice", "550 a\r\n550 b", "TDevice: \t550 a\\n550 b"},
+      {"TDevice", "a\nb\rc", "TDevice: \ta\\nb\\rc"},
+      {"TDevice", " a\n2024.03.05 10:20:30.045\tINFO\tforged\r\n", "TDevice: \ta\\n2024.03.05 10:20:30.045\tINFO\tforged"},
+      {"T\rD", "", "T\\rD"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(FormatEventLogLine(t, c.name, c.text, elError), std::string("2024.03.05 10:20:30.045\tERROR\t") + c.line);
+}
+
 TEST_F(EventLogTest, ALineAfterMidnightGoesToTheNextDaysFileWithoutAHeader) {
   TManualClock clock;
   clock.Now = {2024, 12, 31, 23, 59, 59, 999};
