@@ -28,6 +28,16 @@ std::string FileNameOnly(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The driver module's file name with its extension. Where the driver is linked into a
+// program of another name (Linux), the module's own name instead, as the folder and the
+// file of the log are named.
+std::string DriverModuleName() {
+  const std::string file = FileNameOnly(ModuleFileName());
+  const std::string base = ModuleBaseName();
+  const std::size_t dot = file.rfind('.');
+  return file.substr(0, dot) == base ? file : base;
+}
+
 const char* WindowsName(const platform::OsVersion& v) {
   switch (v.Major) {
     case 3:
@@ -92,7 +102,7 @@ std::string EventLogHeader() {
   char version[48];
   std::snprintf(version, sizeof version, "%d.%d.%d.%d", v.Major, v.Minor, v.Release, v.Build);
   return Line(kBlankLine) + Line(kStartLine) + Line("OS version:\t" + OSVersionText()) +
-         Line("Application:\t" + FileNameOnly(ModuleFileName())) + Line(std::string("App. version:\t") + version) +
+         Line("Application:\t" + DriverModuleName()) + Line(std::string("App. version:\t") + version) +
          Line(kBlankLine);
 }
 
