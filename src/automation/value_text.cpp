@@ -8,6 +8,7 @@
 #include "automation/automation_texts.h"
 #include "automation/date_time.h"
 #include "automation/errors.h"
+#include "automation/utf8.h"
 #include "automation/variant_convert.h"
 
 namespace eqd {
@@ -29,9 +30,9 @@ std::string StringText(const std::string& s) {
 
 // One character whose code is the byte's value.
 std::string ByteCharText(std::uint64_t b) {
-  const auto c = static_cast<unsigned char>(b);
-  if (c < 0x80) return std::string(1, static_cast<char>(c));
-  return {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+  std::string out;
+  AppendUtf8(out, static_cast<unsigned char>(b));
+  return out;
 }
 
 std::string DispatchText(const DispatchPtr& d) {
