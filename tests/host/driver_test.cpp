@@ -158,6 +158,9 @@ TEST_F(DriverTest, EnableChecksTheSmtpSettingsInOrder) {
       {{{"SmtpServerUser", Variant("u")}, {"SmtpServerPassword", Variant("p")}, {"UserEmail", Variant("r@x")},
         {"SmtpServerPort", Variant(std::int32_t{2525})}},  // a number stored by the host reads as its text
        nullptr},
+      {{{"SmtpServerUser", Variant("u")}, {"SmtpServerPassword", Variant("p")}, {"UserEmail", Variant("r@x")},
+        {"SmtpServerPort", Variant(Decimal{0, false, 0, 2525})}},  // so does a decimal
+       nullptr},
   };
   for (const Case& c : cases) {
     TDriverSession s;
