@@ -39,6 +39,14 @@ bool MultiplyBy10Add(TLimbs& l, unsigned digit) {
   return carry == 0;
 }
 
+// The digits with zeros in front, so that there are at least `length` of them.
+std::string PadLeft(const std::string& digits, std::size_t length) {
+  if (digits.size() >= length) return digits;
+  std::string out(length - digits.size(), '0');
+  out += digits;
+  return out;
+}
+
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
 }  // namespace
@@ -69,7 +77,7 @@ bool DecimalToScaledInt64(const Decimal& Value, int Shift, std::int64_t& Result)
     digits.append(static_cast<std::size_t>(-scale), '0');
   } else {
     const auto fraction = static_cast<std::size_t>(scale);
-    if (digits.size() <= fraction) digits.insert(0, fraction + 1 - digits.size(), '0');
+    digits = PadLeft(digits, fraction + 1);
     const std::string_view rest = std::string_view(digits).substr(digits.size() - fraction);
     const char first = rest[0];
     const bool beyondHalf = rest.find_first_not_of('0', 1) != std::string_view::npos;
@@ -91,23 +99,29 @@ bool DecimalToScaledInt64(const Decimal& Value, int Shift, std::int64_t& Result)
 }
 
 double DecimalToDouble(const Decimal& Value) {
-  const std::string text = (Value.Negative ? "-" : "") + DecimalDigits(Value) + "e-" + std::to_string(Value.Scale);
+  std::string text;
+  if (Value.Negative) text += '-';
+  text += DecimalDigits(Value);
+  text += "e-";
+  text += std::to_string(Value.Scale);
   double d = 0;
   std::from_chars(text.data(), text.data() + text.size(), d);
   return d;
 }
 
 std::string DecimalToText(const Decimal& Value, const TFormatSettings& Settings) {
-  std::string digits = DecimalDigits(Value);
   const std::size_t scale = Value.Scale;
-  if (digits.size() <= scale) digits.insert(0, scale + 1 - digits.size(), '0');
+  const std::string digits = PadLeft(DecimalDigits(Value), scale + 1);
   std::string whole = digits.substr(0, digits.size() - scale);
   std::string fraction = digits.substr(digits.size() - scale);
   while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
   std::string out;
   if (Value.Negative && (whole != "0" || !fraction.empty())) out += '-';
   out += whole;
-  if (!fraction.empty()) out += Settings.DecimalSeparator + fraction;
+  if (!fraction.empty()) {
+    out += Settings.DecimalSeparator;
+    out += fraction;
+  }
   return out;
 }
 
