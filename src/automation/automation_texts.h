@@ -22,6 +22,7 @@ inline constexpr const char* kToBoolean = "логическое значение
 inline constexpr const char* kToString = "строку";
 inline constexpr const char* kToDate = "дату";
 inline constexpr const char* kToCurrency = "денежную сумму";
+inline constexpr const char* kToDecimal = "десятичное число";
 
 inline constexpr const char* kUnknownDataType = "Неизвестный тип значения настройки";
 

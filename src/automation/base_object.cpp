@@ -85,6 +85,20 @@ std::int32_t TBaseObject::CallMethod(std::int32_t DispID, Variant& Result, SafeA
   return HR_S_OK;
 }
 
+void TBaseObject::TraceCall(const TMethodStruct& Method, std::exception_ptr& Failure, std::string_view Name,
+                            std::string_view Text) {
+  if (!Method.RunsDespiteTraceFailure) {
+    WriteDebugLog(Name, Text);
+    return;
+  }
+  try {
+    WriteDebugLog(Name, Text);
+  } catch (...) {
+    if (!Failure) Failure = std::current_exception();
+    FDebugLogEnabled = false;
+  }
+}
+
 std::int32_t TBaseObject::CallPublic(const TMethodStruct& Method, Variant& Result, SafeArray& Params, bool Trace) {
   std::int32_t hr = HR_S_OK;
   Variant inData, outData, timeOut;
@@ -93,7 +107,8 @@ std::int32_t TBaseObject::CallPublic(const TMethodStruct& Method, Variant& Resul
   // Whatever the host passed in OutData is discarded.
   FExtData = Variant();
 
-  if (Trace) WriteDebugLog("> " + Method.Name, "InData: " + ValueToText(inData));
+  std::exception_ptr traceFailure;
+  if (Trace) TraceCall(Method, traceFailure, "> " + Method.Name, "InData: " + TraceText(inData));
 
   if (!IsOrdinal(timeOut.Deref())) {
     hr = HR_E_INVALIDARG;
@@ -122,23 +137,26 @@ std::int32_t TBaseObject::CallPublic(const TMethodStruct& Method, Variant& Resul
     Result = Variant(code == rcOk);
   }
 
-  if (Trace) WriteDebugLog("< " + Method.Name, "Result=" + ValueToText(Result) + "; OutData: " + ValueToText(outData));
+  if (Trace) TraceCall(Method, traceFailure, "< " + Method.Name, "Result=" + TraceText(Result) + "; OutData: " + TraceText(outData));
+  if (traceFailure) std::rethrow_exception(traceFailure);
   return hr;
 }
 
 void TBaseObject::CallPrivate(const TMethodStruct& Method, Variant& Result, SafeArray& Params, bool Trace) {
-  if (Trace) WriteDebugLog("> " + Method.Name, "Params: " + ValueToText(Params));
+  std::exception_ptr traceFailure;
+  if (Trace) TraceCall(Method, traceFailure, "> " + Method.Name, "Params: " + TraceText(Params));
   try {
     if (!Method.PrivateMethod) throw EDriverError(GetDriverResultDescription(rcCommandNotSupported));
     Result = Method.PrivateMethod(Params);
   } catch (const std::exception& e) {
-    WriteDebugLog("EXCEPTION", ErrorClassName(e) + ", CallMethod(): " + e.what());
+    TraceCall(Method, traceFailure, "EXCEPTION", ErrorClassName(e) + ", CallMethod(): " + e.what());
     throw;
   } catch (...) {
-    WriteDebugLog("EXCEPTION", "Exception, CallMethod(): " + GetDriverResultDescription(rcUnknownError));
+    TraceCall(Method, traceFailure, "EXCEPTION", "Exception, CallMethod(): " + GetDriverResultDescription(rcUnknownError));
     throw;
   }
-  if (Trace) WriteDebugLog("< " + Method.Name, "Result=" + ValueToText(Result) + "; Params: " + ValueToText(Params));
+  if (Trace) TraceCall(Method, traceFailure, "< " + Method.Name, "Result=" + TraceText(Result) + "; Params: " + TraceText(Params));
+  if (traceFailure) std::rethrow_exception(traceFailure);
 }
 
 }  // namespace eqd

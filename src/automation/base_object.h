@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -40,6 +41,9 @@ struct TMethodStruct {
   bool IsSpecific = false;  // a method of the device class rather than a standard one
   TPrivateMethod PrivateMethod;
   TPublicMethod PublicMethod;
+  // A method through which the host recovers ("Close", "Disable", ...): a trace line of
+  // its call that cannot be written neither stops it nor stops the calls after it.
+  bool RunsDespiteTraceFailure = false;
 };
 // Entries in registration order; an entry's position is its DISPID.
 using TMethodArray = std::vector<TMethodStruct>;
@@ -52,6 +56,7 @@ struct TSettingStruct {
   bool ReadOnly = false;   // published to the host; nothing here refuses a change for it
   std::string Name;        // short caption
   std::string Description;
+  bool Secret = false;     // a password: its value never reaches the trace
 };
 // A reference to one entry of the settings list; entries never move or go away while
 // the object lives.
@@ -81,7 +86,9 @@ class TBaseObject {
   // handler's error becomes code 1001 with its message. A TimeOut that is missing or not
   // an integer type gives HR_E_INVALIDARG without calling the handler. Private methods:
   // Result is the handler's value; a handler's error is traced and raised on. A DispID
-  // outside the table gives HR_E_FAIL. Trace write failures are raised.
+  // outside the table gives HR_E_FAIL. Trace write failures are raised; for a method
+  // that RunsDespiteTraceFailure the call runs to its end first, and the trace, which
+  // could not be written, is switched off.
   std::int32_t CallMethod(std::int32_t DispID, Variant& Result, SafeArray& Params);
 
   // The table's message for a result code.
@@ -106,6 +113,10 @@ class TBaseObject {
   // Stores the value as it is; an unknown ID is ignored.
   void SetSettingValue(std::string_view ID, const Variant& Value);
   void SetAllSettingsDefault();
+  // Marks the setting as a secret: wherever the trace would show its value, it shows
+  // MaskedSecret (value_text.h) instead. An unknown ID is ignored.
+  void SetSettingSecret(std::string_view ID, bool Secret = true);
+  bool IsSecretSetting(std::string_view ID) const;  // false for an unknown ID
   std::int32_t SettingsCount() const { return static_cast<std::int32_t>(FSettingList.size()); }
   PSettingStruct GetSetting(std::int32_t Index);  // nullptr outside 0..SettingsCount()-1
   PSettingStruct FindSetting(std::string_view ID);  // nullptr for an unknown ID
@@ -120,6 +131,9 @@ class TBaseObject {
   // The trace folder: DebugLogDir() when it names an existing folder, else the default one.
   const std::string& DebugLogDir() const { return FDebugLogDir; }
   void SetDebugLogDir(std::string Folder) { FDebugLogDir = std::move(Folder); }
+  // The trace text of a value (ValueToText) with the secret settings hidden.
+  std::string TraceText(const Variant& Value) const;
+  std::string TraceText(const SafeArray& Value) const;
   const std::string& InstanceID() const { return FInstanceID; }
   // The clock of the trace (its file's date and its time stamps); tests fix it.
   void SetTraceClock(std::function<platform::LocalTime()> Clock) { FTraceClock = std::move(Clock); }
@@ -141,6 +155,9 @@ class TBaseObject {
   const TSettingStruct* FindSettingEntry(std::string_view ID) const;
   std::int32_t CallPublic(const TMethodStruct& Method, Variant& Result, SafeArray& Params, bool Trace);
   void CallPrivate(const TMethodStruct& Method, Variant& Result, SafeArray& Params, bool Trace);
+  // One trace line of a call to Method; see CallMethod for what a failure does.
+  void TraceCall(const TMethodStruct& Method, std::exception_ptr& Failure, std::string_view Name,
+                 std::string_view Text);
 };
 
 }  // namespace eqd

@@ -6,6 +6,7 @@
 #include "automation/file_system.h"
 #include "automation/format_settings.h"
 #include "automation/module_info.h"
+#include "automation/value_text.h"
 #include "automation/windows1251.h"
 
 namespace eqd {
@@ -46,10 +47,10 @@ std::string FormatDebugLogLine(const platform::LocalTime& Time, std::string_view
   line += " Inst.: ";
   line += InstanceID;
   line += '\t';
-  line += Name;
+  line += VisibleLineBreaks(Name);
   if (!NameOnly) {
     line += ": \t";
-    line += Text;
+    line += VisibleLineBreaks(Text);
   }
   return line;
 }

@@ -57,6 +57,23 @@ void TBaseObject::SetSettingValue(std::string_view ID, const Variant& Value) {
   if (PSettingStruct s = FindSetting(ID)) s->Value = Value;
 }
 
+void TBaseObject::SetSettingSecret(std::string_view ID, bool Secret) {
+  if (PSettingStruct s = FindSetting(ID)) s->Secret = Secret;
+}
+
+bool TBaseObject::IsSecretSetting(std::string_view ID) const {
+  const TSettingStruct* s = FindSettingEntry(ID);
+  return s != nullptr && s->Secret;
+}
+
+std::string TBaseObject::TraceText(const Variant& Value) const {
+  return ValueToText(Value, [this](std::string_view ID) { return IsSecretSetting(ID); });
+}
+
+std::string TBaseObject::TraceText(const SafeArray& Value) const {
+  return ValueToText(Value, [this](std::string_view ID) { return IsSecretSetting(ID); });
+}
+
 void TBaseObject::SetAllSettingsDefault() {
   for (TSettingStruct& s : FSettingList) s.Value = s.Default;
 }

@@ -8,6 +8,7 @@
 #include "automation/automation_texts.h"
 #include "automation/date_time.h"
 #include "automation/errors.h"
+#include "automation/utf8.h"
 #include "automation/variant_convert.h"
 
 namespace eqd {
@@ -29,9 +30,9 @@ std::string StringText(const std::string& s) {
 
 // One character whose code is the byte's value.
 std::string ByteCharText(std::uint64_t b) {
-  const auto c = static_cast<unsigned char>(b);
-  if (c < 0x80) return std::string(1, static_cast<char>(c));
-  return {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+  std::string out;
+  AppendUtf8(out, static_cast<unsigned char>(b));
+  return out;
 }
 
 std::string DispatchText(const DispatchPtr& d) {
@@ -66,7 +67,80 @@ void AppendGroup(std::string& out, const SafeArray& a, const std::vector<std::si
   out += ')';
 }
 
+bool IsBlankSecret(const Variant& v) {
+  const Variant& x = v.Deref();
+  return x.IsEmptyOrNull() || (x.Vt() == VT_BSTR && x.StrValue().empty());
+}
+
+bool HideSecrets(Variant& v, const TIsSecretSetting& isSecret);
+
+// Hides the secrets of a settings table and of every array inside the array; true when
+// anything was hidden.
+bool HideSecrets(SafeArray& a, const TIsSecretSetting& isSecret) {
+  constexpr std::int64_t kRowID = 0, kValueRows[] = {1, 3};
+  bool hidden = false;
+  if (a.DimCount() == 2 && a.LowBound(0) <= kRowID && a.HighBound(0) >= 1) {
+    for (std::int64_t j = a.LowBound(1); j <= a.HighBound(1); ++j) {
+      const Variant& id = a.At({kRowID, j}).Deref();
+      if (id.Vt() != VT_BSTR || !isSecret(id.StrValue())) continue;
+      for (const std::int64_t row : kValueRows) {
+        if (row > a.HighBound(0)) continue;
+        Variant& value = a.At({row, j});
+        if (IsBlankSecret(value)) continue;
+        value = Variant(kSecretMask);
+        hidden = true;
+      }
+    }
+  }
+  for (Variant& e : a.Elements()) hidden = HideSecrets(e, isSecret) || hidden;
+  return hidden;
+}
+
+bool HideSecrets(Variant& v, const TIsSecretSetting& isSecret) {
+  if (v.IsByRef()) {
+    // The copy must not write through the reference: an array behind it is copied and
+    // takes the reference's place (both show the same text).
+    const Variant& target = v.Deref();
+    if (target.IsByRef() || !target.IsArray() || target.ArrayValue() == nullptr) return false;
+    Variant copy = target;
+    if (!HideSecrets(*copy.ArrayValue(), isSecret)) return false;
+    v = std::move(copy);
+    return true;
+  }
+  return v.IsArray() && v.ArrayValue() != nullptr && HideSecrets(*v.ArrayValue(), isSecret);
+}
+
 }  // namespace
+
+std::string VisibleLineBreaks(std::string_view Text) {
+  std::string out;
+  out.reserve(Text.size());
+  for (std::size_t i = 0; i < Text.size(); ++i) {
+    if (Text[i] == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') {
+      out += "\\n";
+      ++i;
+    } else if (Text[i] == '\n') {
+      out += "\\n";
+    } else if (Text[i] == '\r') {
+      out += "\\r";
+    } else {
+      out += Text[i];
+    }
+  }
+  return out;
+}
+
+Variant MaskedSecret(const Variant& Value) { return IsBlankSecret(Value) ? Value : Variant(kSecretMask); }
+
+std::string ValueToText(const Variant& Value, const TIsSecretSetting& IsSecret) {
+  Variant copy = Value;
+  return HideSecrets(copy, IsSecret) ? ValueToText(copy) : ValueToText(Value);
+}
+
+std::string ValueToText(const SafeArray& Value, const TIsSecretSetting& IsSecret) {
+  SafeArray copy = Value;
+  return HideSecrets(copy, IsSecret) ? ValueToText(copy) : ValueToText(Value);
+}
 
 std::string DataTypeToText(TDataType type) {
   switch (type) {

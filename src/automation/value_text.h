@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -38,5 +39,23 @@ std::string GetArrayItemStr(const Variant& Data, std::int32_t Index, std::string
 std::string ValueToText(const Variant& Value);
 // The parameter array of a call, shown as a variant array.
 std::string ValueToText(const SafeArray& Value);
+
+// The text as one line of a log file: a CR LF pair and every lone LF become the two
+// characters "\n", a lone CR the two characters "\r", so no text can start a line of its
+// own.
+std::string VisibleLineBreaks(std::string_view Text);
+
+// Whether the setting of that ID holds a secret (a password) that no file may show.
+using TIsSecretSetting = std::function<bool(std::string_view ID)>;
+// What is shown in place of a secret.
+inline constexpr std::string_view kSecretMask = "********";
+// A secret value as it may be shown: the mask, or the value itself when it is empty
+// (Empty, Null or the empty text), so that a reader still sees whether one is set.
+Variant MaskedSecret(const Variant& Value);
+// ValueToText with the secrets hidden wherever a settings table appears in the value, at
+// any depth: a two-dimensional array whose row 0 holds setting IDs, row 1 their values
+// and row 3 their defaults. The values of a secret setting's column show as MaskedSecret.
+std::string ValueToText(const Variant& Value, const TIsSecretSetting& IsSecret);
+std::string ValueToText(const SafeArray& Value, const TIsSecretSetting& IsSecret);
 
 }  // namespace eqd

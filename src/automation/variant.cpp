@@ -49,6 +49,7 @@ const Variant& SafeArray::At(const std::vector<std::int64_t>& indices) const {
 Variant::Variant(const Variant& other)
     : vt_(other.vt_),
       num_(other.num_),
+      dec_(other.dec_),
       str_(other.str_),
       disp_(other.disp_),
       arr_(other.arr_ ? std::make_unique<SafeArray>(*other.arr_) : nullptr),
@@ -87,6 +88,8 @@ EQD_TYPED_INT(UI2, std::uint16_t, VT_UI2, u)
 EQD_TYPED_INT(UI4, std::uint32_t, VT_UI4, u)
 EQD_TYPED_INT(I8, std::int64_t, VT_I8, i)
 EQD_TYPED_INT(UI8, std::uint64_t, VT_UI8, u)
+EQD_TYPED_INT(Int, std::int32_t, VT_INT, i)
+EQD_TYPED_INT(UInt, std::uint32_t, VT_UINT, u)
 EQD_TYPED_INT(Error, std::int32_t, VT_ERROR, i)
 #undef EQD_TYPED_INT
 
@@ -152,6 +155,8 @@ bool SameValue(const Variant& a, const Variant& b) {
       return a.StrValue() == b.StrValue();
     case VT_DISPATCH:
       return a.DispValue() == b.DispValue();
+    case VT_DECIMAL:
+      return a.DecimalValue() == b.DecimalValue();
     default:
       return a.IntValue() == b.IntValue();
   }

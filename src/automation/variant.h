@@ -102,6 +102,16 @@ struct Currency {
   friend bool operator==(Currency, Currency) = default;
 };
 
+// A decimal number as the platform's DECIMAL holds it: a 96-bit unsigned integer (Hi32
+// above Lo64), a sign, and a scale, the power of ten (0..28) it is divided by.
+struct Decimal {
+  std::uint8_t Scale;
+  bool Negative;
+  std::uint32_t Hi32;
+  std::uint64_t Lo64;
+  friend bool operator==(const Decimal&, const Decimal&) = default;
+};
+
 // Automation date: days since 1899-12-30, time of day as the fraction.
 struct DateValue {
   double Days = 0;
@@ -123,6 +133,7 @@ class Variant {
   Variant(double value) : vt_(VT_R8) { num_.d = value; }
   Variant(Currency value) : vt_(VT_CY) { num_.i = value.Scaled; }
   Variant(DateValue value) : vt_(VT_DATE) { num_.d = value.Days; }
+  Variant(Decimal value) : vt_(VT_DECIMAL), dec_(value) {}
   Variant(std::string value) : vt_(VT_BSTR), str_(std::move(value)) {}
   Variant(std::string_view value) : Variant(std::string(value)) {}
   Variant(const char* value) : Variant(std::string(value)) {}
@@ -137,6 +148,8 @@ class Variant {
   static Variant UI4(std::uint32_t v);
   static Variant I8(std::int64_t v);
   static Variant UI8(std::uint64_t v);
+  static Variant Int(std::int32_t v);    // VT_INT
+  static Variant UInt(std::uint32_t v);  // VT_UINT
   static Variant R4(float v);
   static Variant Error(std::int32_t scode);
   // An array variant with no array data behind it (a SAFEARRAY pointer of NULL).
@@ -146,7 +159,7 @@ class Variant {
   // A by-reference value: vt is VT_BYREF | the target's base type, or
   // VT_BYREF | VT_VARIANT when asVariant is set. The target must outlive this value.
   static Variant ByRef(Variant& target, bool asVariant = true);
-  // A value of some type this core does not interpret (VT_DECIMAL, VT_UNKNOWN, ...).
+  // A value of some type this core does not interpret (VT_UNKNOWN, ...).
   static Variant OfType(VarType vt);
 
   VarType Vt() const { return static_cast<VarType>(vt_); }
@@ -167,6 +180,7 @@ class Variant {
   std::uint64_t UIntValue() const { return num_.u; }
   double DoubleValue() const { return num_.d; }
   bool BoolValue() const { return num_.b; }
+  const Decimal& DecimalValue() const { return dec_; }
   const std::string& StrValue() const { return str_; }
   const DispatchPtr& DispValue() const { return disp_; }
   // The array behind an array variant; nullptr for an array variant without data.
@@ -182,6 +196,7 @@ class Variant {
     double d;
     bool b;
   } num_{0};
+  Decimal dec_{};
   std::string str_;
   DispatchPtr disp_;
   std::unique_ptr<SafeArray> arr_;

@@ -7,6 +7,7 @@
 
 #include "automation/automation_texts.h"
 #include "automation/date_time.h"
+#include "automation/decimal.h"
 #include "automation/errors.h"
 
 namespace eqd {
@@ -94,6 +95,12 @@ std::int64_t ToInt64(const Variant& v, const char* target) {
     case VT_R4:
     case VT_R8:
     case VT_DATE: return RoundToInt64(x.DoubleValue(), target);
+    case VT_DECIMAL: {
+      std::int64_t i = 0;
+      if (!DecimalToScaledInt64(x.DecimalValue(), 0, i))
+        RaiseRange(DecimalToText(x.DecimalValue(), *CurrentFormatSettings()), target);
+      return i;
+    }
     case VT_CY: {
       const std::int64_t s = x.IntValue();
       std::int64_t q = s / kCurrencyScale;
@@ -126,6 +133,7 @@ double ToDouble(const Variant& v, const char* target) {
     case VT_R8:
     case VT_DATE: return x.DoubleValue();
     case VT_CY: return static_cast<double>(x.IntValue()) / kCurrencyScale;
+    case VT_DECIMAL: return DecimalToDouble(x.DecimalValue());
     case VT_BSTR: {
       double d = 0;
       if (!TryTextToFloat(x.StrValue(), *CurrentFormatSettings(), d)) RaiseText(x.StrValue(), texts::kNotANumber);
@@ -152,6 +160,12 @@ Currency VarToCurrency(const Variant& v) {
   const Variant& x = Target(v, texts::kToCurrency);
   const VarType t = x.BaseType();
   if (t == VT_CY) return Currency{x.IntValue()};
+  if (t == VT_DECIMAL) {
+    std::int64_t scaled = 0;
+    if (!DecimalToScaledInt64(x.DecimalValue(), 4, scaled))
+      RaiseRange(DecimalToText(x.DecimalValue(), *CurrentFormatSettings()), texts::kToCurrency);
+    return Currency{scaled};
+  }
   if (IsSignedInt(t) || IsUnsignedInt(t) || t == VT_BOOL || t == VT_EMPTY) {
     const std::int64_t i = ToInt64(x, texts::kToCurrency);
     if (i > std::numeric_limits<std::int64_t>::max() / kCurrencyScale ||
@@ -171,6 +185,7 @@ bool VarToBool(const Variant& v) {
   switch (t) {
     case VT_EMPTY: return false;
     case VT_BOOL: return x.BoolValue();
+    case VT_DECIMAL: return x.DecimalValue().Hi32 != 0 || x.DecimalValue().Lo64 != 0;
     case VT_R4:
     case VT_R8:
     case VT_DATE: return x.DoubleValue() != 0;
@@ -198,6 +213,7 @@ std::string VarToStr(const Variant& v) {
     case VT_R4: return FloatToText(x.DoubleValue(), *CurrentFormatSettings(), 7);
     case VT_R8: return FloatToText(x.DoubleValue(), *CurrentFormatSettings());
     case VT_CY: return CurrencyToText(Currency{x.IntValue()}, *CurrentFormatSettings());
+    case VT_DECIMAL: return DecimalToText(x.DecimalValue(), *CurrentFormatSettings());
     case VT_DATE: return DateToText(DateValue{x.DoubleValue()}, *CurrentFormatSettings());
     case VT_BSTR: return x.StrValue();
     default: RaiseType(v, texts::kToString);
@@ -217,6 +233,31 @@ DateValue VarToDate(const Variant& v) {
   TDateTimeParts parts;
   if (!TryDecodeDateTime(days, parts)) RaiseRange(FloatToText(days, *CurrentFormatSettings()), texts::kToDate);
   return DateValue{days};
+}
+
+Decimal VarToDecimal(const Variant& v) {
+  const Variant& x = Target(v, texts::kToDecimal);
+  const VarType t = x.BaseType();
+  const auto& fs = *CurrentFormatSettings();
+  Decimal d{};
+  if (t == VT_DECIMAL) return x.DecimalValue();
+  if (IsUnsignedInt(t)) {
+    DecimalFromDigits(std::to_string(x.UIntValue()), 0, false, d);
+    return d;
+  }
+  if (IsSignedInt(t) || t == VT_BOOL || t == VT_EMPTY || t == VT_CY) {
+    const std::int64_t i = t == VT_CY ? x.IntValue() : ToInt64(x, texts::kToDecimal);
+    const std::uint64_t magnitude = i < 0 ? 0 - static_cast<std::uint64_t>(i) : static_cast<std::uint64_t>(i);
+    DecimalFromDigits(std::to_string(magnitude), t == VT_CY ? 4 : 0, i < 0, d);
+    return d;
+  }
+  if (t == VT_BSTR) {
+    if (TryTextToDecimal(x.StrValue(), fs, d)) return d;
+    RaiseText(x.StrValue(), texts::kNotANumber);
+  }
+  const std::string text = FloatToText(ToDouble(x, texts::kToDecimal), fs);
+  if (!TryTextToDecimal(text, fs, d)) RaiseRange(text, texts::kToDecimal);
+  return d;
 }
 
 bool TryTextToInt64(std::string_view text, std::int64_t& value) {

@@ -11,6 +11,7 @@
 //   string      read in the locale's number       "True"/"False" itself              read in the locale's
 //               format                            in any case,                       date and time formats
 //                                                 or a number
+//   decimal     exact, rounded half to even       not 0: true    every digit         the day number
 //   date        its day number                    not 0: true    short date + long   itself
 //                                                                time format
 //   arrays, objects and other types: error
@@ -32,6 +33,8 @@ bool VarToBool(const Variant& v);
 std::string VarToStr(const Variant& v);
 DateValue VarToDate(const Variant& v);
 Currency VarToCurrency(const Variant& v);
+// Numbers, Booleans, Empty and number texts (no exponent) as decimals.
+Decimal VarToDecimal(const Variant& v);
 
 // Text readers in the locale's formats (ASCII blanks around the text are skipped).
 // A number: optional sign, digits with an optional decimal separator and fraction,

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "automation/utf8.h"
+
 namespace eqd {
 namespace {
 
@@ -26,42 +28,12 @@ constexpr std::array<char16_t, 128> kHigh = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
 
-// Decodes one UTF-8 sequence at s[i]; returns the code point, or -1 for a malformed
-// sequence, and advances i past what was read.
-long NextCodePoint(std::string_view s, std::size_t& i) {
-  const auto b0 = static_cast<unsigned char>(s[i++]);
-  if (b0 < 0x80) return b0;
-  int extra = 0;
-  long cp = 0;
-  if ((b0 & 0xE0) == 0xC0) { extra = 1; cp = b0 & 0x1F; }
-  else if ((b0 & 0xF0) == 0xE0) { extra = 2; cp = b0 & 0x0F; }
-  else if ((b0 & 0xF8) == 0xF0) { extra = 3; cp = b0 & 0x07; }
-  else return -1;
-  for (int k = 0; k < extra; ++k) {
-    if (i >= s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return -1;
-    cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
-  }
-  return cp;
-}
-
-int ByteOf(long cp) {
-  if (cp >= 0 && cp < 0x80) return static_cast<int>(cp);
+// The Windows-1251 byte of a character, -1 for none (kInvalidUtf8 included).
+int ByteOf(char32_t cp) {
+  if (cp < 0x80) return static_cast<int>(cp);
   for (std::size_t k = 0; k < kHigh.size(); ++k)
     if (kHigh[k] != 0 && kHigh[k] == cp) return static_cast<int>(0x80 + k);
   return -1;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 }  // namespace
@@ -70,7 +42,7 @@ std::string Utf8ToWindows1251(std::string_view utf8, char replacement) {
   std::string out;
   out.reserve(utf8.size());
   for (std::size_t i = 0; i < utf8.size();) {
-    const int b = ByteOf(NextCodePoint(utf8, i));
+    const int b = ByteOf(DecodeUtf8(utf8, i));
     out += b < 0 ? replacement : static_cast<char>(b);
   }
   return out;
@@ -93,7 +65,7 @@ std::string Windows1251ToUtf8(std::string_view text) {
 
 bool FitsWindows1251(std::string_view utf8) {
   for (std::size_t i = 0; i < utf8.size();)
-    if (ByteOf(NextCodePoint(utf8, i)) < 0) return false;
+    if (ByteOf(DecodeUtf8(utf8, i)) < 0) return false;
   return true;
 }
 

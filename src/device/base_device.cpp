@@ -138,6 +138,10 @@ void TBaseDevice::RegisterMethods() {
   AddPublicMethod("CheckHealth", [this](Variant& i, Variant& o, std::int32_t t, std::string& d) {
     return CheckHealthHandler(i, o, t, d);
   });
+  // The host can always switch the trace off and let go of the device, even when the
+  // day's trace file cannot be written.
+  for (const char* name : {"Close", "Disable", "SetSettings", "Enable"})
+    FindOrAddMethod(name).RunsDespiteTraceFailure = true;
 }
 
 // ---- private methods ----

@@ -19,7 +19,7 @@ static_assert(sizeof(kHeaderBlank) == 41 && sizeof(kHeaderBegin) == 41 && sizeof
 }  // namespace
 
 // Each stretch of the trace starts with the configuration it was made under: driver
-// version, device, and every setting as it stands (nothing hidden).
+// version, device, and every setting as it stands, a secret one masked.
 void TBaseDevice::BeginDebugLog() {
   const TModuleVersion v = GetModuleVersion();
   char version[32];
@@ -29,7 +29,7 @@ void TBaseDevice::BeginDebugLog() {
   WriteDebugLog("driver ver.", version);
   WriteDebugLog("device ID", FDeviceID);
   WriteDebugLog(kHeaderSettings, {}, true);
-  for (const TSettingStruct& s : FSettingList) WriteDebugLog(s.ID, ValueToText(s.Value));
+  for (const TSettingStruct& s : FSettingList) WriteDebugLog(s.ID, ValueToText(s.Secret ? MaskedSecret(s.Value) : s.Value));
   WriteDebugLog(kHeaderEnd, {}, true);
 }
 

@@ -59,7 +59,7 @@ bool RunCallLines(std::istream& in, std::ostream& out, DispatchObject& driver, c
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
     Json answer;
     try {
-      answer = RunCallLine(Json::parse(line), driver, manager);
+      answer = RunCallLine(ParseJson(line), driver, manager);
     } catch (const std::exception& e) {
       // A line that does not parse, or a value with no automation form: no call was made.
       answer = Json{{"line", number}, {"error", host_texts::kBadCallLine + std::string(e.what())}};

@@ -9,7 +9,8 @@
 //   a call that raised -> {"method": ..., "exception": "message"}
 // A line with neither "in" nor "params" is a public call, except for "Init", "Open"
 // and "Close", which are called with no arguments. Blank lines are skipped; a line
-// that is no call gives {"line": N, "error": "message"} and the run goes on.
+// that is no call gives {"line": N, "error": "message"} and the run goes on; so does a
+// line whose arrays and objects nest deeper than kMaxJsonDepth.
 #pragma once
 
 #include <iosfwd>

@@ -59,6 +59,7 @@ inline constexpr const char* kUnknownMethod = "неизвестный метод
 inline constexpr const char* kCallRefused = "вызов отклонен, HRESULT ";
 inline constexpr const char* kBadCallLine = "строка не является вызовом: ";
 inline constexpr const char* kNoMethod = "нет поля \"method\"";
+inline constexpr const char* kTooDeep = "вложенность массивов и объектов глубже ";
 inline constexpr const char* kBadParams = "\"params\" должен быть массивом";
 inline constexpr const char* kUnknownCallback = "менеджер оборудования не знает метода ";
 inline constexpr const char* kRegisterDriver =

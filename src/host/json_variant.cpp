@@ -67,6 +67,15 @@ std::optional<Json> ArrayToJson(const Variant& value, const DispatchPtr& manager
 
 }  // namespace
 
+Json ParseJson(const std::string& text) {
+  return Json::parse(text, [](int depth, Json::parse_event_t event, Json&) {
+    if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) &&
+        depth >= kMaxJsonDepth)
+      throw EConvertError(host_texts::kTooDeep + std::to_string(kMaxJsonDepth));
+    return true;
+  });
+}
+
 Variant JsonToVariant(const Json& value, const DispatchPtr& manager) {
   switch (value.type()) {
     case Json::value_t::null:

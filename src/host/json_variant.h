@@ -17,6 +17,13 @@ namespace eqd {
 // Key order is kept, so printed lines read "method" first.
 using Json = nlohmann::ordered_json;
 
+// How deep arrays and objects may nest in what eqhost reads (the outermost counts).
+inline constexpr int kMaxJsonDepth = 32;
+
+// Reads JSON text. Raises the parser's error for text that is no JSON, and EConvertError
+// as soon as the nesting passes kMaxJsonDepth, so nothing ever walks a deeper structure.
+Json ParseJson(const std::string& text);
+
 // Raises EConvertError for JSON that stands for no value (an unknown object, rows of
 // different lengths). `manager` is what {"manager": true} stands for; without one that
 // object is refused.

@@ -34,8 +34,8 @@ std::vector<TSettingValueStruct> LoadSettingsFile(const std::string& path) {
   const std::string text = ReadHostFile(path);
   Json doc;
   try {
-    doc = Json::parse(text);
-  } catch (const Json::exception& e) {
+    doc = ParseJson(text);
+  } catch (const std::exception& e) {  // no JSON, or nested too deep
     throw EHostError(host_texts::kBadSettingsFile + path + ": " + e.what());
   }
   if (!doc.is_object()) throw EHostError(host_texts::kBadSettingsFile + path);

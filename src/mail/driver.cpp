@@ -68,6 +68,7 @@ void TDriver::RegisterSettings() {
   add("SmtpServerPort", kDefaultSmtpServerPort, texts::kSmtpServerPort);
   add("SmtpServerUser", "", texts::kSmtpServerUser);
   add("SmtpServerPassword", "", texts::kSmtpServerPassword);
+  SetSettingSecret("SmtpServerPassword");
   add("UserEmail", "", texts::kUserEmail);
   add("Subject", "", texts::kSubject);
   add("BodyText", "", texts::kBodyText);
@@ -91,13 +92,13 @@ std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
   try {
     // The filter is process-wide: the last driver object enabled decides it.
     SetEventLogMode(GetSettingValueBool("DebugLogEnabled") ? kEventLogAll : kEventLogOff);
-    TDevice& d = *FDevice;
-    ReadSmtpSettings(d);
-    // Read both before storing either, so a failed read leaves the pair as it was.
+    // Every value is read and checked before any reaches the sender: a failed Enable
+    // leaves it as the last successful one set it.
     std::string subject = GetSettingValueStr("Subject");
     std::string body = GetSettingValueStr("BodyText");
-    d.FSubject = std::move(subject);
-    d.FBodyText = std::move(body);
+    ReadSmtpSettings(*FDevice);
+    FDevice->FSubject = std::move(subject);
+    FDevice->FBodyText = std::move(body);
     return rcOk;
   } catch (const std::exception& e) {
     ResultDescription = e.what();
@@ -106,16 +107,22 @@ std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
 }
 
 void TDriver::ReadSmtpSettings(TDevice& d) {
-  d.FSmtpServerName = TrimBlanks(GetSettingValueStr("SmtpServerName"));
-  d.FSmtpServerPort = SmtpPortFromText(GetSettingValueStr("SmtpServerPort"));
-  d.FSmtpServerUser = TrimBlanks(GetSettingValueStr("SmtpServerUser"));
-  d.FSmtpServerPassword = TrimBlanks(GetSettingValueStr("SmtpServerPassword"));
-  d.FUserEmail = TrimBlanks(GetSettingValueStr("UserEmail"));
-  if (d.FSmtpServerName.empty()) throw EDriverError(texts::kNoSmtpServer);
-  if (d.FSmtpServerPort == -1) throw EDriverError(texts::kNoSmtpPort);
-  if (d.FSmtpServerUser.empty()) throw EDriverError(texts::kNoSmtpUser);
-  if (d.FSmtpServerPassword.empty()) throw EDriverError(texts::kNoSmtpPassword);
-  if (d.FUserEmail.empty()) throw EDriverError(texts::kNoUserEmail);
+  // All read and checked first; the sender gets them only when every check holds.
+  std::string server = TrimBlanks(GetSettingValueStr("SmtpServerName"));
+  const std::int32_t port = SmtpPortFromText(GetSettingValueStr("SmtpServerPort"));
+  std::string user = TrimBlanks(GetSettingValueStr("SmtpServerUser"));
+  std::string password = TrimBlanks(GetSettingValueStr("SmtpServerPassword"));
+  std::string userEmail = TrimBlanks(GetSettingValueStr("UserEmail"));
+  if (server.empty()) throw EDriverError(texts::kNoSmtpServer);
+  if (port == -1) throw EDriverError(texts::kNoSmtpPort);
+  if (user.empty()) throw EDriverError(texts::kNoSmtpUser);
+  if (password.empty()) throw EDriverError(texts::kNoSmtpPassword);
+  if (userEmail.empty()) throw EDriverError(texts::kNoUserEmail);
+  d.FSmtpServerName = std::move(server);
+  d.FSmtpServerPort = port;
+  d.FSmtpServerUser = std::move(user);
+  d.FSmtpServerPassword = std::move(password);
+  d.FUserEmail = std::move(userEmail);
 }
 
 bool TDriver::TestConnection(std::string& ResultDescription) {

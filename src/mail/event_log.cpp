@@ -4,6 +4,7 @@
 
 #include "automation/file_system.h"
 #include "automation/module_info.h"
+#include "automation/value_text.h"
 
 namespace eqd {
 namespace {
@@ -25,6 +26,16 @@ std::string Line(std::string_view text) { return std::string(text) + "\r\n"; }
 std::string FileNameOnly(const std::string& path) {
   const std::size_t slash = path.find_last_of("/\\");
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The driver module's file name with its extension. Where the driver is linked into a
+// program of another name (Linux), the module's own name instead, as the folder and the
+// file of the log are named.
+std::string DriverModuleName() {
+  const std::string file = FileNameOnly(ModuleFileName());
+  const std::string base = ModuleBaseName();
+  const std::size_t dot = file.rfind('.');
+  return file.substr(0, dot) == base ? file : base;
 }
 
 const char* WindowsName(const platform::OsVersion& v) {
@@ -78,10 +89,10 @@ std::string FormatEventLogLine(const platform::LocalTime& t, std::string_view Na
   std::string out = stamp;
   out += Level <= elError ? kLevelNames[Level] : "INFO";
   out += '\t';
-  out += Trim(Name);
+  out += VisibleLineBreaks(Trim(Name));
   if (!Text.empty()) {
     out += ": \t";
-    out += Trim(Text);
+    out += VisibleLineBreaks(Trim(Text));
   }
   return out;
 }
@@ -91,7 +102,7 @@ std::string EventLogHeader() {
   char version[48];
   std::snprintf(version, sizeof version, "%d.%d.%d.%d", v.Major, v.Minor, v.Release, v.Build);
   return Line(kBlankLine) + Line(kStartLine) + Line("OS version:\t" + OSVersionText()) +
-         Line("Application:\t" + FileNameOnly(ModuleFileName())) + Line(std::string("App. version:\t") + version) +
+         Line("Application:\t" + DriverModuleName()) + Line(std::string("App. version:\t") + version) +
          Line(kBlankLine);
 }
 

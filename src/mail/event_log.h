@@ -65,7 +65,8 @@ class TEventLog {
   mutable std::mutex lock_;  // the file lock, and guard of the two fields above
 };
 
-// The pieces of the file's text, kept apart so they can be checked on their own.
+// The pieces of the file's text, kept apart so they can be checked on their own. A
+// line's name and text are trimmed and their line breaks shown as "\n" and "\r".
 std::string FormatEventLogLine(const platform::LocalTime& Time, std::string_view Name, std::string_view Text,
                                TEventLogLevel Level);
 std::string EventLogHeader();

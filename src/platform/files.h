@@ -20,6 +20,9 @@ std::string IncludeTrailingPathDelimiter(std::string path);
 // Whether the path names an existing directory (a link to one counts).
 bool DirectoryExists(const std::string& path);
 
+// Whether the path names an existing file that is not a directory.
+bool FileExists(const std::string& path);
+
 // Creates the folder and every missing parent. An existing folder is success.
 [[nodiscard]] OsErrorCode ForceDirectories(const std::string& path);
 

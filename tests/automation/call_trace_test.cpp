@@ -82,7 +82,7 @@ TEST_F(CallTraceTest, CallsAreTracedInTheDefaultFolderInWindows1251) {
   EXPECT_THAT(Lines(DefaultFile()),
               ElementsAre("> Ping: \tInData: [(1)]", "< Ping: \tResult=True; OutData: 'pong'",
                           "> Ping: \tInData: EMPTY", "< Ping: \tResult=EMPTY; OutData: EMPTY", "Имя: \t",
-                          "Заголовок", "multi: \ta", "(continued) b ?"));
+                          "Заголовок", "multi: \ta\\nb ?"));
   // The file is Windows-1251 and the per-machine folder is open to every local user.
   EXPECT_THAT(testing::ReadFile(DefaultFile()), HasSubstr("\xC8\xEC\xFF: \t\r\n"));
   struct stat st {};
@@ -161,6 +161,29 @@ TEST(CallTraceFormatTest, FileNameAndLineForm) {
   EXPECT_EQ(DebugLogFileName("/x", t), "/x/Debug_2025.01.09.log");
   EXPECT_EQ(FormatDebugLogLine(t, ":", "{G}", "N", "T", false), "2025.01.09 07:05:03.042 Inst.: {G}\tN: \tT");
   EXPECT_EQ(FormatDebugLogLine(t, ":", "{G}", "N", "T", true), "2025.01.09 07:05:03.042 Inst.: {G}\tN");
+}
+
+// No name or text can start a line of its own: every line break shows as text.
+TEST(CallTraceFormatTest, LineBreaksBecomeVisibleText) {
+  const platform::LocalTime t{2025, 1, 9, 7, 5, 3, 42};
+  const struct {
+    const char* name;
+    const char* text;
+    const char* line;
+  } cases[] = {
+      {"N", "a\nb", "N: \ta\\nb"},
+      {"N", "a\rb", "N: \ta\\rb"},
+      {"N", "a\r\nb", "N: \ta\\nb"},
+      {"N", "\n\r\r\n\n\r", "N: \t\\n\\r\\n\\n\\r"},
+      {"x\n2025.01.09 07:05:03.042 Inst.: {F}\tforged", "t",
+       "x\\n2025.01.09 07:05:03.042 Inst.: {F}\tforged: \tt"},
+      {"N", "'a\\nb'", "N: \t'a\\nb'"},  // a backslash already there stays as it is
+  };
+  for (const auto& c : cases) {
+    const std::string line = FormatDebugLogLine(t, ":", "{G}", c.name, c.text, false);
+    EXPECT_EQ(line, std::string("2025.01.09 07:05:03.042 Inst.: {G}\t") + c.line);
+    EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
+  }
 }
 
 }  // namespace

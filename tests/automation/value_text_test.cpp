@@ -76,6 +76,30 @@ TEST_F(ValueTextTest, ArraysOfMoreDimensionsAndOwnLowerBounds) {
   EXPECT_EQ(ValueToText(Variant(SafeArray({ArrayBound{0, 0}, ArrayBound{0, 2}}))), "[(()())]");
 }
 
+// A settings table anywhere in a value, reached through a reference too, shows the
+// value and the default of a secret setting masked; the value itself is not changed.
+TEST_F(ValueTextTest, SecretSettingsAreMaskedInSettingsTables) {
+  SafeArray table({ArrayBound{0, 4}, ArrayBound{1, 3}});
+  table.At({0, 1}) = Variant("Pass");
+  table.At({1, 1}) = Variant("p");
+  table.At({3, 1}) = Variant(7);
+  table.At({0, 2}) = Variant("User");
+  table.At({1, 2}) = Variant("u");
+  table.At({0, 3}) = Variant("pass");  // IDs compare as the settings list compares them
+  table.At({1, 3}) = Variant("");
+  Variant inner(std::move(table));
+  Variant outer = Variant::Array({Variant(1), Variant::ByRef(inner)});
+  const TIsSecretSetting isSecret = [](std::string_view id) { return id == "Pass" || id == "pass"; };
+  EXPECT_EQ(ValueToText(outer, isSecret),
+            "[(1; [(('Pass'; '********'; EMPTY; '********')('User'; 'u'; EMPTY; EMPTY)('pass'; ''; EMPTY; EMPTY))])]");
+  EXPECT_EQ(ValueToText(*outer.ArrayValue(), isSecret), ValueToText(outer, isSecret));
+  EXPECT_EQ(inner.ArrayValue()->At({1, 1}).StrValue(), "p");
+  // Nothing secret: the text of the value as it is.
+  EXPECT_EQ(ValueToText(outer, [](std::string_view) { return false; }), ValueToText(outer));
+  for (const Variant& blank : {Variant(), Variant::Null(), Variant("")}) EXPECT_TRUE(SameValue(MaskedSecret(blank), blank));
+  EXPECT_TRUE(SameValue(MaskedSecret(Variant(0)), Variant("********")));
+}
+
 TEST_F(ValueTextTest, ArrayItemReaders) {
   const Variant data = Variant::Array({Variant(5), Variant::Null(), Variant()});
   EXPECT_TRUE(IsArrayItemAssigned(data, 0));

@@ -7,6 +7,8 @@
 #include <functional>
 
 #include "automation/date_time.h"
+#include "automation/decimal.h"
+#include "automation/value_text.h"
 #include "automation/errors.h"
 #include "platform/locale_formats.h"
 #include "format_fixture.h"
@@ -55,7 +57,7 @@ TEST_F(ConvertTest, FailuresNameTheValueAndTheWantedType) {
       {[] { VarToDate(Variant(1e10)); }, "не помещается в дату"},
       {[] { VarToCurrency(Variant(1e300)); }, "не помещается в денежную сумму"},
       {[] { VarToStr(Variant(DateValue{1e10})); }, "не помещается в строку"},
-      {[] { VarToStr(Variant::OfType(VT_DECIMAL)); }, "VT_DECIMAL"},
+      {[] { VarToStr(Variant::OfType(VT_UNKNOWN)); }, "VT_UNKNOWN"},
   };
   for (const auto& c : cases) {
     try {
@@ -72,6 +74,84 @@ TEST_F(ConvertTest, FailuresNameTheValueAndTheWantedType) {
     ADD_FAILURE();
   } catch (const EConvertError& e) {
     EXPECT_THAT(e.what(), HasSubstr(std::string(63, 'x') + "..."));
+  }
+}
+
+// A decimal keeps all of its up to 29 digits: as text every one of them, as an integer
+// or a currency amount rounded half to even, as a double the nearest one.
+TEST_F(ConvertTest, DecimalsConvertExactly) {
+  const std::uint64_t lo = 0xFFFFFFFFFFFFFFFFull;  // with Hi32 0xFFFFFFFF: 2^96 - 1
+  const struct {
+    Decimal d;
+    const char* text;
+    const char* int64;     // nullptr: does not fit
+    const char* currency;  // scaled by 10 000; nullptr: does not fit
+    double dbl;
+  } cases[] = {
+      {{0, false, 0, 587}, "587", "587", "5870000", 587},
+      {{2, true, 0, 12345}, "-123,45", "-123", "-1234500", -123.45},
+      {{3, false, 0, 2500}, "2,5", "2", "25000", 2.5},         // half to even: 2
+      {{1, false, 0, 35}, "3,5", "4", "35000", 3.5},           // half to even: 4
+      {{5, true, 0, 123456}, "-1,23456", "-1", "-12346", -1.23456},
+      {{28, false, 0, 1}, "0,0000000000000000000000000001", "0", "0", 1e-28},
+      {{0, false, 0xFFFFFFFF, lo}, "79228162514264337593543950335", nullptr, nullptr, 79228162514264337593543950335.0},
+      {{10, false, 0xFFFFFFFF, lo}, "7922816251426433759,3543950335", "7922816251426433759", nullptr,
+       7922816251426433759.3543950335},
+      {{0, true, 0, 0x8000000000000000ull}, "-9223372036854775808", "-9223372036854775808", nullptr,
+       -9223372036854775808.0},
+      {{0, false, 0, 0x8000000000000000ull}, "9223372036854775808", nullptr, nullptr, 9223372036854775808.0},
+      {{4, true, 0, 0}, "0", "0", "0", 0},
+  };
+  for (const auto& c : cases) {
+    const Variant v(c.d);
+    EXPECT_EQ(VarToStr(v), c.text);
+    if (c.int64 != nullptr) {
+      EXPECT_EQ(std::to_string(VarToInt64(v)), c.int64) << c.text;
+    } else {
+      EXPECT_THROW(VarToInt64(v), EConvertError) << c.text;
+    }
+    if (c.currency != nullptr) {
+      EXPECT_EQ(std::to_string(VarToCurrency(v).Scaled), c.currency) << c.text;
+    } else {
+      EXPECT_THROW(VarToCurrency(v), EConvertError) << c.text;
+    }
+    EXPECT_EQ(VarToDouble(v), c.dbl) << c.text;
+    EXPECT_EQ(VarToBool(v), c.d.Lo64 != 0 || c.d.Hi32 != 0) << c.text;
+    // Back from its own text.
+    EXPECT_EQ(DecimalToText(VarToDecimal(Variant(c.text)), *CurrentFormatSettings()), c.text);
+  }
+  EXPECT_EQ(VarToInt32(Variant(Decimal{0, false, 0, 2525})), 2525);
+  EXPECT_THROW(VarToInt32(Variant(Decimal{0, false, 0, 1ull << 31})), EConvertError);
+  // Other values as decimals.
+  const struct {
+    Variant v;
+    const char* text;
+  } to[] = {{Variant(-7), "-7"}, {Variant::UI8(18446744073709551615ull), "18446744073709551615"},
+            {Variant(Currency{-15000}), "-1,5"}, {Variant(0.125), "0,125"}, {Variant(true), "-1"},
+            {Variant(" 12,50 "), "12,5"}};
+  for (const auto& c : to) EXPECT_EQ(DecimalToText(VarToDecimal(c.v), *CurrentFormatSettings()), c.text) << c.text;
+  for (const Variant& bad : {Variant("1E5"), Variant("abc"), Variant(1e30), Variant("79228162514264337593543950336")})
+    EXPECT_THROW(VarToDecimal(bad), EConvertError) << ValueToText(bad);
+}
+
+// The integer types that have no constructor of their own keep type and value.
+TEST_F(ConvertTest, EveryIntegerTypeReadsAsItsValue) {
+  const struct {
+    Variant v;
+    VarType vt;
+    const char* text;
+  } cases[] = {
+      {Variant::I1(-128), VT_I1, "-128"},          {Variant::UI1(255), VT_UI1, "255"},
+      {Variant::UI2(65535), VT_UI2, "65535"},      {Variant::UI4(4294967295u), VT_UI4, "4294967295"},
+      {Variant::I8(-9223372036854775807 - 1), VT_I8, "-9223372036854775808"},
+      {Variant::UI8(18446744073709551615ull), VT_UI8, "18446744073709551615"},
+      {Variant::Int(-2147483647 - 1), VT_INT, "-2147483648"}, {Variant::UInt(4294967295u), VT_UINT, "4294967295"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.v.Vt(), c.vt);
+    EXPECT_EQ(VarToStr(c.v), c.text);
+    EXPECT_EQ(VarToDouble(c.v), std::stod(c.text));
+    EXPECT_EQ(ValueToText(c.v), c.vt == VT_UI1 ? "\xC3\xBF" : "") << c.text;  // trace text: the byte's character, else none
   }
 }
 

@@ -18,5 +18,30 @@ TEST(Windows1251Test, RoundTripsCyrillicAndReplacesWhatItCannotHold) {
   EXPECT_FALSE(FitsWindows1251("日本"));
 }
 
+// Only well-formed UTF-8 is read as characters: what is not becomes "?", one for each
+// malformed piece, and never a control character, "/" or "." in disguise.
+TEST(Windows1251Test, MalformedUtf8BecomesQuestionMarks) {
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"a\xC0\x8A" "b", "a??b"},          // overlong LF
+      {"\xC0\x8D\xC0\x8A", "????"},      // overlong CR LF
+      {"n\xC0\xAE\xC0\xAF.txt", "n????.txt"},  // overlong "." and "/"
+      {"\xE0\x80\xAE", "???"},            // three-byte overlong "."
+      {"\xF0\x80\x80\xAF", "????"},      // four-byte overlong "/"
+      {"\xED\xA0\x80", "???"},            // an encoded surrogate
+      {"\xF4\x90\x80\x80", "????"},      // above U+10FFFF
+      {"\xF8\x88\x80\x80\x80", "?????"},  // five-byte form
+      {"\x80\xBF", "??"},                  // stray continuation bytes
+      {"\xD0\xAF\xC2\xA0\xE2\x84\x96", "\xDF\xA0\xB9"},  // well-formed: Я, no-break space, №
+      {"\xF0\x9F\x98\x80z", "?z"},       // a character outside the code page
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Utf8ToWindows1251(c.in), c.out) << c.in;
+    EXPECT_EQ(FitsWindows1251(c.in), std::string_view(c.out).find('?') == std::string_view::npos) << c.in;
+  }
+}
+
 }  // namespace
 }  // namespace eqd

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "automation/errors.h"
 #include "automation/module_info.h"
 #include "automation/result_codes.h"
 #include "device/device_fixture.h"
@@ -307,6 +308,64 @@ TEST_F(DeviceTest, EnableAndDisableFollowTheirHooks) {
   device_->SetEnabled(false);
   EXPECT_THAT(journal_, ElementsAre("OnDisable"));
   EXPECT_EQ(device_->DeviceState(), dsInited);  // also for a device never "Init"-ed
+}
+
+// A directory planted where the day's trace file goes: each call fails with the file
+// error, yet "SetSettings", "Disable", "Close" and "Enable" still do their work and switch
+// the trace off, so the host recovers without a restart.
+TEST_F(DeviceTest, TheHostRecoversFromATraceFileThatCannotBeWritten) {
+  const auto call = [this](std::string_view name, std::vector<Variant> args) {
+    SafeArray params({ArrayBound{0, static_cast<std::uint32_t>(args.size())}});
+    params.Elements() = std::move(args);
+    Variant result;
+    device_->CallMethod(device_->FindMethod(name), result, params);
+  };
+  const std::vector<Variant> publicArgs{Variant(), Variant(), Variant(std::int32_t{0})};
+  SafeArray traceOff({ArrayBound{0, 2}, ArrayBound{0, 1}});
+  traceOff.At({0, 0}) = Variant("DebugLogEnabled");
+  traceOff.At({1, 0}) = Variant(false);
+  const struct {
+    const char* method;
+    std::vector<Variant> args;
+    std::function<void()> before;
+    std::function<bool()> done;
+  } cases[] = {
+      {"SetSettings", {Variant::Array({Variant(traceOff)}), Variant(), Variant(std::int32_t{0})}, [] {},
+       [this] { return !device_->GetSettingValueBool("DebugLogEnabled"); }},
+      {"Disable", publicArgs, [] {}, [this] { return device_->DeviceState() == dsInited; }},
+      {"Close", {}, [] {}, [this] { return device_->DeviceID().empty(); }},
+      {"Enable", publicArgs, [this] { device_->SetSettingValue("DebugLogEnabled", Variant(false)); },
+       [this] { return device_->DeviceState() == dsEnabled && !journal_.empty() && journal_.back() == "OnEnable"; }},
+  };
+  const fs::path day = devices_ / "DEV1" / "Debug_2024.03.05.log";
+  for (const auto& c : cases) {
+    device_ = CreateDevice<TTestDevice>();
+    device_->Journal = &journal_;
+    device_->SetTraceClock([] { return kTraceTime; });
+    fs::remove_all(devices_ / "DEV1");
+    fs::create_directories(devices_ / "DEV1");
+    InitAndOpen();
+    device_->SetSettingValue("DebugLogEnabled", Variant(true));
+    ASSERT_TRUE(Public("Enable").Ok);
+    if (std::string_view(c.method) == "Enable") {
+      ASSERT_TRUE(Public("Disable").Ok);
+    }
+    fs::remove(day);
+    fs::create_directory(day);
+
+    EXPECT_THROW(call("GetDeviceInfo", publicArgs), EInOutError);
+    c.before();
+    journal_.clear();
+    try {
+      call(c.method, c.args);
+      ADD_FAILURE() << c.method << ": the trace failure was not reported";
+    } catch (const EInOutError& e) {
+      EXPECT_THAT(e.what(), ::testing::HasSubstr(day.string())) << c.method;
+    }
+    EXPECT_TRUE(c.done()) << c.method;
+    EXPECT_FALSE(device_->DebugLogEnabled()) << c.method;
+    EXPECT_TRUE(Public("GetDeviceInfo").Ok) << c.method;
+  }
 }
 
 TEST_F(DeviceTest, CheckHealthSwitchesADisabledDeviceOnAndOffAgain) {

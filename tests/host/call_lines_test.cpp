@@ -88,5 +88,31 @@ TEST_F(CallLinesTest, ExceptionsAndBadLinesAreReportedAndTheRunGoesOn) {
   EXPECT_EQ(driver.names, (std::vector<std::string>{"Boom", "Echo"}));  // bad lines call nothing
 }
 
+// Nesting is limited while the line is read: a line nested deeper is no call, however
+// deep it goes, and the run goes on.
+TEST_F(CallLinesTest, LinesNestedTooDeeplyAreNoCalls) {
+  // The call object is one level; InData adds `depth` levels of arrays.
+  const auto line = [](int depth) {
+    return R"({"method": "Echo", "in": )" + std::string(depth, '[') + std::string(depth, ']') + "}\n";
+  };
+  const int limit = kMaxJsonDepth;
+  EXPECT_NE(Run(line(limit - 1)).find("\"result\":true"), std::string::npos);
+  const std::string deepObject = R"({"method": "Echo", "in": )" + [&] {
+    std::string s;
+    for (int k = 0; k < limit; ++k) s += R"({"array2": [[)";
+    for (int k = 0; k < limit; ++k) s += "]]}";
+    return s;
+  }() + "}\n";
+  for (const std::string& l : {line(limit), line(10000), line(1000000), deepObject}) {
+    driver.names.clear();
+    EXPECT_EQ(Run(l + R"({"method": "Echo"})" "\n", false),
+              R"({"line":1,"error":"строка не является вызовом: вложенность массивов и объектов глубже 32"})"
+              "\n"
+              R"({"method":"Echo","result":true,"out":null})"
+              "\n");
+    EXPECT_EQ(driver.names.size(), 1u);
+  }
+}
+
 }  // namespace
 }  // namespace eqd

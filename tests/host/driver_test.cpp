@@ -186,6 +186,9 @@ TEST_F(DriverTest, EnableChecksTheSmtpSettingsInOrder) {
       {{{"SmtpServerUser", Variant("u")}, {"SmtpServerPassword", Variant("p")}, {"UserEmail", Variant("r@x")},
         {"SmtpServerPort", Variant(std::int32_t{2525})}},  // a number stored by the host reads as its text
        nullptr},
+      {{{"SmtpServerUser", Variant("u")}, {"SmtpServerPassword", Variant("p")}, {"UserEmail", Variant("r@x")},
+        {"SmtpServerPort", Variant(Decimal{0, false, 0, 2525})}},  // so does a decimal
+       nullptr},
   };
   for (const Case& c : cases) {
     TDriverSession s;
@@ -200,6 +203,43 @@ TEST_F(DriverTest, EnableChecksTheSmtpSettingsInOrder) {
       EXPECT_EQ(r.Text(), c.error);
       EXPECT_NE(s.Driver().DeviceState(), dsEnabled);
     }
+  }
+}
+
+// The SMTP password never reaches a file: the trace shows a mask wherever its value
+// would stand (the header, the settings tables of SetSettings and GetSettings), the
+// empty text as it is; every other line stays as it was.
+TEST_F(DriverTest, TheTraceMasksTheSmtpPassword) {
+  struct Case {
+    const char* password;
+    const char* shown;
+  } cases[] = {{"s3cret-Пароль", "'********'"}, {"", "''"}};
+  for (const Case& c : cases) {
+    TTempDir data("eqd-driver-data-");
+    ::setenv("VLM_DODEZOZ41_DATA_DIR", data.Path().c_str(), 1);
+    TDriverSession s;
+    s.Open("DEV1");
+    ASSERT_TRUE(s.Set({{"DebugLogEnabled", Variant(true)}, {"SmtpServerUser", Variant("mailer")},
+                       {"SmtpServerPassword", Variant(c.password)}})
+                    .Result);
+    s.Call("Enable");                                     // writes the header
+    ASSERT_TRUE(s.Set({{"SmtpServerPassword", Variant(c.password)}}).Result);  // traced
+    ASSERT_TRUE(s.Call("GetSettings").Result);
+    ASSERT_TRUE(s.Call("Disable").Result);
+
+    std::string text;
+    for (const fs::path& f : FilesUnder(data.Path())) text += test::ReadFileBytes(f);
+    EXPECT_EQ(text.find("s3cret"), std::string::npos) << text;
+    EXPECT_NE(text.find("SmtpServerPassword: \t" + std::string(c.shown) + "\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("> SetSettings: \tInData: [([(('SmtpServerPassword'; " + std::string(c.shown) + "))])]\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("('SmtpServerPassword'; " + std::string(c.shown) + "; 'String'; ''; False; "),
+              std::string::npos)
+        << text;
+    // The other settings are shown as they are.
+    EXPECT_NE(text.find("SmtpServerUser: \t'mailer'\r\n"), std::string::npos);
+    EXPECT_NE(text.find("('SmtpServerUser'; 'mailer'; 'String'; ''; False; "), std::string::npos);
   }
 }
 
@@ -541,6 +581,26 @@ TEST_F(DriverMailTest, ValuesGivenInTheCallMixWithTheListsAndSettingsFillGaps) {
   // The internal lists are emptied even though the call brought its own values.
   EXPECT_TRUE(s.Driver().RecepientsArray().IsEmpty());
   EXPECT_TRUE(s.Driver().CcRecepientsArray().IsEmpty());
+}
+
+// An Enable that fails its checks changes nothing: the device stays enabled with the
+// sender of the last successful Enable, which still logs in to the old server.
+TEST_F(DriverMailTest, AFailedEnableLeavesTheSenderAsItWas) {
+  test::TSmtpServerProcess server;
+  TDriverSession s;
+  EnableFor(s, server);
+  ASSERT_TRUE(s.Set({{"SmtpServerName", Variant("192.0.2.1")}, {"SmtpServerUser", Variant("")}}).Result);
+  const TCallResult r = s.Call("Enable");
+  EXPECT_EQ(r.Code(), 1001);
+  EXPECT_EQ(r.Text(), "Не задан SMTP пользователь");
+  EXPECT_EQ(s.Driver().DeviceState(), dsEnabled);
+  EXPECT_EQ(s.Driver().Device().FSmtpServerName, "localhost");
+  EXPECT_EQ(s.Driver().Device().FSmtpServerUser, test::TSmtpServerOptions{}.User);
+
+  const TCallResult sent =
+      s.Call("SendMail", Arr({Arr({Variant("to@example.test")}), Variant(), Variant(), Variant("Тема"), Variant("x"), Variant()}));
+  ASSERT_TRUE(sent.Result) << sent.Text();
+  EXPECT_EQ(server.Envelope(1)["auth_user"], test::TSmtpServerOptions{}.User);
 }
 
 TEST_F(DriverMailTest, ARefusedSendKeepsEverythingForAnIdenticalRetry) {

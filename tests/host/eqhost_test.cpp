@@ -228,6 +228,19 @@ this is no call
   EXPECT_EQ(TempFilesLeft(), 0u);
 }
 
+// A line nested far too deep is refused as no call, with the exit code of a bad line.
+TEST_F(EqhostTest, RunRefusesALineNestedTooDeeply) {
+  const int depth = 100000;
+  const TRun run = Eqhost({"run"}, R"({"method": "GetDeviceInfo", "in": )" + std::string(depth, '[') +
+                                       std::string(depth, ']') + "}\n" + R"({"method": "GetDeviceInfo"})" + "\n");
+  EXPECT_EQ(run.Exit, 2) << run.Err;
+  const auto lines = run.Lines();
+  ASSERT_EQ(lines.size(), 2u) << run.Out;
+  EXPECT_EQ(lines[0]["line"], 1);
+  EXPECT_NE(lines[0]["error"].get<std::string>().find("строка не является вызовом"), std::string::npos);
+  EXPECT_EQ(lines[1]["result"], true);
+}
+
 TEST_F(EqhostTest, RunRepeatsARefusedSendWithTheSameLists) {
   TSmtpServerOptions options;
   options.RefuseFirst = 1;

@@ -48,6 +48,8 @@ TEST(SettingsFileTest, RefusesFilesThatAreNoSettings) {
   EXPECT_THROW(LoadSettingsFile(dir.Write("a.json", "[1, 2]")), EHostError);
   EXPECT_THROW(LoadSettingsFile(dir.Write("b.json", "{\"x\": ")), EHostError);
   EXPECT_THROW(LoadSettingsFile(dir.Write("c.json", "{\"x\": {\"y\": 1}}")), EConvertError);
+  EXPECT_THROW(LoadSettingsFile(dir.Write("d.json", "{\"x\": " + std::string(100000, '[') + std::string(100000, ']') + "}")),
+               EHostError);  // nested too deep
 }
 
 TEST(SettingsFileTest, ReadsTheDriversTable) {

@@ -176,6 +176,12 @@ TEST_F(AutomationObjectTest, WritesBackThroughEveryStorableReferenceType) {
     VARIANT_BOOL b;
     BYTE ui1;
     IDispatch* disp;
+    CHAR i1;
+    LONGLONG i8;
+    ULONGLONG ui8;
+    INT i;
+    UINT ui;
+    DECIMAL dec;
   } cell;
   IDispatch* someObject = dispatch.Get();
   struct Case {
@@ -194,6 +200,13 @@ TEST_F(AutomationObjectTest, WritesBackThroughEveryStorableReferenceType) {
       {VT_BSTR, Variant(42), [&] { return BstrToUtf8(cell.bstr) == "42"; }},
       {VT_BOOL, Variant(true), [&] { return cell.b == VARIANT_TRUE; }},
       {VT_UI1, Variant(200), [&] { return cell.ui1 == 200; }},
+      {VT_I1, Variant(-100), [&] { return cell.i1 == -100; }},
+      {VT_I8, Variant(-7.0), [&] { return cell.i8 == -7; }},
+      {VT_UI8, Variant::UI8(18000000000000000000u), [&] { return cell.ui8 == 18000000000000000000u; }},
+      {VT_INT, Variant("-9"), [&] { return cell.i == -9; }},
+      {VT_UINT, Variant::UI4(4000000000u), [&] { return cell.ui == 4000000000u; }},
+      {VT_DECIMAL, Variant(Decimal{3, true, 1, 5}),
+       [&] { return cell.dec.scale == 3 && cell.dec.sign == DECIMAL_NEG && cell.dec.Hi32 == 1 && cell.dec.Lo64 == 5; }},
       {VT_DISPATCH, FromVariant([&] { VARIANT v; VariantInit(&v); V_VT(&v) = VT_DISPATCH; V_DISPATCH(&v) = someObject; return v; }()),
        [&] { return cell.disp == someObject; }},
   };
@@ -230,7 +243,7 @@ TEST_F(AutomationObjectTest, ByValueAndVariantReferencesReceiveTheElementItself)
 }
 
 TEST_F(AutomationObjectTest, UnsupportedReferenceTypesFailTheCallWithoutEscaping) {
-  for (VARTYPE type : {VARTYPE(VT_I8), VARTYPE(VT_ARRAY | VT_VARIANT), VARTYPE(VT_DECIMAL), VARTYPE(VT_UNKNOWN)}) {
+  for (VARTYPE type : {VARTYPE(VT_ARRAY | VT_VARIANT), VARTYPE(VT_UNKNOWN)}) {
     SCOPED_TRACE(type);
     unsigned char storage[32] = {};
     LONG second = 5;

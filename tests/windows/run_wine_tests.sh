@@ -8,6 +8,8 @@
 #   3. VBScript hosts run by cscript against the registered class (tests/windows/scripts):
 #      the whole call sequence of a host, sending to loopback SMTP servers through Schannel;
 #      then eqhost.exe, the command-line host, against the same class and server;
+#      and the settings window: driven by a Windows test program, and opened by a VBScript
+#      host and cancelled (ui/run_ui_tier.sh);
 #   4. for every build: the DLL exports exactly the five entry points and imports only
 #      system DLLs.
 #   5. the MSI package of the build (scripts/package): upgrade over an older one, the
@@ -274,6 +276,9 @@ run_build() {  # run_build <build dir> <bits>
     done
     echo "== $bits-bit: eqhost.exe"
     run_eqhost "$build" "$bits"
+    # The settings windows, driven under the display this script runs on (ui/run_ui_tier.sh).
+    echo "== $bits-bit: settings window"
+    merge_report "$("$here/ui/run_ui_tier.sh" "$build" "$loader" "$cscript" "$smtp_port" "$work")"
   else
     fail "the loopback SMTP servers did not start"
   fi

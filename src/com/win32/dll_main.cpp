@@ -13,6 +13,8 @@
 #include "com/win32/class_factory.h"
 #include "com/win32/com_handles.h"
 #include "com/win32/win32_com_platform.h"
+#include "settings_ui/driver_connection_test.h"
+#include "settings_ui/win32/settings_window_win32.h"
 
 namespace eqd::com {
 namespace {
@@ -32,6 +34,8 @@ void LoadModule(HMODULE module) {
   gServer->SetServerName(std::string(kServerName));
   gServer->AddFactory(std::make_unique<TClassFactory>(*gServer, DriverClassInfo(), &CreateDriver));
   SetLoadedServer(gServer);
+  // "ShowSettingsDlg" shows the settings window from now on; its device test connects.
+  settings_ui_win32::RegisterSettingsWindow(module, DriverConnectionTest());
 }
 
 void UnloadModule(bool processEnding) {
@@ -39,6 +43,7 @@ void UnloadModule(bool processEnding) {
   // At process exit other threads are gone and their objects may still point at the
   // server: leave it to the system.
   if (processEnding) return;
+  settings_ui_win32::UnregisterSettingsWindow();
   delete gServer;
   delete gPlatform;
   gServer = nullptr;

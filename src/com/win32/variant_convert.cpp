@@ -67,9 +67,16 @@ Variant CoerceTo(const Variant& source, VARTYPE type) {
     case VT_UI2: return Variant::UI2(static_cast<std::uint16_t>(IntInRange(v, 0, UINT16_MAX, type)));
     case VT_I1: return Variant::I1(static_cast<std::int8_t>(IntInRange(v, INT8_MIN, INT8_MAX, type)));
     case VT_UI1: return Variant::UI1(static_cast<std::uint8_t>(IntInRange(v, 0, UINT8_MAX, type)));
-    case VT_I4: case VT_INT: return Variant(VarToInt32(v));
-    case VT_UI4: case VT_UINT: return Variant::UI4(static_cast<std::uint32_t>(IntInRange(v, 0, UINT32_MAX, type)));
+    case VT_I4: return Variant(VarToInt32(v));
+    case VT_INT: return Variant::Int(VarToInt32(v));
+    case VT_UI4: return Variant::UI4(static_cast<std::uint32_t>(IntInRange(v, 0, UINT32_MAX, type)));
+    case VT_UINT: return Variant::UInt(static_cast<std::uint32_t>(IntInRange(v, 0, UINT32_MAX, type)));
     case VT_I8: return Variant::I8(VarToInt64(v));
+    case VT_UI8:
+      return v.BaseType() == VT_UI4 || v.BaseType() == VT_UI1 || v.BaseType() == VT_UI2 || v.BaseType() == VT_UINT
+                 ? Variant::UI8(v.UIntValue())
+                 : Variant::UI8(static_cast<std::uint64_t>(IntInRange(v, 0, INT64_MAX, type)));
+    case VT_DECIMAL: return Variant(VarToDecimal(v));
     case VT_R4: return Variant::R4(static_cast<float>(VarToDouble(v)));
     case VT_R8: return Variant(VarToDouble(v));
     case VT_DATE: return Variant(VarToDate(v));
@@ -93,7 +100,7 @@ Variant ReadValue(VARTYPE vt, const void* p) {
     case VT_NULL: return Variant::Null();
     case VT_I2: return Variant::I2(Load<SHORT>(p));
     case VT_I4: return Variant(static_cast<std::int32_t>(Load<LONG>(p)));
-    case VT_INT: return Variant(static_cast<std::int32_t>(Load<INT>(p)));
+    case VT_INT: return Variant::Int(static_cast<std::int32_t>(Load<INT>(p)));
     case VT_R4: return Variant::R4(Load<FLOAT>(p));
     case VT_R8: return Variant(Load<DOUBLE>(p));
     case VT_CY: return Variant(Currency{Load<CY>(p).int64});
@@ -110,11 +117,15 @@ Variant ReadValue(VARTYPE vt, const void* p) {
     case VT_UI1: return Variant::UI1(Load<BYTE>(p));
     case VT_UI2: return Variant::UI2(Load<USHORT>(p));
     case VT_UI4: return Variant::UI4(Load<ULONG>(p));
-    case VT_UINT: return Variant::UI4(Load<UINT>(p));
+    case VT_UINT: return Variant::UInt(Load<UINT>(p));
     case VT_I8: return Variant::I8(Load<LONGLONG>(p));
     case VT_UI8: return Variant::UI8(Load<ULONGLONG>(p));
+    case VT_DECIMAL: {
+      const auto d = Load<DECIMAL>(p);
+      return Variant(Decimal{d.scale, (d.sign & DECIMAL_NEG) != 0, d.Hi32, d.Lo64});
+    }
     default:
-      // Kept as a value of its type without content (decimals, foreign interfaces...).
+      // Kept as a value of its type without content (foreign interfaces...).
       return Variant::OfType(static_cast<VarType>(vt));
   }
 }
@@ -157,6 +168,14 @@ Variant ReadArray(SAFEARRAY* array, VARTYPE elementType) {
   return Variant(std::move(result), type);
 }
 
+// A decimal VARIANT's number stored as a DECIMAL (whose first field the VARIANT's type
+// overlays).
+void StoreDecimal(void* slot, const VARIANT& value) {
+  DECIMAL d = V_DECIMAL(&value);
+  d.wReserved = 0;
+  Store(slot, d);
+}
+
 // Moves a VARIANT of exactly the array's element type into its slot.
 void MoveIntoSlot(TVariantHolder& value, VARTYPE type, void* slot) {
   if (type == VT_VARIANT) {
@@ -167,7 +186,7 @@ void MoveIntoSlot(TVariantHolder& value, VARTYPE type, void* slot) {
   // The payload sits at the start of the VARIANT's value area; a decimal fills the whole
   // VARIANT.
   if (type == VT_DECIMAL)
-    std::memcpy(slot, &raw, sizeof(DECIMAL));
+    StoreDecimal(slot, raw);
   else
     std::memcpy(slot, &raw.llVal, ElementSize(type));
 }
@@ -219,6 +238,7 @@ Variant FromVariant(const VARIANT& value) {
   }
   if (vt & VT_ARRAY) return ReadArray(V_ARRAY(&value), vt & VT_TYPEMASK);
   if (vt == VT_VARIANT) Unsupported(vt);  // only valid by reference
+  if (vt == VT_DECIMAL) return ReadValue(vt, &V_DECIMAL(&value));
   return ReadValue(vt, &value.llVal);
 }
 
@@ -257,7 +277,16 @@ TVariantHolder ToVariant(const Variant& source) {
     case VT_I8: V_VT(&v) = VT_I8; V_I8(&v) = value.IntValue(); break;
     case VT_UI8: V_VT(&v) = VT_UI8; V_UI8(&v) = value.UIntValue(); break;
     case VT_UNKNOWN: V_VT(&v) = VT_UNKNOWN; V_UNKNOWN(&v) = nullptr; break;
-    case VT_DECIMAL: std::memset(&V_DECIMAL(&v), 0, sizeof(DECIMAL)); V_VT(&v) = VT_DECIMAL; break;
+    case VT_DECIMAL: {
+      const Decimal& d = value.DecimalValue();
+      DECIMAL& number = V_DECIMAL(&v);
+      number.scale = d.Scale;
+      number.sign = d.Negative ? DECIMAL_NEG : 0;
+      number.Hi32 = d.Hi32;
+      number.Lo64 = d.Lo64;
+      V_VT(&v) = VT_DECIMAL;
+      break;
+    }
     default: Unsupported(value.Vt());
   }
   return out;
@@ -280,6 +309,7 @@ void WriteBack(const Variant& element, VARIANT& argument, const VARIANT* unchang
   switch (base) {
     case VT_I2: case VT_UI2: case VT_I4: case VT_UI4: case VT_R4: case VT_R8: case VT_DATE:
     case VT_CY: case VT_BSTR: case VT_DISPATCH: case VT_BOOL: case VT_UI1:
+    case VT_I1: case VT_I8: case VT_UI8: case VT_INT: case VT_UINT: case VT_DECIMAL:
       break;
     default:
       throw EDriverError(std::string(kTextBadParameters));
@@ -298,6 +328,9 @@ void WriteBack(const Variant& element, VARIANT& argument, const VARIANT* unchang
       if (IDispatch* old = Load<IDispatch*>(ref)) old->Release();
       Store(ref, V_DISPATCH(&v));
       V_VT(&v) = VT_EMPTY;
+      break;
+    case VT_DECIMAL:
+      StoreDecimal(ref, v);
       break;
     default:
       std::memcpy(ref, &v.llVal, ElementSize(base));

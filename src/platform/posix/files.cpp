@@ -51,6 +51,11 @@ bool DirectoryExists(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
 OsErrorCode ForceDirectories(const std::string& path) {
   if (DirectoryExists(path)) return 0;
   std::error_code ec;

@@ -62,6 +62,12 @@ bool DirectoryExists(const std::string& path) {
   return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool FileExists(const std::string& path) {
+  if (path.empty()) return false;
+  const DWORD attr = GetFileAttributesW(Utf8ToWide(path).c_str());
+  return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 OsErrorCode ForceDirectories(const std::string& path) {
   std::wstring w = Utf8ToWide(path);
   while (w.size() > 3 && IsDelimiter(w.back())) w.pop_back();

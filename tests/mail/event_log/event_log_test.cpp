@@ -66,13 +66,12 @@ TEST_F(EventLogTest, WritesAHeaderBeforeTheFirstLineOfARunAndAFooterAtItsEnd) {
       blanks,
       "============Start log=============",
       "OS version:\t" + OSVersionText(),
-      "Application:\t" + lines[3].substr(13),
+      "Application:\tvlm_dodezoz41",  // the driver's own name, not the program's it is linked into
       "App. version:\t1.0.0.1",
       blanks,
   };
   ASSERT_EQ(lines.size(), 6 + 3 + 2 + 6 + 1 + 2u);
   EXPECT_EQ(std::vector(lines.begin(), lines.begin() + 6), header);
-  EXPECT_FALSE(lines[3].substr(13).empty());
   EXPECT_EQ(lines[6], "2024.03.05 10:20:30.045\tERROR\tTDevice: \tStart SSL negotiation command failed.");
   EXPECT_EQ(lines[7], "2024.03.05 10:20:30.045\tINFO\tTDriver");
   EXPECT_EQ(lines[8], "2024.03.05 10:20:30.045\tDEBUG\tTrace: \tПривет");
@@ -82,6 +81,23 @@ TEST_F(EventLogTest, WritesAHeaderBeforeTheFirstLineOfARunAndAFooterAtItsEnd) {
   EXPECT_EQ(lines[17], "2024.03.05 10:20:30.045\tERROR\tTDevice: \tagain");
   EXPECT_EQ(lines[18], "============Stop log===============");
   EXPECT_EQ(lines[19], "");
+}
+
+// No name or text can start a line of its own: every line break shows as text.
+TEST(EventLogLineTest, LineBreaksBecomeVisibleText) {
+  const platform::LocalTime t{2024, 3, 5, 10, 20, 30, 45};
+  const struct {
+    const char* name;
+    const char* text;
+    const char* line;
+  } cases[] = {
+      {"TDevice", "550 a\r\n550 b", "TDevice: \t550 a\\n550 b"},
+      {"TDevice", "a\nb\rc", "TDevice: \ta\\nb\\rc"},
+      {"TDevice", " a\n2024.03.05 10:20:30.045\tINFO\tforged\r\n", "TDevice: \ta\\n2024.03.05 10:20:30.045\tINFO\tforged"},
+      {"T\rD", "", "T\\rD"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(FormatEventLogLine(t, c.name, c.text, elError), std::string("2024.03.05 10:20:30.045\tERROR\t") + c.line);
 }
 
 TEST_F(EventLogTest, ALineAfterMidnightGoesToTheNextDaysFileWithoutAHeader) {

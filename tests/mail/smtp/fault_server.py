@@ -48,6 +48,12 @@ GO_AHEAD = "354 End data with <CR><LF>.<CR><LF>"
 # options["delay"] seconds, and with options["quit"] == "silent" answers QUIT with
 # nothing: it waits up to 10 s for the client to hang up and logs "<client hung up>"
 # or "<client still there>".
+# ("send_lf", reply) writes a reply with bare LF line ends; ("split", reply) writes it a
+# few bytes at a time, each piece a segment of its own; ("trickle", reply, seconds)
+# writes one byte every so many seconds; ("raw_read",) reads whatever bytes come next
+# (a TLS client's first flight); ("data_part", lines) reads that many lines of the
+# message text and drops the connection; ("slow_data", size, seconds) reads the message
+# text size bytes at a time with a pause after each.
 HAPPY_END = [("expect",), ("send", OK), ("expect",), ("send", OK), ("expect",), ("send", GO_AHEAD),
              ("data",), ("send", OK), ("rest",)]
 
@@ -107,6 +113,45 @@ SCENARIOS = {
                     ("send", EHLO_AUTH), ("expect",), ("send", "334 VXNlcm5hbWU6"), ("expect",),
                     ("send", "334 UGFzc3dvcmQ6"), ("expect",), ("send", "235 2.7.0 Authentication successful")]
     + HAPPY_END,
+    # Every reply in several lines, the last one deciding.
+    "multiline": [("send", "220-fault.test ESMTP\r\n220-no UCE\r\n220 ready"), ("expect",),
+                  ("send", "250-fault.test greets you\r\n250-SIZE 10240000\r\n250 8BITMIME"), ("expect",),
+                  ("send", "250-2.1.0 Sender\r\n250 2.1.0 OK"), ("expect",),
+                  ("send", "250-2.1.5 Recipient\r\n250 2.1.5 OK"), ("expect",),
+                  ("send", "354-Go ahead\r\n354 End with <CR><LF>.<CR><LF>"), ("data",),
+                  ("send", "250-2.0.0 Queued\r\n250 2.0.0 as 4F2A"), ("rest",)],
+    "multiline_550": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("expect",),
+                      ("send", "550-5.7.1 Sender rejected\r\n550-5.7.1 see the policy\r\n550 5.7.1 for details"),
+                      ("rest",)],
+    "lf_only": [("send_lf", GREETING), ("expect",), ("send_lf", "250-fault.test\r\n250 8BITMIME"), ("expect",),
+                ("send_lf", OK), ("expect",), ("send_lf", OK), ("expect",), ("send_lf", GO_AHEAD), ("data",),
+                ("send_lf", OK), ("expect",), ("send_lf", "221 2.0.0 Bye")],
+    "split_replies": [("split", GREETING), ("expect",), ("split", EHLO_PLAIN), ("expect",), ("split", OK),
+                      ("expect",), ("split", OK), ("expect",), ("split", GO_AHEAD), ("data",), ("split", OK),
+                      ("expect",), ("split", "221 2.0.0 Bye")],
+    "garbage_reply": [("send", GREETING), ("expect",), ("send", "Hello, this is no reply at all"), ("rest",)],
+    # Plain-text bytes after the 220 to STARTTLS, in the same segment: once TLS runs
+    # they would pass for the server's first protected reply.
+    "starttls_injection": [("send", GREETING), ("expect",), ("send", EHLO_TLS), ("expect",),
+                           ("send", "220 2.0.0 Ready to start TLS\r\n250-injected\r\n250 AUTH LOGIN"),
+                           ("tls", ""), ("rest",)],
+    "close_in_handshake": [("send", GREETING), ("expect",), ("send", EHLO_TLS), ("expect",),
+                           ("send", "220 2.0.0 Ready to start TLS"), ("raw_read",), ("close",)],
+    "auth_535": [("send", GREETING), ("expect",), ("send", EHLO_AUTH), ("expect",), ("send", "334 VXNlcm5hbWU6"),
+                 ("expect",), ("send", "334 UGFzc3dvcmQ6"), ("expect",),
+                 ("send", "535 5.7.8 Error: authentication failed: authentication failure"), ("rest",)],
+    "auth_challenge_not_base64": [("send", GREETING), ("expect",), ("send", EHLO_AUTH), ("expect",),
+                                  ("send", "334 Who are you?!"), ("expect",), ("send", "334 And the word?!"),
+                                  ("expect",), ("send", "235 2.7.0 Authentication successful")] + HAPPY_END,
+    "rcpt2_450": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("expect",), ("send", OK),
+                  ("expect",), ("send", OK), ("expect",),
+                  ("send", "450 4.2.0 <b@fault.test>: Recipient address rejected: Greylisted"), ("rest",)],
+    "close_in_message": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END[:6]
+    + [("data_part", 20), ("close",)],
+    "slow_reader": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END[:6]
+    + [("slow_data", 4096, 0.02), ("send", OK), ("rest",)],
+    # The greeting one byte a second: the line would take 22 s.
+    "tarpit": [("trickle", GREETING, 1.0), ("rest",)],
 }
 
 
@@ -188,6 +233,38 @@ class Connection:
                 for _ in range(count):
                     self.send(line)
                     time.sleep(seconds)
+            elif kind == "send_lf":
+                self.sock.sendall(step[1].replace("\r\n", "\n").encode() + b"\n")
+            elif kind == "split":
+                self.sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+                data = step[1].encode() + b"\r\n"
+                for at in range(0, len(data), 3):
+                    self.sock.sendall(data[at:at + 3])
+                    time.sleep(0.002)
+            elif kind == "trickle":
+                self.sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+                for byte in step[1].encode() + b"\r\n":
+                    self.sock.sendall(bytes([byte]))
+                    time.sleep(step[2])
+            elif kind == "raw_read":
+                if not self.sock.recv(65536):
+                    raise EOFError
+                self.log.append("<bytes read>")
+            elif kind == "data_part":
+                for _ in range(step[1]):
+                    self.read_line()
+                self.log.append("<message: dropped>")
+            elif kind == "slow_data":
+                _, size, seconds = step
+                self.log.append("<message: unterminated>")
+                while not self.buffer.endswith(b"\r\n.\r\n"):
+                    chunk = self.sock.recv(size)
+                    if not chunk:
+                        raise EOFError
+                    self.buffer += chunk
+                    time.sleep(seconds)
+                self.buffer = b""
+                self.log[-1] = "<message: terminated>"
             elif kind == "rest":
                 options = step[1] if len(step) > 1 else {}
                 while True:
@@ -238,7 +315,7 @@ def main():
     keep = []
     for name, script in SCENARIOS.items():
         listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        if name == "stall_in_data":
+        if name in ("stall_in_data", "slow_reader"):
             # Small buffers on our side, so the client's writes back up soon.
             listener.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
         listener.bind(("127.0.0.1", 0))

@@ -1,0 +1,41 @@
+#include "settings_ui/main_settings_page.h"
+
+#include "settings_ui/settings_ui_texts.h"
+
+namespace eqd {
+
+namespace texts = settings_ui_texts;
+
+const std::array<TMainSettingsFieldInfo, mfCount>& MainSettingsFields() {
+  static const std::array<TMainSettingsFieldInfo, mfCount> fields{{
+      {"SmtpServerName", texts::kLabelServer, 0, nullptr},
+      {"SmtpServerPort", texts::kLabelPort, 0, nullptr},
+      {"SmtpServerUser", texts::kLabelUser, 0, nullptr},
+      {"SmtpServerPassword", texts::kLabelPassword, 0, texts::kPasswordHint},
+      {"UserEmail", texts::kLabelEmail, 0, nullptr},
+      {"Subject", texts::kLabelSubject, 1, nullptr},
+      {"BodyText", texts::kLabelBody, 1, nullptr},
+  }};
+  return fields;
+}
+
+TfrmMainSettings::TfrmMainSettings(TBaseDevice& ADeviceManager)
+    : TfrmBaseSettings(ADeviceManager, texts::kMainPageCaption) {}
+
+void TfrmMainSettings::OnReadSettings() {
+  TfrmBaseSettings::OnReadSettings();
+  if (FView == nullptr) return;
+  for (std::size_t i = 0; i < mfCount; ++i)
+    FView->SetFieldText(static_cast<TMainSettingsField>(i),
+                        FDeviceManager.GetSettingValueStr(MainSettingsFields()[i].SettingID));
+}
+
+void TfrmMainSettings::OnSaveSettings() {
+  TfrmBaseSettings::OnSaveSettings();
+  if (FView == nullptr) return;
+  for (std::size_t i = 0; i < mfCount; ++i)
+    FDeviceManager.SetSettingValue(MainSettingsFields()[i].SettingID,
+                                   Variant(FView->FieldText(static_cast<TMainSettingsField>(i))));
+}
+
+}  // namespace eqd

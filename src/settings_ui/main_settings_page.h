@@ -1,0 +1,62 @@
+// TfrmMainSettings: the e-mail driver's one settings page. Two inner tabs, "Настройки
+// SMTP" with the server, port, user, password and sender address, and "Общие" with the
+// default subject and body; every field edits one setting, read and written as text.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+#include "settings_ui/settings_page.h"
+
+namespace eqd {
+
+enum TMainSettingsField : std::size_t {
+  mfSmtpServerName,
+  mfSmtpServerPort,
+  mfSmtpServerUser,
+  mfSmtpServerPassword,
+  mfUserEmail,
+  mfSubject,
+  mfBodyText,
+  mfCount
+};
+
+struct TMainSettingsFieldInfo {
+  const char* SettingID;  // letter for letter as the driver registers it
+  const char* Label;
+  int Tab;                // 0: "Настройки SMTP", 1: "Общие"
+  const char* Hint;       // tooltip, or nullptr
+};
+
+// The fields in reading and saving order.
+const std::array<TMainSettingsFieldInfo, mfCount>& MainSettingsFields();
+
+// What the page's toolkit layer offers: the text of each field's control.
+class TMainSettingsView {
+ public:
+  virtual ~TMainSettingsView() = default;
+  virtual std::string FieldText(TMainSettingsField Field) = 0;
+  virtual void SetFieldText(TMainSettingsField Field, const std::string& Text) = 0;
+};
+
+class TfrmMainSettings : public TfrmBaseSettings {
+ public:
+  static constexpr const char* kClassName = "TfrmMainSettings";
+
+  explicit TfrmMainSettings(TBaseDevice& ADeviceManager);
+
+  // Until a view is attached, reading and saving do nothing.
+  void SetView(TMainSettingsView* View) { FView = View; }
+
+  using TfrmBaseSettings::OnSaveSettings;
+  // Every field into its setting as a string value, the port included.
+  void OnSaveSettings() override;
+  // Every field from its setting's text (empty for an unknown setting).
+  void OnReadSettings() override;
+
+ private:
+  TMainSettingsView* FView = nullptr;
+};
+
+}  // namespace eqd

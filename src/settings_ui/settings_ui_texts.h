@@ -1,0 +1,76 @@
+// Every text the settings windows show, in one place (UTF-8).
+#pragma once
+
+namespace eqd::settings_ui_texts {
+
+// The settings window.
+inline constexpr char kWindowCaption[] = "Настройки";
+inline constexpr char kInfoTab[] = "Информация";
+inline constexpr char kAdditionalButton[] = "Дополнительно";
+inline constexpr char kOkButton[] = "ОК";
+inline constexpr char kCancelButton[] = "Отмена";
+inline constexpr char kAdditionalHint[] = "Дополнительные функции";
+inline constexpr char kOkHint[] = "Сохранить и закрыть";
+inline constexpr char kCancelHint[] = "Закрыть без сохранения";
+inline constexpr char kPagesHint[] = "Настройка параметров и подробная информация о драйвере";
+inline constexpr char kVersionPrefix[] = "Версия драйвера: ";
+
+inline constexpr char kInfoType[] = "Тип:";
+inline constexpr char kInfoModel[] = "Модель:";
+inline constexpr char kInfoVersion[] = "Версия:";
+inline constexpr char kInfoDeveloper[] = "Разработчик:";
+inline constexpr char kInfoDescription[] = "Описание:";
+inline constexpr char kInfoContacts[] = "Контактная информация:";
+
+inline constexpr char kMenuReset[] = "Установить значения по-умолчанию";
+inline constexpr char kMenuDeviceTest[] = "Выполнить тест устройства";
+inline constexpr char kMenuSettingsList[] = "Показать полный список настроек";
+inline constexpr char kMenuDebugLogs[] = "Просмотр отладочных логов";
+inline constexpr char kMenuCurrentDebugLog[] = "Открыть текущий отладочный лог";
+inline constexpr char kMenuDebugLogFolder[] = "Открыть папку с файлами отладочных логов";
+inline constexpr char kMenuHelp[] = "Справка";
+
+inline constexpr char kErrorCaption[] = "Ошибка";
+inline constexpr char kCannotSavePages[] = "Не удалось записать текущие настройки";
+inline constexpr char kDebugLogNotFound[] = "Отладочный лог не найден!";
+inline constexpr char kLogFileFilterName[] = "Файлы log";
+inline constexpr char kLogFileFilterPattern[] = "*.log;";
+
+inline constexpr char kHelpAdditional[] =
+    "Дополнительные функции: \r\n - Установка параметров в значегие по умолчанию\r\n"
+    " - Тест работоспособности устройства\r\n - Отображение полного списка настроек\r\n - Справка";
+inline constexpr char kHelpOk[] = "Сохранить настройки и закрыть окно";
+inline constexpr char kHelpCancel[] = "Закрыть окно без сохранения настроек";
+inline constexpr char kHelpPages[] = "Настройка параметров и подробная информация о драйвере";
+
+// The settings list editor.
+inline constexpr char kListCaption[] = "Список настроек";
+inline constexpr char kListColumnName[] = "Наименование";
+inline constexpr char kListColumnValue[] = "Значение";
+inline constexpr char kListColumnDefault[] = "По-умолчанию";
+inline constexpr char kListDefaultButton[] = "По-умолчанию";
+inline constexpr char kListDefaultHint[] = "Установить все значения по-умолчанию";
+inline constexpr char kListMenuEdit[] = "Редактировать";
+inline constexpr char kListMenuDefault[] = "По-умолчанию";
+inline constexpr char kFalse[] = "False";
+inline constexpr char kTrue[] = "True";
+
+// The SMTP page.
+inline constexpr char kMainPageCaption[] = "Настройки";
+inline constexpr char kSmtpTab[] = "Настройки SMTP";
+inline constexpr char kGeneralTab[] = "Общие";
+inline constexpr char kLabelServer[] = "Cервер:";  // the first letter is a Latin C
+inline constexpr char kLabelPort[] = "Порт:";
+inline constexpr char kLabelUser[] = "Пользователь:";
+inline constexpr char kLabelPassword[] = "Пароль:";
+inline constexpr char kLabelEmail[] = "Email:";
+inline constexpr char kLabelSubject[] = "Тема уведомления:";
+inline constexpr char kLabelBody[] = "Текст уведомления:";
+inline constexpr char kPasswordHint[] =
+    "Необходимо установить отдельный пароль для отправки уведомлений через внешние приложения   у";
+inline constexpr char kEmailPlaceholder[] = "robot@yandex.ru";
+
+// A page class that no part of the window knows.
+inline constexpr char kUnknownPageClass[] = "Неизвестная страница настроек: ";
+
+}  // namespace eqd::settings_ui_texts
