@@ -3,6 +3,7 @@
 // method name only, as any host application would.
 #include <iostream>
 
+#include "automation/value_text.h"
 #include "host/driver_dispatch.h"
 #include "host/equipment_manager.h"
 #include "host/host_commands.h"
@@ -16,7 +17,7 @@ namespace {
 // on `out` as it passes.
 eqd::smtp::TSmtpDialogueObserver PrintSmtpDialogue(std::ostream& out) {
   return [&out](eqd::smtp::TSmtpDialogueSide side, std::string_view line) {
-    out << "eqhost: smtp " << eqd::smtp::DialogueLineText(side, line) << std::endl;
+    out << "eqhost: smtp " << eqd::VisibleLineBreaks(eqd::smtp::DialogueLineText(side, line)) << std::endl;
   };
 }
 

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "automation/value_text.h"
 #include "mail/codecs/base64.h"
 #include "mail/codecs/dot_stuffing.h"
 #include "mail/smtp/smtp_error.h"
@@ -299,7 +300,7 @@ bool TSmtpSession::AuthLoginAnnounced() const {
 }
 
 void TSmtpSession::SendCommand(const std::string& command, bool secret) {
-  Tell(TSmtpDialogueSide::dsClient, secret ? kMaskedCredential : std::string_view(command));
+  Tell(TSmtpDialogueSide::dsClient, secret ? kSecretMask : std::string_view(command));
   stream_->Write(command + "\r\n");
 }
 

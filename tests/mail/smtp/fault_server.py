@@ -73,6 +73,9 @@ SCENARIOS = {
                       ("send", "550 5.7.1 Sender address rejected: Access denied"), ("rest",)],
     "mail_from_451": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("expect",),
                       ("send", "451 4.3.2 Please try again later"), ("rest",)],
+    # A lone CR inside a reply, followed by what would pass for a line of the event log.
+    "reply_with_cr": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("expect",),
+                      ("send", "550 5.7.1 refused\r2026.12.10 00:00:00.000\tINFO\tTDevice: \tforged"), ("rest",)],
     "data_end_554": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END[:7]
     + [("send", "554 5.6.0 Message content rejected"), ("rest",)],
     "data_end_451": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END[:7]

@@ -328,6 +328,16 @@ TEST_F(FaultServer, AnUnwritableEventLogDoesNotHideTheFailure) {
   EXPECT_EQ(message, "5.7.1 Sender address rejected: Access denied");
 }
 
+TEST_F(FaultServer, ALineBreakInsideAReplyCannotForgeAnEventLogLine) {
+  TDevice device = Device("reply_with_cr");
+  const std::string shown = "5.7.1 refused\\r2026.12.10 00:00:00.000\tINFO\tTDevice: \tforged";
+  EXPECT_EQ(Send(device), "5.7.1 refused\r2026.12.10 00:00:00.000\tINFO\tTDevice: \tforged");
+  const std::string log = EventLogText();
+  EXPECT_NE(log.find("\tDEBUG\tTDevice: \tS: 550 " + shown + "\r\n"), std::string::npos);
+  EXPECT_NE(log.find("\tERROR\tTDevice: \t" + shown + "\r\n"), std::string::npos);
+  EXPECT_EQ(log.find("\r2026.12.10 00:00:00.000"), std::string::npos);
+}
+
 TEST_F(FaultServer, BadInputIsRefusedBeforeConnecting) {
   // "refused" would fail any connection attempt with its own message; these never get
   // that far, and write nothing to the event log. What could end a command or a header
