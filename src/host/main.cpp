@@ -13,8 +13,7 @@
 
 namespace {
 
-// Besides the driver's calls back to the host, -v shows each line of the SMTP dialogue
-// on `out` as it passes.
+// Each line of the SMTP dialogue on `out` as it passes, its line breaks shown as text.
 eqd::smtp::TSmtpDialogueObserver PrintSmtpDialogue(std::ostream& out) {
   return [&out](eqd::smtp::TSmtpDialogueSide side, std::string_view line) {
     out << "eqhost: smtp " << eqd::VisibleLineBreaks(eqd::smtp::DialogueLineText(side, line)) << std::endl;

@@ -22,7 +22,6 @@ inline constexpr const char* kReplyMalformed = "SMTP-сервер прислал
 // Followed by ": " and the reply's text when the server sent a whole reply.
 inline constexpr const char* kEarlyReply = "SMTP-сервер ответил, не дождавшись конца письма";
 
-
 // The event log's dialogue: the message's size after its end-of-data mark, and the line
 // of a delivered message (followed by the count, "; ", the prefix below and the reply).
 inline constexpr const char* kMessageSizeNote = "письмо, байт: ";
