@@ -16,7 +16,11 @@ targets=("$@")
                                        value_text call_method json_mapping)
 
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz >/dev/null
+if ! cmake --build --preset fuzz >build/fuzz/build.log 2>&1; then
+  cat build/fuzz/build.log
+  echo "fuzz/run.sh: the fuzz build failed" >&2
+  exit 1
+fi
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
