@@ -6,8 +6,8 @@
 // OutData; nothing reads outside an array, nothing leaks.
 //
 // Sends go nowhere: the harness points the driver at a closed port on 127.0.0.1 after
-// every call, and its folders (temporary files, data, device folders) are under a fresh
-// folder of its own.
+// every call. Files stay inside a fresh folder of the harness's own: the temporary and
+// data folders point there, the host names no folders and device identifiers are plain.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <stdlib.h>
 
@@ -26,8 +26,9 @@ namespace fs = std::filesystem;
 
 fs::path gRoot;  // this process's folder, removed at exit
 
-// The host's equipment manager: folders inside the harness's folder, any other call
-// answered with a value from the input.
+// The host's equipment manager: no folders of the host's (the driver then keeps to the
+// data folder), any other call answered with a value from the input, which may also
+// change its first argument.
 class TFuzzManager : public eqd::DispatchObject {
  public:
   eqd::Variant Invoke(std::string_view name, std::vector<eqd::Variant>& args) override {

@@ -49,10 +49,6 @@ inline std::string Unfold(std::string_view field) {
   return out;
 }
 
-}  // namespace eqd::fuzz
-
-namespace eqd::fuzz {
-
 // Strict UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
 inline bool IsWellFormedUtf8(std::string_view s) {
   for (std::size_t i = 0; i < s.size();) {
