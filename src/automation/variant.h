@@ -75,7 +75,7 @@ class SafeArray {
   std::int64_t HighBound(std::size_t dim) const {
     return std::int64_t{Bound(dim).LowBound} + std::int64_t{Bound(dim).Count} - 1;
   }
-  std::size_t ElementCount() const { return elements_.size(); }
+  std::size_t ElementCount() const;
 
   // Access by one index per dimension (in dimension order); an index outside its
   // bounds raises ERangeError.
@@ -202,6 +202,10 @@ class Variant {
   std::unique_ptr<SafeArray> arr_;
   Variant* ref_ = nullptr;
 };
+
+// Defined once Variant is complete: clang instantiates the vector's (constexpr) size()
+// where it is named, and that needs the element type.
+inline std::size_t SafeArray::ElementCount() const { return elements_.size(); }
 
 // Exact equality of type and value (arrays compared element by element); used by
 // tests and by code that must tell "unchanged" from "changed".
