@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "com/server_identity.h"
+#include "com_test_support.h"
 #include "com/win32/com_handles.h"
 #include "platform/module_version.h"
 
@@ -60,6 +61,40 @@ TEST_F(DllExportsTest, HandsOutItsFactoryAndStaysLoadedWhileObjectsLive) {
   factory.Reset();
   EXPECT_EQ(canUnloadNow(), S_FALSE);
   object.Reset();
+  EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
+// A host that makes many objects, calls them, locks the server and then lets go of all of it
+// in another order: only then may the module go.
+TEST_F(DllExportsTest, UnloadsOnlyWhenTheHostHasReleasedEveryObjectAndLock) {
+  const CLSID& driver = reinterpret_cast<const CLSID&>(kDriverClassID);
+  TComPtr<IClassFactory> factory;
+  ASSERT_EQ(getClassObject(driver, IID_IClassFactory, reinterpret_cast<void**>(factory.Put())), S_OK);
+  ASSERT_EQ(factory->LockServer(TRUE), S_OK);
+  std::vector<TComPtr<IDispatch>> objects(20);
+  for (auto& object : objects) {
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(object.Put())), S_OK);
+    VARIANT out;
+    VariantInit(&out);
+    VARIANT in;
+    VariantInit(&in);
+    testing::TArgs args{in, testing::Ref(out), testing::I4(30)};
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_EQ(object->Invoke(testing::IdOf(object.Get(), L"GetDeviceInfo"), IID_NULL, LOCALE_USER_DEFAULT,
+                             DISPATCH_METHOD, args.Params(), &result, nullptr, nullptr),
+              S_OK);
+    VariantClear(&result);
+    VariantClear(&out);
+  }
+  factory.Reset();
+  for (std::size_t i = 0; i < objects.size(); i += 2) objects[i].Reset();
+  EXPECT_EQ(canUnloadNow(), S_FALSE);
+  for (std::size_t i = 1; i < objects.size(); i += 2) objects[i].Reset();
+  EXPECT_EQ(canUnloadNow(), S_FALSE) << "the server lock still holds it";
+  ASSERT_EQ(getClassObject(driver, IID_IClassFactory, reinterpret_cast<void**>(factory.Put())), S_OK);
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  factory.Reset();
   EXPECT_EQ(canUnloadNow(), S_OK);
 }
 
