@@ -1,7 +1,6 @@
 #include "host/in_process_driver.h"
 
 #include <memory>
-#include <sstream>
 
 #include "host/driver_dispatch.h"
 #include "host/host_files.h"
@@ -19,12 +18,11 @@ DispatchPtr CreateInProcessDriver(TDriver::TDryRunStruct* dryRun, const smtp::TS
 
 int RunDryRunSend(const THostOptionsStruct& options, const DispatchPtr& manager, THostStreamsStruct io) {
   // Composed in memory, so that a send the driver refuses leaves no file behind.
-  std::ostringstream message;
-  TDriver::TDryRunStruct dryRun{message, {}};
+  TDriver::TDryRunStruct dryRun{};
   const int code = RunHostCommand(options, [&dryRun] { return CreateInProcessDriver(&dryRun); }, manager, io);
   if (code != 0) return code;
   try {
-    WriteHostFile(options.DryRunFile.value_or(""), message.str());
+    WriteHostFile(options.DryRunFile.value_or(""), dryRun.Message);
   } catch (const std::exception& e) {
     io.Err << "eqhost: " << e.what() << std::endl;
     return 2;

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -37,7 +36,7 @@ class TDriver : public TBaseEMailClient {
   // A dry run: while one is set, SendMail composes its message into `Message` and keeps
   // the envelope in `Envelope` instead of connecting to the server (TDevice::ComposeMail).
   struct TDryRunStruct {
-    std::ostream& Message;
+    std::string Message;
     TMailEnvelopeStruct Envelope;
   };
   void SetDryRun(TDryRunStruct* DryRun) { FDryRun = DryRun; }

@@ -2,7 +2,6 @@
 
 #include <exception>
 #include <memory>
-#include <ostream>
 
 #include "automation/errors.h"
 #include "mail/event_log.h"
@@ -85,14 +84,11 @@ void TDevice::RunSession(const std::function<void(smtp::TSmtpSession&)>& dialogu
 TMailEnvelopeStruct TDevice::ComposeMail(const std::string& ARecepients, const std::string& ACcRecepients,
                                          const std::string& ABccRecepients, const std::string& ASubject,
                                          const std::string& ABodyText,
-                                         const std::vector<TAttachment>& AAttachmentPathsArray, std::ostream& out) {
+                                         const std::vector<TAttachment>& AAttachmentPathsArray, std::string& out) {
   const TMailMessageStruct message = PrepareMailMessage(FUserEmail, ARecepients, ACcRecepients, ABccRecepients,
                                                         ASubject, ABodyText, AAttachmentPathsArray);
   TMimeComposer composer(message, files_ ? *files_ : DiskFiles());
-  std::string piece;
-  while (composer.Next(piece)) {
-    out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-    piece.clear();
+  while (composer.Next(out)) {
   }
   return {message.EnvelopeSender(), message.EnvelopeRecipients()};
 }

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -65,12 +64,12 @@ class TDevice {
                 const std::vector<TAttachment>& AAttachmentPathsArray);
 
   // A dry run of SendMail: composes the message SendMail would deliver, with the same
-  // composer, and writes it to `out` as the server would store it; connects nowhere.
+  // composer, and appends it to `out` as the server would store it; connects nowhere.
   // Refuses the same input with the same errors. Returns the envelope.
   TMailEnvelopeStruct ComposeMail(const std::string& ARecepients, const std::string& ACcRecepients,
                                   const std::string& ABccRecepients, const std::string& ASubject,
                                   const std::string& ABodyText, const std::vector<TAttachment>& AAttachmentPathsArray,
-                                  std::ostream& out);
+                                  std::string& out);
 
   // Connects and runs the dialogue of a send up to and including the login (EHLO or
   // HELO, STARTTLS and the handshake when offered, AUTH LOGIN when announced), then
