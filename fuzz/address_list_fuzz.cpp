@@ -19,7 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Separators and comment brackets in an address, or a quote in its domain (left in by
     // an angle bracket that is never closed), are taken for what they are when the header
     // is read again.
-    const std::string_view domain = std::string_view(a.Address).substr(a.Address.rfind('@'));
+    // An address without "@" ("postmaster") is the server's to judge, and has no domain.
+    const std::size_t at = a.Address.rfind('@');
+    const std::string_view domain =
+        at == std::string::npos ? std::string_view() : std::string_view(a.Address).substr(at);
     if (a.Address.find_first_of(",;()") == std::string::npos && domain.find('"') == std::string_view::npos) {
       const auto again = ParseAddressList(mailbox);
       EQ_FUZZ_CHECK(again.size() == 1 && again[0].Address == a.Address);
