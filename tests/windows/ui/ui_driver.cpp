@@ -18,26 +18,54 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds l
   return true;
 }
 
+namespace {
+// Window enumeration callbacks: named functions, since a lambda does not carry the
+// system's calling convention on 32-bit Windows.
+struct TTopWindowSearch {
+  const wchar_t* className;
+  const std::wstring* caption;
+  HWND found;
+};
+BOOL CALLBACK MatchTopWindow(HWND window, LPARAM data) {
+  auto& s = *reinterpret_cast<TTopWindowSearch*>(data);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+  wchar_t cls[128] = {};
+  GetClassNameW(window, cls, 128);
+  if (s.className != nullptr && lstrcmpW(cls, s.className) != 0) return TRUE;
+  if (!s.caption->empty() && TextOf(window) != *s.caption) return TRUE;
+  s.found = window;
+  return FALSE;
+}
+
+struct TControlSearch {
+  int id;
+  HWND found;
+};
+BOOL CALLBACK MatchControl(HWND window, LPARAM data) {
+  auto& s = *reinterpret_cast<TControlSearch*>(data);
+  if (GetDlgCtrlID(window) != s.id) return TRUE;
+  s.found = window;
+  return FALSE;
+}
+
+struct TClassSearch {
+  const wchar_t* className;
+  std::vector<HWND> found;
+};
+BOOL CALLBACK CollectOfClass(HWND window, LPARAM data) {
+  auto& s = *reinterpret_cast<TClassSearch*>(data);
+  wchar_t cls[128] = {};
+  GetClassNameW(window, cls, 128);
+  if (lstrcmpiW(cls, s.className) == 0) s.found.push_back(window);
+  return TRUE;
+}
+}  // namespace
+
 HWND FindTopWindow(const wchar_t* className, const std::wstring& caption) {
-  struct TSearch {
-    const wchar_t* className;
-    const std::wstring* caption;
-    HWND found;
-  } search{className, &caption, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto& s = *reinterpret_cast<TSearch*>(data);
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
-        wchar_t cls[128] = {};
-        GetClassNameW(window, cls, 128);
-        if (s.className != nullptr && lstrcmpW(cls, s.className) != 0) return TRUE;
-        if (!s.caption->empty() && TextOf(window) != *s.caption) return TRUE;
-        s.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  TTopWindowSearch search{className, &caption, nullptr};
+  EnumWindows(MatchTopWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
@@ -48,37 +76,14 @@ HWND WaitForTopWindow(const wchar_t* className, const std::wstring& caption, std
 }
 
 HWND FindControl(HWND root, int id) {
-  struct TSearch {
-    int id;
-    HWND found;
-  } search{id, nullptr};
-  EnumChildWindows(
-      root,
-      [](HWND window, LPARAM data) -> BOOL {
-        auto& s = *reinterpret_cast<TSearch*>(data);
-        if (GetDlgCtrlID(window) != s.id) return TRUE;
-        s.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  TControlSearch search{id, nullptr};
+  EnumChildWindows(root, MatchControl, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
 std::vector<HWND> FindControls(HWND root, const wchar_t* className) {
-  struct TSearch {
-    const wchar_t* className;
-    std::vector<HWND> found;
-  } search{className, {}};
-  EnumChildWindows(
-      root,
-      [](HWND window, LPARAM data) -> BOOL {
-        auto& s = *reinterpret_cast<TSearch*>(data);
-        wchar_t cls[128] = {};
-        GetClassNameW(window, cls, 128);
-        if (lstrcmpiW(cls, s.className) == 0) s.found.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  TClassSearch search{className, {}};
+  EnumChildWindows(root, CollectOfClass, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
