@@ -1,11 +1,13 @@
 // Throughput of the codecs that carry attachments and the body: Base64 encoding with MIME
-// line breaks and decoding of such text, quoted-printable encoding of windows-1251 HTML.
+// line breaks and decoding of such text, quoted-printable encoding of windows-1251 HTML,
+// and the conversion of Russian UTF-8 text (a body, a trace line) to windows-1251.
 // Input is fed in the chunk size the composer uses.
 #include <benchmark/benchmark.h>
 
 #include <random>
 #include <string>
 
+#include "automation/windows1251.h"
 #include "mail/codecs/base64.h"
 #include "mail/codecs/quoted_printable.h"
 #include "mail/mime/mime_composer.h"
@@ -70,9 +72,16 @@ void BM_QuotedPrintableEncodeAscii(benchmark::State& state) {
   Run(state, input, 24 * 1024, eqd::TQuotedPrintableEncoder());
 }
 
+void BM_Utf8ToWindows1251(benchmark::State& state) {
+  static const std::string input = eqd::Windows1251ToUtf8(CyrillicHtml(kSize));
+  for (auto _ : state) benchmark::DoNotOptimize(eqd::Utf8ToWindows1251(input));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * input.size()));
+}
+
 }  // namespace
 
 BENCHMARK(BM_Base64Encode);
 BENCHMARK(BM_Base64Decode);
 BENCHMARK(BM_QuotedPrintableEncode);
 BENCHMARK(BM_QuotedPrintableEncodeAscii);
+BENCHMARK(BM_Utf8ToWindows1251);

@@ -28,10 +28,22 @@ constexpr std::array<char16_t, 128> kHigh = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
 
-// The Windows-1251 byte of a character, -1 for none (kInvalidUtf8 included).
+// The bytes 0xC0..0xFF are the letters А..я, U+0410..U+044F in order.
+constexpr std::size_t kLettersAt = 0x40;
+constexpr char32_t kFirstLetter = 0x0410;
+static_assert([] {
+  for (std::size_t k = kLettersAt; k < kHigh.size(); ++k)
+    if (kHigh[k] != kFirstLetter + (k - kLettersAt)) return false;
+  return true;
+}());
+
+// The Windows-1251 byte of a character, -1 for none (kInvalidUtf8 included). Letters
+// are found at once; only the 63 other characters are looked up.
 int ByteOf(char32_t cp) {
   if (cp < 0x80) return static_cast<int>(cp);
-  for (std::size_t k = 0; k < kHigh.size(); ++k)
+  if (cp >= kFirstLetter && cp < kFirstLetter + (kHigh.size() - kLettersAt))
+    return static_cast<int>(0x80 + kLettersAt + (cp - kFirstLetter));
+  for (std::size_t k = 0; k < kLettersAt; ++k)
     if (kHigh[k] != 0 && kHigh[k] == cp) return static_cast<int>(0x80 + k);
   return -1;
 }

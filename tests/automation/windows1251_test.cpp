@@ -18,6 +18,18 @@ TEST(Windows1251Test, RoundTripsCyrillicAndReplacesWhatItCannotHold) {
   EXPECT_FALSE(FitsWindows1251("日本"));
 }
 
+// Every byte of the code page that stands for a character comes back from its UTF-8 form,
+// and the one that stands for none (0x98) reads back as "?".
+TEST(Windows1251Test, EveryByteRoundTrips) {
+  for (int b = 0x01; b <= 0xFF; ++b) {
+    const std::string byte(1, static_cast<char>(b));
+    const std::string utf8 = Windows1251ToUtf8(byte);
+    EXPECT_EQ(Utf8ToWindows1251(utf8), b == 0x98 ? "?" : byte) << b;
+    EXPECT_EQ(FitsWindows1251(utf8), b != 0x98) << b;
+  }
+  EXPECT_EQ(Utf8ToWindows1251("\u040F\u0450\u0460"), "\x8F??");  // Џ; ѐ and Ѡ are not in it
+}
+
 // Only well-formed UTF-8 is read as characters: what is not becomes "?", one for each
 // malformed piece, and never a control character, "/" or "." in disguise.
 TEST(Windows1251Test, MalformedUtf8BecomesQuestionMarks) {
