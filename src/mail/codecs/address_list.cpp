@@ -61,6 +61,17 @@ bool IsAtomText(char c) {
   return c == ' ' || std::strchr("!#$%&'*+-/=?^_`{|}~", c) != nullptr;
 }
 
+// Whether a word of the name, as a header shows it (quotes and backslashes escaped), is too
+// long for folding to keep its line within the cap: such a name is sent as encoded words.
+bool HasOverlongWord(std::string_view name) {
+  std::size_t run = 0;
+  for (const char c : name) {
+    run = c == ' ' ? 0 : run + (c == '"' || c == '\\' ? 2 : 1);
+    if (run > kLongestPlainWord) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::vector<TMailAddressStruct> ParseAddressList(std::string_view text) {
@@ -168,7 +179,7 @@ std::string FormatMailbox(const TMailAddressStruct& mailbox) {
   if (mailbox.DisplayName.empty()) return mailbox.Address;
   std::string out;
   const std::string& name = mailbox.DisplayName;
-  if (NeedsEncoding(name)) {
+  if (NeedsEncoding(name) || HasOverlongWord(name)) {
     out = EncodeWords(name);
   } else {
     bool plain = true;

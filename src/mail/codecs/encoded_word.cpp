@@ -12,8 +12,6 @@ namespace {
 // "=?windows-1251?B?" and "?=" leave 56 Base64 characters, that is 42 bytes, per word.
 constexpr std::size_t kWordOverhead = 2 + 12 + 3 + 2;
 constexpr std::size_t kBytesPerWord = (kMaxEncodedWordLength - kWordOverhead) / 4 * 3;
-// An ASCII word longer than this is encoded too, so that it can be split across lines.
-constexpr std::size_t kLongestPlainWord = 900;
 // Where folding aims; the hard cap is kMaxHeaderLineLength.
 constexpr std::size_t kFoldAt = 78;
 

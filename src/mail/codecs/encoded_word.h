@@ -14,6 +14,9 @@ inline constexpr std::string_view kHeaderCharset = "windows-1251";
 inline constexpr std::size_t kMaxEncodedWordLength = 75;
 // The RFC 5322 cap on a header line, CR LF not counted.
 inline constexpr std::size_t kMaxHeaderLineLength = 998;
+// An ASCII word longer than this is sent as encoded words, so that it can be split
+// across header lines.
+inline constexpr std::size_t kLongestPlainWord = 900;
 
 // Whether a header text has to be encoded: it holds a character outside printable ASCII
 // (blank allowed), or "=?", which a reader would take for the start of an encoded word.

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "mail/codecs/encoded_word.h"
+
 namespace eqd {
 namespace {
 
@@ -73,6 +77,23 @@ TEST(AddressListTest, FormatsMailboxesForAHeader) {
       {{"Иван", "a@x.ru"}, "=?windows-1251?B?yOLg7Q==?= <a@x.ru>"},
   };
   for (const auto& [mailbox, expected] : cases) EXPECT_EQ(FormatMailbox(mailbox), expected);
+}
+
+TEST(AddressListTest, NameWordTooLongForAHeaderLineIsEncoded) {
+  const std::string longest(kLongestPlainWord, 'x');
+  EXPECT_EQ(FormatMailbox({"Ivan " + longest, "a@x.ru"}), "Ivan " + longest + " <a@x.ru>");
+  // Plain, quoted, and a word that only quoting makes too long.
+  for (const std::string& name : {"Ivan " + std::string(1000, 'x'), "Petrov, " + std::string(1000, 'x'),
+                                  std::string(kLongestPlainWord / 2 + 1, '"')}) {
+    const std::string mailbox = FormatMailbox({name, "a@x.ru"});
+    EXPECT_TRUE(mailbox.starts_with("=?windows-1251?B?")) << mailbox.substr(0, 40);
+    const std::string field = FoldHeaderField("To", mailbox);
+    for (std::size_t at = 0; at < field.size();) {
+      const std::size_t end = std::min(field.find("\r\n", at), field.size());
+      EXPECT_LE(end - at, kMaxHeaderLineLength) << name.substr(0, 20);
+      at = end + 2;
+    }
+  }
 }
 
 }  // namespace
