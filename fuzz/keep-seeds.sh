@@ -8,8 +8,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 targets=("$@")
-[[ ${#targets[@]} -gt 0 ]] || targets=(base64 quoted_printable encoded_word address_list smtp_reply windows1251
-                                       value_text call_method json_mapping)
+if [[ ${#targets[@]} -eq 0 ]]; then
+  for dir in fuzz/corpus/*/; do targets+=("$(basename "$dir")"); done
+fi
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:malloc_context_size=0}
 for t in "${targets[@]}"; do
   [[ -d fuzz/corpus/$t ]] || { echo "fuzz/keep-seeds.sh: unknown target $t" >&2; exit 2; }
