@@ -7,8 +7,12 @@
 #include "automation/windows1251.h"
 #include "mail/codecs/base64.h"
 
+#include "header_lines.h"
+
 namespace eqd {
 namespace {
+
+using test::ExpectLinesWithin;
 
 std::string Word(std::string_view utf8) {
   return "=?windows-1251?B?" + Base64Encode(Utf8ToWindows1251(utf8)) + "?=";
@@ -42,13 +46,6 @@ std::string ReadBack(std::string value) {
     }
   }
   return out + pendingBlanks;
-}
-
-void ExpectLinesWithin(const std::string& field, std::size_t limit) {
-  std::size_t start = 0;
-  for (std::size_t crlf; (crlf = field.find("\r\n", start)) != std::string::npos; start = crlf + 2)
-    EXPECT_LE(crlf - start, limit) << field;
-  EXPECT_EQ(start, field.size()) << "the field ends with CR LF";
 }
 
 TEST(EncodedWordTest, EncodesOnlyTheWordsThatNeedIt) {
