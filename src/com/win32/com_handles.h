@@ -10,38 +10,11 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/unique_handle.h"
+
 namespace eqd::com {
 
-// One owner for every handle type that is a plain value closed by one function.
-template <typename T, auto Close, T Invalid = T{}>
-class TUniqueHandle {
- public:
-  TUniqueHandle() = default;
-  explicit TUniqueHandle(T value) : FValue(value) {}
-  TUniqueHandle(TUniqueHandle&& other) noexcept : FValue(other.Detach()) {}
-  TUniqueHandle& operator=(TUniqueHandle&& other) noexcept {
-    if (this != &other) Reset(other.Detach());
-    return *this;
-  }
-  TUniqueHandle(const TUniqueHandle&) = delete;
-  TUniqueHandle& operator=(const TUniqueHandle&) = delete;
-  ~TUniqueHandle() { Reset(); }
-
-  T Get() const { return FValue; }
-  explicit operator bool() const { return FValue != Invalid; }
-  T* Put() {
-    Reset();
-    return &FValue;
-  }
-  T Detach() { return std::exchange(FValue, Invalid); }
-  void Reset(T value = Invalid) {
-    if (FValue != Invalid) Close(FValue);
-    FValue = value;
-  }
-
- private:
-  T FValue = Invalid;
-};
+using platform::TUniqueHandle;
 
 using TBstr = TUniqueHandle<BSTR, &SysFreeString>;
 using TSafeArrayHandle = TUniqueHandle<SAFEARRAY*, &SafeArrayDestroy>;
