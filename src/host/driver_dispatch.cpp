@@ -18,7 +18,7 @@ Variant TDriverDispatch::Invoke(std::string_view name, std::vector<Variant>& arg
   }
   Variant result;
   const std::int32_t hr = FObject->CallMethod(dispId, result, params);
-  if (hr != HR_S_OK) {
+  if (hr != hrOk) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
     throw EHostError(host_texts::kCallRefused + std::string(text));

@@ -12,6 +12,12 @@
 
 namespace eqd::com {
 
+// The core's HRESULT table is the platform's own.
+static_assert(hrOk == S_OK && hrFalse == S_FALSE && hrNotImpl == E_NOTIMPL && hrNoInterface == E_NOINTERFACE &&
+              hrPointer == E_POINTER && hrFail == E_FAIL && hrUnexpected == E_UNEXPECTED &&
+              hrNoAggregation == CLASS_E_NOAGGREGATION && hrClassNotAvailable == CLASS_E_CLASSNOTAVAILABLE &&
+              hrInvalidArg == E_INVALIDARG && hrDispException == DISP_E_EXCEPTION);
+
 TAutomationObject::TAutomationObject(std::shared_ptr<TBaseObject> object, IUnknown* outer)
     : FOuter(outer ? outer : &FInner), FObject(std::move(object)) {
   if (TComServer* server = LoadedServer()) server->CountObject();
@@ -63,7 +69,7 @@ HRESULT TAutomationObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DI
   if (names == nullptr || ids == nullptr) return E_POINTER;
   try {
     // Only the first name counts; named arguments are not looked at.
-    const DISPID id = names[0] ? FObject->FindMethod(FromWide(names[0])) : -1;
+    const DISPID id = names[0] ? FObject->FindMethod(WideToUtf8(names[0])) : -1;
     ids[0] = id;
     return id >= 0 ? S_OK : E_NOTIMPL;
   } catch (...) {
@@ -77,8 +83,8 @@ HRESULT TAutomationObject::ExceptionAnswer(const std::exception& error, EXCEPINF
   const std::string message = error.what();
   if (excep != nullptr) {
     excep->scode = kDriverErrorScode;
-    const std::wstring description = ToWide(message);
-    const std::wstring source = ToWide(className);
+    const std::wstring description = Utf8ToWide(message);
+    const std::wstring source = Utf8ToWide(className);
     excep->bstrDescription = SysAllocStringLen(description.data(), static_cast<UINT>(description.size()));
     excep->bstrSource = SysAllocStringLen(source.data(), static_cast<UINT>(source.size()));
   }
