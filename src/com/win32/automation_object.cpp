@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "automation/errors.h"
+#include "automation/host_call.h"
 #include "com/com_texts.h"
 #include "com/server_module.h"
 #include "com/win32/com_handles.h"
@@ -102,32 +103,25 @@ HRESULT TAutomationObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAM
   const UINT count = params ? params->cArgs : 0;
   if (count != 0 && params->rgvarg == nullptr) return E_INVALIDARG;
   try {
-    // Element i is the i-th positional argument, rgvarg[count - 1 - i]: a copy of the
-    // final value behind any by-reference links, VT_I2 widened to VT_I4. `originals`
-    // keeps the copies as VARIANTs so that an element the call leaves alone goes back
-    // exactly as it came, whatever the core can hold of it.
+    // Argument i is rgvarg[count - 1 - i], read as a copy of the final value behind any
+    // by-reference links. `originals` keeps the copies as VARIANTs so that an element the
+    // call leaves alone goes back exactly as it came, whatever the core can hold of it;
+    // one the call changed (an I2 widened to I4 counts) goes back converted.
     std::vector<TVariantHolder> originals(count);
-    SafeArray array({ArrayBound{0, count}});
+    std::vector<Variant> arguments(count);
     for (UINT i = 0; i < count; ++i) {
       VARIANT& copy = originals[i].Get();
       const HRESULT hr = VariantCopyInd(&copy, &FollowVariantRefs(params->rgvarg[count - 1 - i]));
       if (FAILED(hr)) throw EDriverError(std::string(kTextBadParameters));
-      if (V_VT(&copy) == VT_I2) {
-        const SHORT value = V_I2(&copy);
-        V_VT(&copy) = VT_I4;
-        V_I4(&copy) = value;
-      }
-      array.Elements()[i] = FromVariant(copy);
+      arguments[i] = FromVariant(copy);
     }
-    const std::vector<Variant> before = array.Elements();
 
     Variant r;
-    const HRESULT hr = FObject->CallMethod(id, r, array);
+    const HRESULT hr = CallAsHost(*FObject, id, arguments, r, [&](std::size_t i, const Variant& element) {
+      WriteBack(element, params->rgvarg[count - 1 - i],
+                SameValue(element, arguments[i]) ? &originals[i].Get() : nullptr);
+    });
     if (hr == S_OK) {
-      const auto& after = array.Elements();
-      for (UINT i = 0; i < count && i < after.size(); ++i)
-        WriteBack(after[i], params->rgvarg[count - 1 - i],
-                  SameValue(after[i], before[i]) ? &originals[i].Get() : nullptr);
       if (result != nullptr) {
         TVariantHolder value = ToVariant(r);
         VariantClear(result);
