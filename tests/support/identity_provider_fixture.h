@@ -65,6 +65,32 @@ class TIdentityProviderProcess {
   int port_ = 0;
 };
 
+// Dovecot's submission service checking tokens against `provider` (dovecot_submission.py
+// beside this file; scripts/deps mail), relaying what it accepts into MailDir().
+class TDovecotSubmissionProcess {
+ public:
+  explicit TDovecotSubmissionProcess(const TIdentityProviderProcess& provider)
+      : dir_("eqd-dovecot-"),
+        process_({kPython, SupportScript("dovecot_submission.py"), "--dir", dir_.Path().string(), "--idp-port",
+                  std::to_string(provider.Port()), "--idp-ca", provider.CaFile()}) {
+    if (!WaitForFile(dir_.Path() / "port", std::chrono::seconds(60))) throw std::runtime_error("dovecot did not start");
+    port_ = std::stoi(ReadFileBytes(dir_.Path() / "port"));
+  }
+
+  int Port() const { return port_; }
+  std::filesystem::path MailDir() const { return dir_.Path() / "mail"; }
+  int MessageCount() const {
+    int count = 0;
+    while (std::filesystem::exists(MailDir() / (std::to_string(count + 1) + ".json"))) ++count;
+    return count;
+  }
+
+ private:
+  TTempDir dir_;
+  TChildProcess process_;
+  int port_ = 0;
+};
+
 // SSL_CERT_FILE pointed at a CA bundle for the object's life (the HTTPS client and
 // OpenSSL read it at each connection), then put back.
 class TTrustedCa {

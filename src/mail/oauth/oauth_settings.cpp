@@ -1,5 +1,7 @@
 #include "mail/oauth/oauth_settings.h"
 
+#include "mail/codecs/address_list.h"
+#include "mail/oauth/oauth_error.h"
 #include "mail/oauth/oauth_provider.h"
 #include "mail/oauth/oauth_texts.h"
 
@@ -42,6 +44,32 @@ std::string_view OAuthFlowText(TOAuthFlow flow) {
   for (const auto& entry : kFlowNames)
     if (entry.Flow == flow) return entry.Text;
   return {};
+}
+
+TOAuthSettingsStruct ReadOAuthSettings(const std::function<std::string(std::string_view id)>& value) {
+  TOAuthSettingsStruct s;
+  const std::string flowText = value("OAuthFlow");
+  const auto flow = OAuthFlowFromText(flowText);
+  if (!flow) throw EOAuthError(std::string(texts::kUnknownFlow) + "«" + flowText + "»");
+  s.Flow = *flow;
+  s.Tenant = value("OAuthTenant");
+  s.ClientId = value("OAuthClientId");
+  s.ClientSecret = value("OAuthClientSecret");
+  s.RefreshToken = value("OAuthRefreshToken");
+  s.ServiceAccountKey = value("OAuthServiceAccountKey");
+  s.AccessToken = value("OAuthAccessToken");
+  s.TokenUrl = value("OAuthTokenUrl");
+  s.DeviceUrl = value("OAuthDeviceUrl");
+  s.Scope = value("OAuthScope");
+  s.SmtpServer = value("SmtpServerName");
+  s.Mailbox = OAuthMailbox(value("SmtpServerUser"), value("UserEmail"));
+  return s;
+}
+
+std::string OAuthMailbox(const std::string& smtpUser, const std::string& userEmail) {
+  if (!smtpUser.empty()) return smtpUser;
+  const auto addresses = ParseAddressList(userEmail);
+  return addresses.empty() ? std::string() : addresses.front().Address;
 }
 
 std::string CheckOAuthSettings(const TOAuthSettingsStruct& settings) {

@@ -2,6 +2,7 @@
 // the token and the values it needs, as the settings hold them.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,15 @@ struct TOAuthSettingsStruct {
   std::string SmtpServer;  // the SMTP server's name, which tells the provider
   std::string Mailbox;     // whom the token signs in as
 };
+
+// The settings of this sign-in by their IDs ("OAuthFlow", "OAuthTenant", ...,
+// "SmtpServerName", "SmtpServerUser", "UserEmail"); `value` gives a setting's text, empty
+// when it is not set. EOAuthError for an "OAuthFlow" that is none of the stored values.
+TOAuthSettingsStruct ReadOAuthSettings(const std::function<std::string(std::string_view id)>& value);
+
+// Whom the token signs in as: the SMTP user name, else the address of the sender
+// ("Робот <robot@example.com>" gives robot@example.com).
+std::string OAuthMailbox(const std::string& smtpUser, const std::string& userEmail);
 
 // What is missing or wrong for the flow, in Russian, naming the setting; empty when the
 // settings are complete. Nothing is fetched or read.

@@ -1,17 +1,15 @@
-// RS256 with system DLLs only: crypt32 reads the PEM and the PKCS#8 structure, bcrypt
-// imports the RSA key and signs.
+// RS256 with system DLLs only: crypt32 reads the PEM, bcrypt imports the RSA key and signs.
 #include "platform/rsa_signature.h"
 
 #include <windows.h>
 #include <bcrypt.h>
 #include <wincrypt.h>
 
-#include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "platform/os_error.h"
 #include "platform/unique_handle.h"
-#include "platform/win32/handles.h"
 
 namespace eqd::platform {
 namespace {
@@ -33,44 +31,84 @@ void CheckStatus(const char* step, NTSTATUS status) {
   }());
 }
 
-// Decodes one ASN.1 structure; the system allocates the result, LocalFree releases it.
-win32::TLocalMemory<BYTE*> Decode(LPCSTR type, const BYTE* der, DWORD size, DWORD& decodedSize) {
-  win32::TLocalMemory<BYTE*> decoded;
-  if (!CryptDecodeObjectEx(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, type, der, size, CRYPT_DECODE_ALLOC_FLAG, nullptr,
-                           decoded.Put(), &decodedSize))
-    Fail("CryptDecodeObjectEx", GetLastError());
-  return decoded;
-}
+// A DER element's contents. The key's structure is read here rather than
+// with CryptDecodeObjectEx, whose PKCS#8 decoding not every implementation of the API has.
+struct TDerElementStruct {
+  const BYTE* Data = nullptr;
+  size_t Size = 0;
+};
 
-// CryptoAPI's private key blob holds little-endian numbers; bcrypt's RSA blob wants them
-// big-endian, after a header of their sizes.
-std::vector<BYTE> BcryptPrivateBlob(const BYTE* legacy, DWORD size) {
-  if (size < sizeof(BLOBHEADER) + sizeof(RSAPUBKEY)) throw ESignatureError("RSA key too short");
-  RSAPUBKEY pub;
-  memcpy(&pub, legacy + sizeof(BLOBHEADER), sizeof(pub));
-  const DWORD modulusBytes = pub.bitlen / 8, primeBytes = pub.bitlen / 16;
-  const BYTE* numbers = legacy + sizeof(BLOBHEADER) + sizeof(RSAPUBKEY);
-  if (pub.magic != 0x32415352 /* "RSA2" */ ||
-      size < sizeof(BLOBHEADER) + sizeof(RSAPUBKEY) + modulusBytes + 2 * primeBytes)
-    throw ESignatureError("not an RSA private key");
+class TDerReader {
+ public:
+  TDerReader(const BYTE* data, size_t size) : p_(data), end_(data + size) {}
 
-  BYTE exponent[4];
-  DWORD exponentBytes = 0;
-  for (int shift = 24; shift >= 0; shift -= 8)
-    if (const BYTE b = static_cast<BYTE>(pub.pubexp >> shift); b != 0 || exponentBytes != 0) exponent[exponentBytes++] = b;
+  TDerElementStruct Next(BYTE expectedTag) {
+    if (end_ - p_ < 2 || *p_ != expectedTag) throw ESignatureError("not a PKCS#8 RSA private key");
+    ++p_;
+    TDerElementStruct element;
+    size_t length = *p_++;
+    if (length & 0x80) {
+      const size_t bytes = length & 0x7f;
+      if (bytes == 0 || bytes > 4 || static_cast<size_t>(end_ - p_) < bytes) throw ESignatureError("bad DER length");
+      length = 0;
+      for (size_t i = 0; i < bytes; ++i) length = (length << 8) | *p_++;
+    }
+    if (static_cast<size_t>(end_ - p_) < length) throw ESignatureError("bad DER length");
+    element.Data = p_;
+    element.Size = length;
+    p_ += length;
+    return element;
+  }
+
+  // An unsigned INTEGER's bytes, big-endian, without the leading zero of its sign.
+  std::vector<BYTE> Integer() {
+    TDerElementStruct e = Next(0x02);
+    while (e.Size > 1 && *e.Data == 0) ++e.Data, --e.Size;
+    return std::vector<BYTE>(e.Data, e.Data + e.Size);
+  }
+
+ private:
+  const BYTE* p_;
+  const BYTE* end_;
+};
+
+// PrivateKeyInfo (RFC 5208) around RSAPrivateKey (RFC 8017) → bcrypt's RSA private blob:
+// a header of sizes, then the public exponent, the modulus and the two primes.
+std::vector<BYTE> BcryptPrivateBlob(const BYTE* der, size_t size) {
+  static constexpr BYTE kRsaEncryption[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x01};
+  TDerReader outer(der, size);
+  const TDerElementStruct info = outer.Next(0x30);
+  TDerReader fields(info.Data, info.Size);
+  fields.Integer();  // version
+  const TDerElementStruct algorithm = fields.Next(0x30);
+  TDerReader algorithmFields(algorithm.Data, algorithm.Size);
+  const TDerElementStruct oid = algorithmFields.Next(0x06);
+  if (oid.Size != sizeof(kRsaEncryption) || memcmp(oid.Data, kRsaEncryption, oid.Size) != 0)
+    throw ESignatureError("not an RSA key");
+  const TDerElementStruct privateKey = fields.Next(0x04);
+  TDerReader keyOuter(privateKey.Data, privateKey.Size);
+  const TDerElementStruct key = keyOuter.Next(0x30);
+  TDerReader numbers(key.Data, key.Size);
+  numbers.Integer();  // version
+  const std::vector<BYTE> modulus = numbers.Integer(), exponent = numbers.Integer();
+  numbers.Integer();  // private exponent
+  std::vector<BYTE> prime1 = numbers.Integer(), prime2 = numbers.Integer();
 
   BCRYPT_RSAKEY_BLOB header{};
   header.Magic = BCRYPT_RSAPRIVATE_MAGIC;
-  header.BitLength = pub.bitlen;
-  header.cbPublicExp = exponentBytes;
-  header.cbModulus = modulusBytes;
-  header.cbPrime1 = header.cbPrime2 = primeBytes;
+  header.BitLength = static_cast<ULONG>(modulus.size() * 8);
+  header.cbPublicExp = static_cast<ULONG>(exponent.size());
+  header.cbModulus = static_cast<ULONG>(modulus.size());
+  header.cbPrime1 = static_cast<ULONG>(prime1.size());
+  header.cbPrime2 = static_cast<ULONG>(prime2.size());
   std::vector<BYTE> blob(reinterpret_cast<const BYTE*>(&header), reinterpret_cast<const BYTE*>(&header) + sizeof(header));
-  blob.insert(blob.end(), exponent, exponent + exponentBytes);
-  const auto appendReversed = [&blob](const BYTE* p, DWORD n) { blob.insert(blob.end(), std::make_reverse_iterator(p + n), std::make_reverse_iterator(p)); };
-  appendReversed(numbers, modulusBytes);
-  appendReversed(numbers + modulusBytes, primeBytes);
-  appendReversed(numbers + modulusBytes + primeBytes, primeBytes);
+  const auto append = [&blob](const std::vector<BYTE>& part) { blob.insert(blob.end(), part.begin(), part.end()); };
+  append(exponent);
+  append(modulus);
+  append(prime1);
+  append(prime2);
+  SecureZeroMemory(prime1.data(), prime1.size());
+  SecureZeroMemory(prime2.data(), prime2.size());
   return blob;
 }
 
@@ -86,15 +124,8 @@ std::string SignRs256(std::string_view pkcs8Pem, std::string_view data) {
                             der.data(), &derSize, nullptr, nullptr))
     Fail("CryptStringToBinaryA", GetLastError());
 
-  DWORD infoSize = 0;
-  const auto info = Decode(PKCS_PRIVATE_KEY_INFO, der.data(), derSize, infoSize);
-  const auto* keyInfo = reinterpret_cast<const CRYPT_PRIVATE_KEY_INFO*>(info.Get());
-  if (!keyInfo->Algorithm.pszObjId || strcmp(keyInfo->Algorithm.pszObjId, szOID_RSA_RSA) != 0)
-    throw ESignatureError("not an RSA key");
-  DWORD legacySize = 0;
-  const auto legacy = Decode(PKCS_RSA_PRIVATE_KEY, keyInfo->PrivateKey.pbData, keyInfo->PrivateKey.cbData, legacySize);
-  std::vector<BYTE> blob = BcryptPrivateBlob(legacy.Get(), legacySize);
-  SecureZeroMemory(legacy.Get(), legacySize);
+  std::vector<BYTE> blob = BcryptPrivateBlob(der.data(), derSize);
+  SecureZeroMemory(der.data(), der.size());
 
   TAlgorithm rsa;
   CheckStatus("BCryptOpenAlgorithmProvider", BCryptOpenAlgorithmProvider(rsa.Put(), BCRYPT_RSA_ALGORITHM, nullptr, 0));

@@ -109,6 +109,27 @@ TEST_F(FlowsRealProviderTest, AServiceAccountSignsForTheMailbox) {
     EXPECT_EQ(last["grant_type"], "urn:ietf:params:oauth:grant-type:jwt-bearer");
     EXPECT_EQ(last["status"], 200) << last.dump();
   }
+  // The same account with a key of another pair: the provider's check of the signature fails.
+  auto forged = nlohmann::json::parse(test::ReadFileBytes(provider_->ServiceAccountKeyFile()));
+  forged["private_key"] = test::RunAndCapture("openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 2>/dev/null");
+  s.ServiceAccountKey = forged.dump();
+  try {
+    TOAuthTokenSource(s).Token(Deadline());
+    FAIL();
+  } catch (const EOAuthError& e) {
+    EXPECT_EQ(e.Code(), "invalid_grant");
+  }
+  // A key that is not RSA cannot sign RS256; nothing is sent then.
+  forged["private_key"] = test::ReadFileBytes(provider_->TlsDir() + "/server.key");
+  s.ServiceAccountKey = forged.dump();
+  const int before = provider_->TokenRequestCount();
+  try {
+    TOAuthTokenSource(s).Token(Deadline());
+    FAIL();
+  } catch (const EOAuthError& e) {
+    EXPECT_NE(std::string(e.what()).find("RS256"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(provider_->TokenRequestCount(), before);
   s.ServiceAccountKey = provider_->TlsDir() + "/server.key";  // a PEM file, not a key JSON
   EXPECT_THROW(TOAuthTokenSource(s).Token(Deadline()), EOAuthError);
   s.ServiceAccountKey = provider_->TlsDir() + "/absent.json";
