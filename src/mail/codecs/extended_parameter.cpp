@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "automation/utf8.h"
+#include "platform/utf8.h"
 
 namespace eqd {
 namespace {
@@ -45,7 +45,7 @@ std::string ExtendedParameter(std::string_view name, std::string_view utf8) {
   std::vector<std::string> sections{std::string(kCharsetPrefix)};
   for (std::size_t at = 0; at < utf8.size();) {
     const std::size_t start = at;
-    (void)DecodeUtf8(utf8, at);  // a malformed sequence is a character of its own here
+    (void)platform::DecodeUtf8(utf8, at);  // a malformed sequence is a character of its own here
     std::string encoded;
     AppendEncoded(encoded, utf8.substr(start, at - start));
     if (sections.back().size() + encoded.size() > room) sections.emplace_back();

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "automation/errors.h"
-#include "automation/utf8.h"
+#include "platform/utf8.h"
 #include "mail/mime/mime_texts.h"
 #include "mail/mime/text_format.h"
 #include "platform/idn.h"
@@ -33,8 +33,8 @@ std::string VisibleBytes(std::string_view text) {
   std::string out;
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t start = at;
-    const char32_t c = DecodeUtf8(text, at);
-    if (c != kInvalidUtf8 && c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0)) {
+    const char32_t c = platform::DecodeUtf8(text, at);
+    if (c != platform::kInvalidUtf8 && c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0)) {
       out += text.substr(start, at - start);
       continue;
     }
@@ -61,7 +61,7 @@ std::string CheckedAddress(const std::string& address) {
   const std::size_t at = address.rfind('@');
   const std::string_view local = std::string_view(address).substr(0, at);
   std::string domain = at == std::string::npos ? std::string() : address.substr(at + 1);
-  if (!IsWellFormedUtf8(local)) throw EDriverError(FormatText(mime_texts::kBadAddress, {VisibleBytes(address)}));
+  if (!platform::IsWellFormedUtf8(local)) throw EDriverError(FormatText(mime_texts::kBadAddress, {VisibleBytes(address)}));
   if (!IsAscii(domain)) {
     std::optional<std::string> ascii = platform::DomainToAscii(domain);
     if (!ascii) throw EDriverError(FormatText(mime_texts::kBadDomain, {VisibleBytes(address)}));

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "automation/errors.h"
-#include "automation/utf8.h"
+#include "platform/utf8.h"
 #include "automation/windows1251.h"
 #include "mail/codecs/encoded_word.h"
 #include "mail/codecs/extended_parameter.h"
@@ -95,7 +95,7 @@ std::string AttachmentHeaders(const TAttachment& a, bool isInline) {
   // A name beyond ASCII also goes in the form of RFC 2231, first: the readers that know
   // it take it and get every character, those that do not take the encoded words.
   std::string disposition = "attachment; ";
-  if (NeedsEncoding(name) && IsWellFormedUtf8(name)) disposition += ExtendedParameter("filename", name) + "; ";
+  if (NeedsEncoding(name) && platform::IsWellFormedUtf8(name)) disposition += ExtendedParameter("filename", name) + "; ";
   out += FoldHeaderField("Content-Disposition", disposition + "filename=" + quotedName);
   if (isInline) out += FoldHeaderField("Content-ID", a.ContentID);
   out += "\r\n";

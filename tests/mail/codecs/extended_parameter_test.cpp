@@ -4,7 +4,7 @@
 
 #include <regex>
 
-#include "automation/utf8.h"
+#include "platform/utf8.h"
 #include "mail/codecs/encoded_word.h"
 
 #include "header_lines.h"
@@ -51,7 +51,7 @@ TEST(ExtendedParameterTest, LongValuesGoInSectionsOfWholeCharacters) {
       value.erase(0, 7);
     }
     // A reader that decodes each section alone still gets whole characters.
-    EXPECT_TRUE(IsWellFormedUtf8(PercentDecoded(value))) << value;
+    EXPECT_TRUE(platform::IsWellFormedUtf8(PercentDecoded(value))) << value;
     joined += PercentDecoded(value);
   }
   EXPECT_GT(expectedNumber, 10);
