@@ -10,6 +10,8 @@
 #include "device/settings_window.h"
 #include "mail/email_client_texts.h"
 #include "mail/event_log.h"
+#include "mail/oauth/oauth_settings.h"
+#include "mail/oauth/oauth_texts.h"
 #include "mail/mime/text_format.h"
 #include "mail/security/security_texts.h"
 #include "platform/info_box.h"
@@ -86,6 +88,11 @@ void TDriver::RegisterSettings() {
              texts::kSmtpVerifyCertificateDescription);
   AddSetting("SmtpCertificatePin", dtString, Variant(""), false, texts::kSmtpCertificatePinName,
              texts::kSmtpCertificatePinDescription);
+  // OAuth 2.0 sign-in (SmtpAuthMethod "OAuth 2.0"); the secrets are masked like the password.
+  for (const auto& setting : oauth::texts::kSettings) {
+    AddSetting(setting.ID, dtString, Variant(""), false, setting.Name, setting.Description);
+    if (setting.Secret) SetSettingSecret(setting.ID);
+  }
 }
 
 void TDriver::OnSetDeviceInfo() {
@@ -110,7 +117,12 @@ std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
     // leaves it as the last successful one set it.
     std::string subject = GetSettingValueStr("Subject");
     std::string body = GetSettingValueStr("BodyText");
-    ReadSmtpSettings(*FDevice, FSecurity);
+    oauth::TOAuthSettingsStruct oauthSettings;
+    ReadSmtpSettings(*FDevice, FSecurity, oauthSettings);
+    if (FSecurity.AuthMethod != TSmtpAuthMethod::amOAuth2)
+      FTokenSource.reset();
+    else if (!FTokenSource || FTokenSource->Settings() != oauthSettings)
+      FTokenSource = std::make_unique<oauth::TOAuthTokenSource>(std::move(oauthSettings));
     FDevice->FSubject = std::move(subject);
     FDevice->FBodyText = std::move(body);
     return rcOk;
@@ -150,7 +162,7 @@ TSmtpSecurityStruct TDriver::ReadSecuritySettings() const {
   return security;
 }
 
-void TDriver::ReadSmtpSettings(TDevice& d, TSmtpSecurityStruct& s) {
+void TDriver::ReadSmtpSettings(TDevice& d, TSmtpSecurityStruct& s, oauth::TOAuthSettingsStruct& oauthSettings) {
   // All read and checked first; the sender gets them only when every check holds.
   std::string server = TrimBlanks(GetSettingValueStr("SmtpServerName"));
   const std::int32_t port = SmtpPortFromText(GetSettingValueStr("SmtpServerPort"));
@@ -174,6 +186,11 @@ void TDriver::ReadSmtpSettings(TDevice& d, TSmtpSecurityStruct& s) {
                                                                security_texts::kBooleanChoices}));
   }
   security.PinnedKey = ParseCertificatePin(GetSettingValueStr("SmtpCertificatePin"));
+  oauth::TOAuthSettingsStruct oauth;
+  if (security.AuthMethod == TSmtpAuthMethod::amOAuth2) {
+    oauth = oauth::ReadOAuthSettings([this](std::string_view id) { return TrimBlanks(GetSettingValueStr(id)); });
+    if (const std::string problem = oauth::CheckOAuthSettings(oauth); !problem.empty()) throw EDriverError(problem);
+  }
   // Without a login nothing identifies the user to the server.
   if (!needsUser) {
     user.clear();
@@ -185,6 +202,7 @@ void TDriver::ReadSmtpSettings(TDevice& d, TSmtpSecurityStruct& s) {
   d.FSmtpServerPassword = std::move(password);
   d.FUserEmail = std::move(userEmail);
   s = security;
+  oauthSettings = std::move(oauth);
 }
 
 bool TDriver::TestConnection(std::string& ResultDescription) {
@@ -192,7 +210,8 @@ bool TDriver::TestConnection(std::string& ResultDescription) {
   try {
     TDevice probe;
     TSmtpSecurityStruct security;
-    ReadSmtpSettings(probe, security);
+    oauth::TOAuthSettingsStruct oauthSettings;
+    ReadSmtpSettings(probe, security, oauthSettings);
     probe.DialogueObserver = FDevice->DialogueObserver;
     probe.TestConnection();
     return true;

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "mail/base_email_client.h"
+#include "mail/oauth/token_source.h"
 #include "mail/security/connection_security.h"
 #include "mail/smtp/device_sender.h"
 
@@ -35,6 +36,9 @@ class TDriver : public TBaseEMailClient {
   const TDevice& Device() const { return *FDevice; }
   // How the sender protects the connection and logs in, as the last successful Enable read it.
   const TSmtpSecurityStruct& Security() const { return FSecurity; }
+  // Where this object's OAuth 2.0 tokens come from, with its cache; none unless the last
+  // successful Enable chose "OAuth 2.0".
+  oauth::TOAuthTokenSource* TokenSource() const { return FTokenSource.get(); }
 
   // A dry run: while one is set, SendMail composes its message into `Message` and keeps
   // the envelope in `Envelope` instead of connecting to the server (TDevice::ComposeMail).
@@ -70,12 +74,15 @@ class TDriver : public TBaseEMailClient {
  private:
   // The SMTP settings as Enable takes them, into `d` and `security`; raises the first
   // check that fails and changes nothing then.
-  void ReadSmtpSettings(TDevice& d, TSmtpSecurityStruct& security);
+  void ReadSmtpSettings(TDevice& d, TSmtpSecurityStruct& security, oauth::TOAuthSettingsStruct& oauth);
   // SmtpSecurity and SmtpAuthMethod; raises for a text that is neither.
   TSmtpSecurityStruct ReadSecuritySettings() const;
 
   std::unique_ptr<TDevice> FDevice;
   TSmtpSecurityStruct FSecurity;  // as the last successful Enable read it
+  // Kept from one Enable to the next while the OAuth settings stay the same, so its
+  // cached token (and a rotated refresh token) outlive a re-enable.
+  std::unique_ptr<oauth::TOAuthTokenSource> FTokenSource;
   TDryRunStruct* FDryRun = nullptr;
 };
 

@@ -115,7 +115,7 @@ TEST_F(DriverTest, MethodsSettingsAndDeviceInformation) {
               {"UserEmail", "", "Email отправителя"},
               {"Subject", "", "Тема уведомления"},
               {"BodyText", "", "Текст уведомления"}};
-  ASSERT_EQ(table.size(), 14u);
+  ASSERT_EQ(table.size(), 24u);  // the security and OAuth settings follow
   EXPECT_EQ(table[0].ID, "DefaultTimeOut");
   EXPECT_EQ(table[2].ID, "DebugLogEnabled");
   for (std::size_t i = 0; i < std::size(rows); ++i) {
@@ -211,7 +211,7 @@ TEST_F(DriverTest, EnableChecksTheSmtpSettingsInOrder) {
 TEST_F(DriverTest, SecuritySettingsFollowTheSmtpSettingsWithTheOldBehaviourAsDefault) {
   TDriverSession s;
   const auto table = ReadSettingsTable(s.Call("GetSettings").Out);
-  ASSERT_EQ(table.size(), 14u);
+  ASSERT_EQ(table.size(), 24u);  // the OAuth settings follow (driver_oauth_test.cpp)
   struct Row {
     const char* id;
     Variant value;
@@ -291,7 +291,7 @@ TEST_F(DriverTest, EnableReadsTheSecuritySettingsAndTheLoginFollowsTheMethod) {
       {"a bad method",
        {{"SmtpAuthMethod", Variant("CRAM-MD5")}},
        "Неверное значение настройки SmtpAuthMethod: \"CRAM-MD5\". Допустимые значения: Авто, LOGIN, PLAIN, "
-       "Без авторизации", defaults, "u"},
+       "Без авторизации, OAuth 2.0", defaults, "u"},
       {"a Cyrillic value compares exactly", {{"SmtpSecurity", Variant("авто")}},
        "Неверное значение настройки SmtpSecurity: \"авто\". Допустимые значения: Авто, STARTTLS, SSL/TLS, "
        "Без шифрования", defaults, "u"},

@@ -36,6 +36,8 @@ struct TOAuthSettingsStruct {
   std::string Scope;      // empty: the flow's default
   std::string SmtpServer;  // the SMTP server's name, which tells the provider
   std::string Mailbox;     // whom the token signs in as
+
+  bool operator==(const TOAuthSettingsStruct&) const = default;
 };
 
 // The settings of this sign-in by their IDs ("OAuthFlow", "OAuthTenant", ...,

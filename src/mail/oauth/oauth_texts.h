@@ -91,4 +91,47 @@ inline constexpr std::string_view kMissingFlow = "способ получени�
 inline constexpr std::string_view kUnknownFlow = "Неизвестный способ получения токена OAuthFlow: ";
 inline constexpr std::string_view kNotHttps = "Адрес должен начинаться с https://: ";
 
+// The settings, in the order the settings list shows them.
+struct TSettingTextStruct {
+  std::string_view ID;
+  const char* Name;
+  const char* Description;
+  bool Secret;
+};
+
+inline constexpr TSettingTextStruct kSettings[] = {
+    {"OAuthFlow", "OAuth 2.0: способ получения токена",
+     "ms365-app (приложение Microsoft 365), google-service-account (сервисный аккаунт Google), refresh-token "
+     "(токен обновления), access-token (готовый токен от учётной системы); пусто: не используется",
+     false},
+    {"OAuthTenant", "OAuth 2.0: клиент Microsoft Entra ID", "Идентификатор или домен клиента (tenant), способ ms365-app",
+     false},
+    {"OAuthClientId", "OAuth 2.0: идентификатор приложения", "Идентификатор приложения (client ID) у поставщика", false},
+    {"OAuthClientSecret", "OAuth 2.0: секрет клиента",
+     "Секрет клиента (client secret): для ms365-app обязателен, для refresh-token, если приложение его требует", true},
+    {"OAuthRefreshToken", "OAuth 2.0: токен обновления",
+     "Токен обновления (способ refresh-token); получается кнопкой «Войти…» или командой eqhost login", true},
+    {"OAuthServiceAccountKey", "OAuth 2.0: ключ сервисного аккаунта",
+     "JSON-ключ сервисного аккаунта Google или путь к файлу с ним (способ google-service-account)", true},
+    {"OAuthAccessToken", "OAuth 2.0: токен доступа", "Готовый токен доступа от учётной системы (способ access-token)",
+     true},
+    {"OAuthTokenUrl", "OAuth 2.0: адрес получения токена", "https://…; пусто: адрес поставщика по умолчанию", false},
+    {"OAuthDeviceUrl", "OAuth 2.0: адрес входа с кодом", "https://…; пусто: адрес поставщика по умолчанию", false},
+    {"OAuthScope", "OAuth 2.0: область доступа", "Пусто: область способа по умолчанию", false},
+};
+
+// The captions of the OAuthFlow values in the settings window.
+inline constexpr TCodeTextStruct kFlowCaptions[] = {
+    {"", "Не используется"},
+    {"ms365-app", "Приложение Microsoft 365"},
+    {"google-service-account", "Сервисный аккаунт Google"},
+    {"refresh-token", "Токен обновления (вход пользователя)"},
+    {"access-token", "Токен от учётной системы"},
+};
+
+// The event log's note when the provider replaced the refresh token.
+inline constexpr std::string_view kRefreshTokenRotated =
+    "Поставщик выдал новый токен обновления; он используется до конца работы объекта, а сохранённый в "
+    "настройке OAuthRefreshToken следует заменить (войдите заново кнопкой «Войти…» или командой eqhost login)";
+
 }  // namespace eqd::oauth::texts

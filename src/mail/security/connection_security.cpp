@@ -22,6 +22,9 @@ constexpr TSmtpAuthMethodOption kAuthMethods[] = {
     {TSmtpAuthMethod::amLogin, "LOGIN", true, true},
     {TSmtpAuthMethod::amPlain, "PLAIN", true, true},
     {TSmtpAuthMethod::amNone, security_texts::kNoAuthentication, false, false},
+    // The mailbox is SmtpServerUser or else the address of UserEmail; the OAuth settings
+    // are checked on their own.
+    {TSmtpAuthMethod::amOAuth2, "OAuth 2.0", false, false},
 };
 
 std::string_view Trimmed(std::string_view text) {
