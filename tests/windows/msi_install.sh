@@ -28,11 +28,20 @@ installed_versions() {  # installed_versions <arch>
       END { if (found) print version }'
 }
 
-msiexec_wait() {  # msiexec_wait <args...>: msiexec may return before it has finished
-  local status=0
-  timeout 300 "$loader" msiexec "$@" >"$work/msiexec.log" 2>&1 || status=$?
-  timeout 120 wineserver -w
-  [[ $status == 0 ]]
+# Runs msiexec with a verbose log of its own (msiexec-<n>.log in the run's folder) and
+# waits until every process of the prefix has ended; on a failure it prints the exit
+# status and the end of that log, where Windows Installer says why.
+msiexec_calls=0
+msiexec_wait() {  # msiexec_wait <args...>
+  local status=0 log
+  msiexec_calls=$((msiexec_calls + 1))
+  log="$work/msiexec-$msiexec_calls.log"
+  timeout 300 "$loader" msiexec "$@" /l*v "$(winpath "$log")" >"$work/msiexec.out" 2>&1 || status=$?
+  timeout 120 wineserver -w || echo "  (wineserver still had processes 120 s after msiexec $1 returned)"
+  [[ $status == 0 || -n ${msiexec_quiet:-} ]] && return "$status"
+  echo "  msiexec $* exited with $status; the end of its log:"
+  tr -d '\r\000' <"$log" 2>/dev/null | grep -v '^Property(' | tail -n 25 | sed 's/^/    | /'
+  return 1
 }
 
 run_msi() {  # run_msi <build dir> <bits>
@@ -60,7 +69,7 @@ run_msi() {  # run_msi <build dir> <bits>
     v=$(basename "$v" "-$arch.msi")
     check "one installation is left, version ${v#vlm_dodezoz41-} (installed: $versions)" test "$versions" = "${v#vlm_dodezoz41-} "
   done
-  msiexec_wait /i "$(winpath "$old")" /qn || true  # refused
+  msiexec_quiet=1 msiexec_wait /i "$(winpath "$old")" /qn || true  # refused
   versions=$(installed_versions "$arch" | tr '\n' ' ')
   check "an older package does not replace version $version (installed: $versions)" test "$versions" = "$version "
   local f
