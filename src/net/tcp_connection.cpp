@@ -5,6 +5,11 @@ namespace {
 
 using platform::TSocketErrorClass;
 
+std::string SocketErrorText(platform::OsErrorCode code) {
+  const std::string text = platform::SystemErrorText(code);
+  return text.empty() ? "socket error " + std::to_string(code) : text;
+}
+
 ENetError SocketFailure(platform::OsErrorCode code, TNetStep step) {
   TNetErrorKind kind = TNetErrorKind::neNetwork;
   switch (platform::ClassifySocketError(code)) {
@@ -14,7 +19,7 @@ ENetError SocketFailure(platform::OsErrorCode code, TNetStep step) {
     case TSocketErrorClass::ecTimedOut: kind = TNetErrorKind::neTimedOut; break;
     case TSocketErrorClass::ecOther: break;
   }
-  return ENetError(kind, step, platform::SocketErrorText(code));
+  return ENetError(kind, step, SocketErrorText(code));
 }
 
 ENetError TimedOut(TNetStep step) { return ENetError(TNetErrorKind::neTimedOut, step, ""); }

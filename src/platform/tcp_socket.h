@@ -50,8 +50,6 @@ enum class TSocketWait { swRead, swWrite, swConnect };
 // What an error number means to a connection.
 enum class TSocketErrorClass { ecRefused, ecUnreachable, ecClosed, ecTimedOut, ecOther };
 TSocketErrorClass ClassifySocketError(OsErrorCode code);
-// The system's text for a socket error number.
-std::string SocketErrorText(OsErrorCode code);
 
 // One non-blocking TCP socket that child processes do not inherit; closed by the
 // destructor.

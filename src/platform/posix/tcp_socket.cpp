@@ -11,13 +11,12 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include "platform/posix/handles.h"
 #include "platform/unique_handle.h"
 
 namespace eqd::platform {
 namespace {
 
-void CloseFd(int fd) { ::close(fd); }
-using TFd = TUniqueHandle<int, &CloseFd, -1>;
 using TAddrInfoList = TUniqueHandle<addrinfo*, &::freeaddrinfo>;
 
 // What is left until `deadline` as poll() takes it: whole milliseconds, rounded up so
@@ -51,7 +50,7 @@ bool ResolveTcp(const std::string& host, std::uint16_t port, TTcpAddresses& out,
   TAddrInfoList list;
   const int rc = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, list.Put());
   if (rc != 0) {
-    error = rc == EAI_SYSTEM ? SocketErrorText(errno) : ::gai_strerror(rc);
+    error = rc == EAI_SYSTEM ? SystemErrorText(errno) : ::gai_strerror(rc);
     return false;
   }
   out.impl_->Entries.clear();
@@ -75,8 +74,6 @@ TSocketErrorClass ClassifySocketError(OsErrorCode code) {
     default: return TSocketErrorClass::ecOther;
   }
 }
-
-std::string SocketErrorText(OsErrorCode code) { return OsErrorText(code); }
 
 struct TTcpSocket::TImpl {
   TFd Fd;

@@ -67,7 +67,7 @@ std::size_t TTcpAddresses::Count() const { return impl_->Entries.size(); }
 
 bool ResolveTcp(const std::string& host, std::uint16_t port, TTcpAddresses& out, std::string& error) {
   if (out.impl_->Winsock.Error() != 0) {
-    error = SocketErrorText(out.impl_->Winsock.Error());
+    error = SystemErrorText(out.impl_->Winsock.Error());
     return false;
   }
   ADDRINFOW hints{};
@@ -77,7 +77,7 @@ bool ResolveTcp(const std::string& host, std::uint16_t port, TTcpAddresses& out,
   TAddrInfoList list;
   const int rc = GetAddrInfoW(win32::Utf8ToWide(host).c_str(), std::to_wstring(port).c_str(), &hints, list.Put());
   if (rc != 0) {
-    error = SocketErrorText(rc);
+    error = SystemErrorText(rc);
     return false;
   }
   out.impl_->Entries.clear();
@@ -102,8 +102,6 @@ TSocketErrorClass ClassifySocketError(OsErrorCode code) {
     default: return TSocketErrorClass::ecOther;
   }
 }
-
-std::string SocketErrorText(OsErrorCode code) { return OsErrorText(code); }
 
 struct TTcpSocket::TImpl {
   TWinsockUse Winsock;

@@ -19,6 +19,7 @@
 #include "platform/tls_engine.h"
 #include "platform/tls_policy_rules.h"
 #include "platform/unique_handle.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
 namespace eqd::platform {
@@ -30,14 +31,12 @@ void FreeCertificate(PCCERT_CONTEXT certificate) { CertFreeCertificateContext(ce
 void FreeChain(PCCERT_CHAIN_CONTEXT chain) { CertFreeCertificateChain(chain); }
 void CloseAlgorithm(BCRYPT_ALG_HANDLE algorithm) { BCryptCloseAlgorithmProvider(algorithm, 0); }
 void DestroyHash(BCRYPT_HASH_HANDLE hash) { BCryptDestroyHash(hash); }
-void FreeLocal(void* memory) { LocalFree(memory); }
 using TCredentials = TUniqueStruct<CredHandle, &FreeCredentials>;
 using TContext = TUniqueStruct<CtxtHandle, &DeleteContext>;
 using TCertificate = TUniqueHandle<PCCERT_CONTEXT, &FreeCertificate>;
 using TChain = TUniqueHandle<PCCERT_CHAIN_CONTEXT, &FreeChain>;
 using TAlgorithm = TUniqueHandle<BCRYPT_ALG_HANDLE, &CloseAlgorithm>;
 using THash = TUniqueHandle<BCRYPT_HASH_HANDLE, &DestroyHash>;
-using TLocalMemory = TUniqueHandle<void*, &FreeLocal>;
 
 // A token Schannel allocated (ISC_REQ_ALLOCATE_MEMORY), freed on every path.
 struct TOutToken {
@@ -59,6 +58,12 @@ std::string StatusText(SECURITY_STATUS status) {
   char code[16];
   std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(status));
   return code;
+}
+
+// The system's text for a certificate check's error, or its number.
+std::string ErrorText(DWORD error) {
+  const std::string text = SystemErrorText(static_cast<OsErrorCode>(error));
+  return text.empty() ? StatusText(static_cast<SECURITY_STATUS>(error)) : text;
 }
 
 // The protocols of SCHANNEL_CRED: TLS 1.0 to 1.2. TLS 1.3 needs the newer
@@ -104,7 +109,7 @@ TSha256 KeySha256(PCCERT_CONTEXT certificate) {
   if (!CryptEncodeObjectEx(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, &certificate->pCertInfo->SubjectPublicKeyInfo,
                            CRYPT_ENCODE_ALLOC_FLAG, nullptr, &der, &size))
     return digest;
-  const TLocalMemory owned(der);
+  const win32::TLocalMemory<BYTE*> owned(der);
   TAlgorithm algorithm;
   THash hash;
   if (BCryptOpenAlgorithmProvider(algorithm.Put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0 ||
@@ -333,7 +338,7 @@ class TSchannelEngine final : public TTlsEngine {
     TChain chain;
     if (!CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &para, 0, nullptr,
                                  chain.Put()))
-      throw ETlsFailure(TTlsFailureKind::tfCertificate, OsErrorText(static_cast<OsErrorCode>(GetLastError())));
+      throw ETlsFailure(TTlsFailureKind::tfCertificate, ErrorText(GetLastError()));
     if (chain.Get()->TrustStatus.dwErrorStatus != CERT_TRUST_NO_ERROR)
       throw ETlsFailure(TTlsFailureKind::tfCertificate, TrustText(chain.Get()->TrustStatus.dwErrorStatus));
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA extra{};
@@ -346,9 +351,9 @@ class TSchannelEngine final : public TTlsEngine {
     CERT_CHAIN_POLICY_STATUS status{};
     status.cbSize = sizeof status;
     if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.Get(), &policyPara, &status))
-      throw ETlsFailure(TTlsFailureKind::tfCertificate, OsErrorText(static_cast<OsErrorCode>(GetLastError())));
+      throw ETlsFailure(TTlsFailureKind::tfCertificate, ErrorText(GetLastError()));
     if (status.dwError != 0)
-      throw ETlsFailure(TTlsFailureKind::tfCertificate, OsErrorText(static_cast<OsErrorCode>(status.dwError)));
+      throw ETlsFailure(TTlsFailureKind::tfCertificate, ErrorText(status.dwError));
   }
 
   TTlsPolicyStruct policy_;
