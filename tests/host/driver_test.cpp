@@ -455,6 +455,43 @@ TEST_F(DriverTest, AttachmentPathsWithANulAreRefused) {
   EXPECT_EQ(r.Text(), message);
 }
 
+TEST_F(DriverTest, AttachmentHeaderValuesThatCannotGoIntoAHeaderAreRefused) {
+  TDriverSession s;
+  Enable(s);
+  const std::string path = (root_.Path() / "logo.png").string();
+  const struct {
+    std::string ContentType, ContentID, Text;
+  } cases[] = {
+      {"image/png\x0B", "logo", "Недопустимый тип содержимого вложения: \"image/png\\x0B\". Допустимы только печатные символы ASCII"},
+      {"image/png", "\x1B]0;title\x07", "Недопустимый идентификатор содержимого вложения: \"\\x1B]0;title\\x07\". Допустимы только печатные символы ASCII"},
+      {"image/png", "logo\r\nBcc: x@evil.test", "Недопустимый идентификатор содержимого вложения: \"logo\\x0D\\x0ABcc: x@evil.test\". Допустимы только печатные символы ASCII"},
+      {"изображение/png", "logo", "Недопустимый тип содержимого вложения: \"изображение/png\". Допустимы только печатные символы ASCII"},
+      {"image/png", std::string(2006, 'i'), "Слишком длинный идентификатор содержимого вложения: 2006 байт, допустимо не более 986"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Text);
+    TCallResult r = s.Call("AddAttachment", Arr({Variant(path), Variant(c.ContentType), Variant(c.ContentID)}));
+    EXPECT_EQ(r.Code(), 1004);
+    EXPECT_EQ(r.Text(), c.Text);
+    r = s.Call("AddAttachmentBase64", Arr({Variant("logo.png"), Variant("QUJD"), Variant(c.ContentType), Variant(c.ContentID)}));
+    EXPECT_EQ(r.Code(), 1004);
+    EXPECT_EQ(r.Text(), c.Text);
+  }
+  EXPECT_TRUE(s.Driver().AttachmentPathsArray().IsEmpty());
+  EXPECT_TRUE(FilesUnder(tmp_).empty());  // no file decoded for a refused attachment
+  EXPECT_TRUE(s.Call("AddAttachment", Arr({Variant(path), Variant("image/png"), Variant("<logo@x>")})).Result);
+}
+
+TEST_F(DriverTest, AddressesLongerThanSmtpAllowsAreRefusedBeforeConnecting) {
+  TDriverSession s;
+  Enable(s);  // port 1: a send that got as far as connecting would fail with a network error
+  const std::string address = std::string(1500, 'a') + "@x.test";
+  const TCallResult r = s.Call("SendMail", Arr({Arr({Variant(address)}), Variant(), Variant(), Variant("S"),
+                                                Variant("<p>b</p>"), Variant()}));
+  EXPECT_EQ(r.Code(), 1001);
+  EXPECT_EQ(r.Text(), FormatText(mime_texts::kAddressTooLong, {address}));
+}
+
 TEST_F(DriverTest, AttachmentsThatAreNoRegularFilesFailTheSendBeforeAnyConnection) {
   TDriverSession s;
   Enable(s);  // port 1: a send that got as far as connecting would fail with a network error
@@ -694,6 +731,26 @@ TEST_F(DriverMailTest, ADecodedFileThatWasReplacedIsNotSent) {
     EXPECT_TRUE(DriverFolders().empty());
     EXPECT_EQ(test::ReadFileBytes(secret), "TOP SECRET");  // the file outside is left alone
   }
+}
+
+TEST_F(DriverMailTest, InternationalDomainsAndPaddedFieldsArriveThroughAServerWithoutSmtpUtf8) {
+  test::TSmtpServerProcess server;
+  TDriverSession s;
+  const std::string pad(2001, ' ');  // a host padding fixed-width fields
+  EnableFor(s, server, {{"UserEmail", Variant("Робот <robot@пример.рф>")}});
+  const std::string subject = "Заказ" + pad + "№15";
+  const TCallResult r = s.Call("SendMail", Arr({Arr({Variant("\"Иван" + pad + "Петров\" <ivan@ПОЧТА.РФ>")}), Variant(),
+                                                Variant(), Variant(subject), Variant("<p>x</p>"), Variant()}));
+  ASSERT_TRUE(r.Result) << r.Text();
+  EXPECT_EQ(server.Envelope(1)["mail_from"], "robot@xn--e1afmkfd.xn--p1ai");
+  EXPECT_EQ(server.Envelope(1)["rcpt_tos"], nlohmann::json::array({"ivan@xn--80a1acny.xn--p1ai"}));
+  const auto eml = server.WaitForMessage(1);
+  const auto m = test::SummarizeMessage(eml, files_.Path() / "out");
+  EXPECT_EQ(m["subject"], subject);
+  EXPECT_EQ(m["from"], "Робот <robot@xn--e1afmkfd.xn--p1ai>");
+  EXPECT_NE(m["to"].get<std::string>().find("<ivan@xn--80a1acny.xn--p1ai>"), std::string::npos) << m["to"];
+  EXPECT_EQ(m["defects"], nlohmann::json::array());
+  EXPECT_NE(test::ReadFileBytes(eml).find("@xn--e1afmkfd.xn--p1ai>\r\n"), std::string::npos);  // the Message-ID
 }
 
 }  // namespace

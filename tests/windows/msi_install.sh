@@ -28,15 +28,33 @@ installed_versions() {  # installed_versions <arch>
       END { if (found) print version }'
 }
 
-# Runs msiexec with a verbose log of its own (msiexec-<n>.log in the run's folder) and
-# waits until every process of the prefix has ended; on a failure it prints the exit
-# status and the end of that log, where Windows Installer says why.
+# Whether a Windows Installer process of this run's prefix is still running (a nested
+# msiexec of an upgrade included), told from the processes' own environment.
+msiexec_running() {
+  local pid
+  for pid in $(pgrep -f 'msiexec' || true); do
+    { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+
+# Runs msiexec with a verbose log of its own (msiexec-<n>.log in the run's folder), then
+# waits until no installer process of the prefix is left: the next call would otherwise
+# meet the last one's execution lock and be refused. Waiting for the whole prefix to
+# fall idle (wineserver -w) is not enough, since any process that lingers from an earlier
+# step keeps the server up. On a failure it prints the exit status and the end of the log,
+# where Windows Installer says why.
 msiexec_calls=0
 msiexec_wait() {  # msiexec_wait <args...>
-  local status=0 log
+  local status=0 log i
   msiexec_calls=$((msiexec_calls + 1))
   log="$work/msiexec-$msiexec_calls.log"
   timeout 300 "$loader" msiexec "$@" /l*v "$(winpath "$log")" >"$work/msiexec.out" 2>&1 || status=$?
+  for ((i = 0; i < 1500; i++)); do
+    msiexec_running || break
+    sleep 0.2
+  done
+  msiexec_running && echo "  (an installer process of the prefix still runs 300 s after msiexec $1 returned)"
   timeout 120 wineserver -w || echo "  (wineserver still had processes 120 s after msiexec $1 returned)"
   [[ $status == 0 || -n ${msiexec_quiet:-} ]] && return "$status"
   echo "  msiexec $* exited with $status; the end of its log:"
