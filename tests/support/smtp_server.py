@@ -31,6 +31,7 @@ import os
 import signal
 import ssl
 import sys
+import threading
 import warnings
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
@@ -41,6 +42,18 @@ def write_atomically(path, data):
     with open(tmp, "wb") as f:
         f.write(data)
     os.replace(tmp, path)
+
+
+def wait_until_stopped():
+    """Returns on SIGTERM or SIGINT, or once the process that started this one is gone
+    (for servers that run on threads of their own)."""
+    stop = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *_: stop.set())
+    signal.signal(signal.SIGINT, lambda *_: stop.set())
+    parent = os.getppid()
+    while not stop.wait(0.5):
+        if os.getppid() != parent:
+            return
 
 
 def make_certificate(cert_dir):

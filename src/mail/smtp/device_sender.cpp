@@ -7,10 +7,13 @@
 #include "mail/event_log.h"
 #include "mail/mime/mail_message.h"
 #include "mail/mime/mime_composer.h"
-#include "mail/smtp/smtp_session.h"
+#include "mail/smtp/network_failure_text.h"
+#include "mail/smtp/smtp_connection.h"
+#include "mail/smtp/smtp_error.h"
 #include "mail/smtp/smtp_texts.h"
-#include "mail/smtp/socket_stream.h"
-#include "mail/smtp/tls_layer.h"
+#include "mail/smtp/smtp_transaction.h"
+#include "net/net_error.h"
+#include "net/tcp_connection.h"
 #include "platform/tcp_socket.h"
 
 namespace eqd {
@@ -33,18 +36,26 @@ std::uint16_t TDevice::ConnectPort() const {
   return port == 465 ? 25 : port;
 }
 
+net::TTlsPolicyStruct TDevice::TlsPolicy() const {
+  net::TTlsPolicyStruct policy;
+  policy.MinVersion = net::TTlsVersion::tvTls10;
+  policy.MaxVersion = net::TTlsVersion::tvTls12;
+  policy.ServerName = FSmtpServerName;
+  policy.Verification = net::TTlsVerification::tvNone;
+  return policy;
+}
+
 void TDevice::SendMail(const std::string& ARecepients, const std::string& ACcRecepients,
                        const std::string& ABccRecepients, const std::string& ASubject,
                        const std::string& ABodyText, const std::vector<TAttachment>& AAttachmentPathsArray) {
   // Refusals of the input come before any connection and go to the caller as they are.
   const TMailMessageStruct message = PrepareMailMessage(FUserEmail, ARecepients, ACcRecepients, ABccRecepients,
                                                         ASubject, ABodyText, AAttachmentPathsArray);
-  const smtp::TSmtpEnvelopeStruct envelope{platform::LocalHostName(), FSmtpServerUser, FSmtpServerPassword,
-                                           message.EnvelopeSender(), message.EnvelopeRecipients()};
+  const smtp::TSmtpEnvelopeStruct envelope{message.EnvelopeSender(), message.EnvelopeRecipients(), {}};
   TMimeComposer composer(message, files_ ? *files_ : DiskFiles());
   smtp::TSmtpReplyStruct accepted;
-  RunSession([&](smtp::TSmtpSession& session) {
-    accepted = session.Send(envelope, [&composer](smtp::TDataSink& out) {
+  RunSession([&](smtp::TSmtpConnection& connection) {
+    accepted = smtp::TSmtpTransaction(connection).Send(envelope, [&composer](smtp::TDataSink& out) {
       std::string piece;
       while (composer.Next(piece)) {
         out.Write(piece);
@@ -58,22 +69,29 @@ void TDevice::SendMail(const std::string& ARecepients, const std::string& ACcRec
 }
 
 void TDevice::TestConnection() {
-  const smtp::TSmtpEnvelopeStruct envelope{platform::LocalHostName(), FSmtpServerUser, FSmtpServerPassword, {}, {}};
-  RunSession([&](smtp::TSmtpSession& session) { session.Check(envelope); });
+  RunSession([](smtp::TSmtpConnection&) {});
 }
 
-void TDevice::RunSession(const std::function<void(smtp::TSmtpSession&)>& dialogue) {
+void TDevice::RunSession(const std::function<void(smtp::TSmtpConnection&)>& transaction) {
   try {
-    // Declared in this order so the TLS layer goes before the connection under it.
-    smtp::TSocketStream connection(FSmtpServerName, ConnectPort(), TimeLimits.Wait);
-    smtp::TSmtpSession session(
-        connection, [this](smtp::TByteStream& plain) { return smtp::CreateTlsLayer(plain, FSmtpServerName); },
-        TimeLimits);
-    session.SetObserver([this](smtp::TSmtpDialogueSide side, std::string_view line) {
+    std::unique_ptr<net::TTcpConnection> tcp;
+    try {
+      tcp = std::make_unique<net::TTcpConnection>(FSmtpServerName, ConnectPort(),
+                                                  platform::DeadlineAfter(TimeLimits.Wait));
+    } catch (const net::ENetError& e) {
+      throw smtp::ESmtpError(smtp::NetworkFailureText(e, FSmtpServerName, ConnectPort()));
+    }
+    // Declared after the TCP connection, so its TLS layer goes before the connection under it.
+    smtp::TSmtpConnection connection(
+        *tcp, [this](net::TByteStream& plain) { return net::CreateTlsLayer(plain, TlsPolicy()); }, TimeLimits);
+    connection.SetObserver([this](smtp::TSmtpDialogueSide side, std::string_view line) {
       WriteLogQuietly(smtp::DialogueLineText(side, line), elDebug);
       if (DialogueObserver) DialogueObserver(side, line);
     });
-    dialogue(session);
+    connection.Open(platform::LocalHostName());
+    connection.Authenticate({FSmtpServerUser, FSmtpServerPassword});
+    transaction(connection);
+    connection.Quit();
   } catch (const std::exception& e) {
     const std::string text = e.what();
     WriteLogQuietly(text, elError);

@@ -13,6 +13,7 @@
 #include "mail/mime/file_source.h"
 #include "mail/smtp/smtp_dialogue.h"
 #include "mail/smtp/smtp_time_limits.h"
+#include "net/tls_layer.h"
 
 namespace eqd {
 
@@ -24,7 +25,7 @@ struct TMailEnvelopeStruct {
 };
 
 namespace smtp {
-class TSmtpSession;
+class TSmtpConnection;
 }
 
 class TDevice {
@@ -80,11 +81,14 @@ class TDevice {
   // The port SendMail connects to: the low 16 bits of FSmtpServerPort, with 465 (the
   // implicit-TLS port) replaced by 25, since the connection always starts in plain text.
   std::uint16_t ConnectPort() const;
+  // What STARTTLS demands: TLS 1.0 to 1.2, the server name as SNI, no certificate check.
+  net::TTlsPolicyStruct TlsPolicy() const;
 
  private:
-  // Opens the connection, hands it to `dialogue` as an SMTP session, and turns any
-  // failure into the event log line and the plain error the host sees.
-  void RunSession(const std::function<void(smtp::TSmtpSession&)>& dialogue);
+  // Connects, opens the SMTP connection and logs in, hands the connection to
+  // `transaction`, then says QUIT; turns any failure into the event log line and the
+  // plain error the host sees.
+  void RunSession(const std::function<void(smtp::TSmtpConnection&)>& transaction);
 
   TFileOpener* files_ = nullptr;
 };
