@@ -1,6 +1,7 @@
 #include "mail/driver.h"
 
 #include <charconv>
+#include <utility>
 #include <optional>
 #include <span>
 
@@ -118,11 +119,12 @@ std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
     std::string subject = GetSettingValueStr("Subject");
     std::string body = GetSettingValueStr("BodyText");
     oauth::TOAuthSettingsStruct oauthSettings;
-    ReadSmtpSettings(*FDevice, FSecurity, oauthSettings);
-    if (FSecurity.AuthMethod != TSmtpAuthMethod::amOAuth2)
+    ReadSmtpSettings(*FDevice, oauthSettings);
+    if (FDevice->FSecurity.AuthMethod != TSmtpAuthMethod::amOAuth2)
       FTokenSource.reset();
     else if (!FTokenSource || FTokenSource->Settings() != oauthSettings)
       FTokenSource = std::make_unique<oauth::TOAuthTokenSource>(std::move(oauthSettings));
+    FDevice->TokenSource = FTokenSource.get();
     FDevice->FSubject = std::move(subject);
     FDevice->FBodyText = std::move(body);
     return rcOk;
@@ -162,7 +164,7 @@ TSmtpSecurityStruct TDriver::ReadSecuritySettings() const {
   return security;
 }
 
-void TDriver::ReadSmtpSettings(TDevice& d, TSmtpSecurityStruct& s, oauth::TOAuthSettingsStruct& oauthSettings) {
+void TDriver::ReadSmtpSettings(TDevice& d, oauth::TOAuthSettingsStruct& oauthSettings) {
   // All read and checked first; the sender gets them only when every check holds.
   std::string server = TrimBlanks(GetSettingValueStr("SmtpServerName"));
   const std::int32_t port = SmtpPortFromText(GetSettingValueStr("SmtpServerPort"));
@@ -201,19 +203,30 @@ void TDriver::ReadSmtpSettings(TDevice& d, TSmtpSecurityStruct& s, oauth::TOAuth
   d.FSmtpServerUser = std::move(user);
   d.FSmtpServerPassword = std::move(password);
   d.FUserEmail = std::move(userEmail);
-  s = security;
+  d.FSecurity = security;
   oauthSettings = std::move(oauth);
 }
 
 bool TDriver::TestConnection(std::string& ResultDescription) {
   ResultDescription.clear();
+  FConnectionProof.clear();
   try {
     TDevice probe;
-    TSmtpSecurityStruct security;
     oauth::TOAuthSettingsStruct oauthSettings;
-    ReadSmtpSettings(probe, security, oauthSettings);
+    ReadSmtpSettings(probe, oauthSettings);
+    // The test signs in as a send would: with this object's tokens when the settings are
+    // the same, else with a source of its own.
+    std::unique_ptr<oauth::TOAuthTokenSource> ownSource;
+    if (probe.FSecurity.AuthMethod == TSmtpAuthMethod::amOAuth2) {
+      if (FTokenSource && FTokenSource->Settings() == oauthSettings) {
+        probe.TokenSource = FTokenSource.get();
+      } else {
+        ownSource = std::make_unique<oauth::TOAuthTokenSource>(std::move(oauthSettings));
+        probe.TokenSource = ownSource.get();
+      }
+    }
     probe.DialogueObserver = FDevice->DialogueObserver;
-    probe.TestConnection();
+    FConnectionProof = ConnectionReportText(probe.TestConnection());
     return true;
   } catch (const std::exception& e) {
     ResultDescription = e.what();
@@ -226,7 +239,9 @@ bool TDriver::ShowSettings() { return ShowSettingsForm({std::string(kMainSetting
 bool TDriver::DeviceTest(std::string& ResultDescription) {
   ResultDescription.clear();
   try {
-    platform::ShowInformationBox(texts::kDeviceTestText, texts::kDeviceTestCaption);
+    std::string text = texts::kDeviceTestText;
+    if (!FConnectionProof.empty()) text += "\r\n\r\n" + std::exchange(FConnectionProof, {});
+    platform::ShowInformationBox(text, texts::kDeviceTestCaption);
     return true;
   } catch (const std::exception& e) {
     ResultDescription = e.what();

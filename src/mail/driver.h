@@ -35,7 +35,7 @@ class TDriver : public TBaseEMailClient {
   // The sender, holding the settings of the last Enable.
   const TDevice& Device() const { return *FDevice; }
   // How the sender protects the connection and logs in, as the last successful Enable read it.
-  const TSmtpSecurityStruct& Security() const { return FSecurity; }
+  const TSmtpSecurityStruct& Security() const { return FDevice->FSecurity; }
   // Where this object's OAuth 2.0 tokens come from, with its cache; none unless the last
   // successful Enable chose "OAuth 2.0".
   oauth::TOAuthTokenSource* TokenSource() const { return FTokenSource.get(); }
@@ -49,6 +49,7 @@ class TDriver : public TBaseEMailClient {
   void SetDryRun(TDryRunStruct* DryRun) { FDryRun = DryRun; }
 
   // Shows "Успешно!" in an information box and answers true; no connection is made.
+  // After a successful connection test the box says under that word what it proved.
   bool DeviceTest(std::string& ResultDescription) override;
 
   // The connection test: the current settings, checked as Enable checks them, go into a
@@ -72,14 +73,16 @@ class TDriver : public TBaseEMailClient {
                           const std::string& Body, const Variant& Attachments) override;
 
  private:
-  // The SMTP settings as Enable takes them, into `d` and `security`; raises the first
-  // check that fails and changes nothing then.
-  void ReadSmtpSettings(TDevice& d, TSmtpSecurityStruct& security, oauth::TOAuthSettingsStruct& oauth);
+  // The SMTP settings as Enable takes them, into `d` and (for "OAuth 2.0") `oauth`;
+  // raises the first check that fails and changes nothing then.
+  void ReadSmtpSettings(TDevice& d, oauth::TOAuthSettingsStruct& oauth);
   // SmtpSecurity and SmtpAuthMethod; raises for a text that is neither.
   TSmtpSecurityStruct ReadSecuritySettings() const;
 
   std::unique_ptr<TDevice> FDevice;
-  TSmtpSecurityStruct FSecurity;  // as the last successful Enable read it
+  // What the last successful connection test proved, for the device test to show; the
+  // device test takes it.
+  std::string FConnectionProof;
   // Kept from one Enable to the next while the OAuth settings stay the same, so its
   // cached token (and a rotated refresh token) outlive a re-enable.
   std::unique_ptr<oauth::TOAuthTokenSource> FTokenSource;

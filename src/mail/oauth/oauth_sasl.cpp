@@ -36,10 +36,10 @@ std::string OAuthBearerInitialResponse(std::string_view user, std::string_view t
     else
       message += c;
   }
-  message += ",\x01" "host=";
-  message += host;
-  message += "\x01" "port=" + std::to_string(port);
-  message += "\x01" "auth=Bearer ";
+  message += ",\x01";
+  if (!host.empty()) message += "host=" + std::string(host) + "\x01";
+  if (port > 0) message += "port=" + std::to_string(port) + "\x01";
+  message += "auth=Bearer ";
   message += token;
   message += "\x01\x01";
   return Base64Encode(message);

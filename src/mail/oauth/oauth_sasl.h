@@ -13,7 +13,8 @@ namespace eqd::oauth {
 std::string Xoauth2InitialResponse(std::string_view user, std::string_view token);
 
 // Base64 of the GS2 header "n,a=<user>," and "^Ahost=<host>^Aport=<port>^Aauth=Bearer
-// <token>^A^A"; "," and "=" in the user are escaped as "=2C" and "=3D".
+// <token>^A^A"; "," and "=" in the user are escaped as "=2C" and "=3D". The optional host
+// and port pairs are left out when empty (0).
 std::string OAuthBearerInitialResponse(std::string_view user, std::string_view token, std::string_view host, int port);
 
 // The answers to the error challenge: XOAUTH2 takes an empty line, OAUTHBEARER the single
