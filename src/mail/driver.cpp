@@ -194,7 +194,7 @@ bool TDriver::TestConnection(std::string& ResultDescription) {
     TDevice probe;
     ReadSmtpSettings(probe);
     probe.DialogueObserver = FDevice->DialogueObserver;
-    FConnectionProof = ConnectionReportText(probe.TestConnection());
+    KeepConnectionProof(probe.TestConnection());
     return true;
   } catch (const std::exception& e) {
     ResultDescription = e.what();

@@ -42,6 +42,8 @@ class SecurityServers : public ::testing::Test {
   static void TearDownTestSuite() {
     SetEventLogMode(kEventLogOff);
     if (savedCertFile_.empty()) unsetenv("SSL_CERT_FILE"); else setenv("SSL_CERT_FILE", savedCertFile_.c_str(), 1);
+    delete fault_;
+    fault_ = nullptr;
     delete pki_;
     delete dir_;
     unsetenv("VLM_DODEZOZ41_DATA_DIR");
@@ -94,7 +96,29 @@ class SecurityServers : public ::testing::Test {
     return text;
   }
 
+  // The scripted fault server, started once for the tests that need it.
+  static int FaultPort(const std::string& scenario) {
+    if (fault_ == nullptr) {
+      fault_ = new test::TChildProcess({test::kPython, EQ_FAULT_SERVER_SCRIPT, "--port-file", dir_->File("ports"),
+                                        "--log-dir", dir_->File("log"), "--cert-dir", dir_->File("cert")});
+      EXPECT_TRUE(test::WaitForFile(dir_->File("ports"), std::chrono::seconds(30)));
+    }
+    return nlohmann::json::parse(test::ReadFileBytes(dir_->File("ports")))[scenario].get<int>();
+  }
+
+  // What the client sent to `scenario`, once its connection ended; the log goes then.
+  static std::vector<std::string> FaultLog(const std::string& scenario) {
+    const std::string path = dir_->File("log/" + scenario + ".log");
+    EXPECT_TRUE(test::WaitForFile(path, std::chrono::seconds(10)));
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::filesystem::remove(path);
+    return lines;
+  }
+
   static inline test::TTempDir* dir_ = nullptr;
+  static inline test::TChildProcess* fault_ = nullptr;
   static inline TTestPki* pki_ = nullptr;
   static inline std::string savedCertFile_;
 };
@@ -157,20 +181,8 @@ TEST_F(SecurityServers, EachModeAgainstEachKindOfServer) {
 // mode: the sender stops after EHLO. In "Авто" the old dialogue goes on in clear text,
 // and the event log says so.
 TEST_F(SecurityServers, StrippedStartTlsGetsNoCredentialInTheExplicitModes) {
-  test::TTempDir faultDir("eqd-strip-");
-  test::TChildProcess fault({test::kPython, EQ_FAULT_SERVER_SCRIPT, "--port-file", faultDir.File("ports"),
-                             "--log-dir", faultDir.File("log"), "--cert-dir", faultDir.File("cert")});
-  ASSERT_TRUE(test::WaitForFile(faultDir.File("ports"), std::chrono::seconds(30)));
-  const int port = nlohmann::json::parse(test::ReadFileBytes(faultDir.File("ports")))["strip_starttls"].get<int>();
-  const auto serverLog = [&] {
-    const std::string path = faultDir.File("log/strip_starttls.log");
-    EXPECT_TRUE(test::WaitForFile(path, std::chrono::seconds(10)));
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    std::filesystem::remove(path);
-    return lines;
-  };
+  const int port = FaultPort("strip_starttls");
+  const auto serverLog = [&] { return FaultLog("strip_starttls"); };
   const std::string ehlo = "EHLO " + platform::LocalHostName();
 
   for (const TSmtpSecurity security : {TSmtpSecurity::ssStartTls, TSmtpSecurity::ssImplicitTls}) {
@@ -200,6 +212,17 @@ TEST_F(SecurityServers, StrippedStartTlsGetsNoCredentialInTheExplicitModes) {
   std::size_t count = 0;
   for (std::size_t at = log.find(warn); at != std::string::npos; at = log.find(warn, at + 1)) ++count;
   EXPECT_EQ(count, 1u) << log;
+}
+
+TEST_F(SecurityServers, TlsWhereTheGreetingShouldBeNamesThePortsWay) {
+  TDevice device = Device(FaultPort("tls_alert_greeting"), TSmtpSecurity::ssStartTls);
+  const std::string message = Send(device);
+  EXPECT_EQ(message.rfind("Подключение к 127.0.0.1:" + std::to_string(FaultPort("tls_alert_greeting")) +
+                              ": сервер ответил по TLS, а соединение начато открытым текстом: этот порт ожидает "
+                              "SSL/TLS с первого байта. Выберите защиту «SSL/TLS» для этого порта.",
+                          0),
+            0u)
+      << message;
 }
 
 // The certificate check with a root the test trusts: a good chain passes and says so; a
