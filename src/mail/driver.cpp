@@ -106,6 +106,8 @@ std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
   }
 }
 
+void TDriver::DebugLogRedirected(const std::string& Note) { NoteLogRedirect(Note); }
+
 void TDriver::ReadSmtpSettings(TDevice& d) {
   // All read and checked first; the sender gets them only when every check holds.
   std::string server = TrimBlanks(GetSettingValueStr("SmtpServerName"));

@@ -228,6 +228,8 @@ run_eqhost() {  # run_eqhost <build dir> <bits>
 
 # shellcheck source=tests/windows/msi_install.sh
 source "$here/msi_install.sh"
+# shellcheck source=tests/windows/log_folders.sh
+source "$here/log_folders.sh"
 
 run_build() {  # run_build <build dir> <bits>
   local build=$1 bits=$2 dll winexe
@@ -276,6 +278,8 @@ run_build() {  # run_build <build dir> <bits>
     done
     echo "== $bits-bit: eqhost.exe"
     run_eqhost "$build" "$bits"
+    echo "== $bits-bit: log folders with links planted in them"
+    run_log_folders "$build" "$bits"
     # The settings windows, driven under the display this script runs on (ui/run_ui_tier.sh).
     echo "== $bits-bit: settings window"
     merge_report "$("$here/ui/run_ui_tier.sh" "$build" "$loader" "$cscript" "$smtp_port" "$work")"
