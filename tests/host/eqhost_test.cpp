@@ -640,5 +640,104 @@ TEST_F(EqhostTest, ALogFolderIsNeverReachedThroughALinkNorOpenedUpWhenItExisted)
   EXPECT_EQ(StatusOf(TraceFolder()).st_uid, 65534u);
 }
 
+TEST_F(EqhostTest, DryRunWritesANewFileOnlyItsOwnerMayRead) {
+  const std::string settings =
+      Readable("closed.json", R"({"SmtpServerName": "127.0.0.1", "SmtpServerPort": "1", "SmtpServerUser": "u",
+          "SmtpServerPassword": "p", "UserEmail": "r@example.test"})");
+  const auto dryRun = [&](const std::string& file, bool force) {
+    std::vector<std::string> args = {"send", "--settings", settings, "--to", "a@example.test", "--subject", "S",
+                                     "--dry-run", file};
+    if (force) args.push_back("--force");
+    return Eqhost(args);
+  };
+  const std::string eml = dir_.File("out.eml");
+  TRun run = dryRun(eml, false);
+  ASSERT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_EQ(StatusOf(eml).st_mode & 07777, 0600u);
+  { std::ofstream(eml, std::ios::trunc) << "kept"; }
+  run = dryRun(eml, false);  // a file that is there stays as it is
+  EXPECT_EQ(run.Exit, 2);
+  EXPECT_EQ(run.Err, "eqhost: не удалось записать файл " + eml + ": файл уже существует (--force заменяет его)\n");
+  EXPECT_EQ(test::ReadFileBytes(eml), "kept");
+  run = dryRun(eml, true);
+  ASSERT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_NE(test::ReadFileBytes(eml).find("Subject: S\r\n"), std::string::npos);
+  EXPECT_EQ(StatusOf(eml).st_mode & 07777, 0600u);
+
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
+  // Another user's link in a shared folder, to a file only root may write.
+  const fs::path shared = dir_.Path() / "shared";
+  fs::create_directories(shared);
+  fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+  const std::string secret = dir_.Write("secret.txt", "TOP SECRET");
+  fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+  const fs::path planted = shared / "out.eml";
+  ASSERT_EQ(AsNobody("ln -s " + ShellQuote(secret) + " \"$1\"", planted.string()), 0);
+  run = dryRun(planted.string(), false);
+  EXPECT_EQ(run.Exit, 2);
+  EXPECT_TRUE(fs::is_symlink(planted));
+  run = dryRun(planted.string(), true);  // the link itself is replaced
+  EXPECT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(planted)));
+  EXPECT_EQ(StatusOf(planted).st_uid, 0u);
+  EXPECT_EQ(test::ReadFileBytes(secret), "TOP SECRET");
+  EXPECT_EQ(std::distance(fs::directory_iterator(shared), fs::directory_iterator()), 1);  // no temporary left
+}
+
+TEST_F(EqhostTest, SettingsHideThePasswordAndErrorsNeverRepeatIt) {
+  const std::string secret = "s3cret-marker";
+  TRun run = Eqhost({"settings", "--set", "SmtpServerPassword=" + secret});
+  ASSERT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_EQ(run.Out.find(secret), std::string::npos);
+  EXPECT_NE(run.Out.find("SmtpServerPassword  ********"), std::string::npos) << run.Out;
+  run = Eqhost({"settings", "--json", "--set", "SmtpServerPassword=" + secret});
+  EXPECT_EQ(json::parse(run.Out)[6]["value"], "********");
+  EXPECT_EQ(json::parse(run.Out)[6]["default"], "");  // an empty one shows as empty
+  run = Eqhost({"settings", "--json", "--show-secrets", "--set", "SmtpServerPassword=" + secret});
+  EXPECT_EQ(json::parse(run.Out)[6]["value"], secret);
+
+  // Settings files that are no good, each for a password.
+  for (const std::string value : {R"({"x": "s3cret-marker"})", R"("s3cret-marker\q")", R"(s3cret-marker)",
+                                   R"(["s3cret-marker", {"y": 1}])", R"("s3cret-marker)"}) {
+    const std::string file = dir_.Write("bad.json", R"({"SmtpServerPassword": )" + value + "}");
+    run = Eqhost({"settings", "--settings", file});
+    EXPECT_EQ(run.Exit, 2) << value;
+    EXPECT_EQ(run.Err.rfind("eqhost: ", 0), 0u) << run.Err;
+    EXPECT_EQ(run.Err.find("marker"), std::string::npos) << run.Err;
+  }
+  run = Eqhost({"settings", "--set", "=" + secret});
+  EXPECT_EQ(run.Exit, 2);
+  EXPECT_EQ(run.Err.find("marker"), std::string::npos) << run.Err;
+}
+
+TEST_F(EqhostTest, APasswordCanComeFromAFileOrStandardInput) {
+  TSmtpServerProcess server;
+  json settings = json::parse(test::ReadFileBytes(SettingsFor(server)));
+  settings["SmtpServerPassword"] = "wrong";
+  const std::string wrong = dir_.Write("wrong.json", settings.dump());
+  const std::string password = TSmtpServerOptions{}.Password;
+  const std::string file = dir_.Write("password.txt", password + "\n");
+  const struct {
+    std::string from;
+    std::string input;
+    int exit;
+    std::string out;
+  } cases[] = {
+      {file, "", 0, "CheckHealth: OK\nTestConnection: OK\n"},
+      {"-", password + "\r\n", 0, "CheckHealth: OK\nTestConnection: OK\n"},
+      {"-", password + "x", 1, "CheckHealth: OK\n"},
+  };
+  for (const auto& c : cases) {
+    const TRun run =
+        Eqhost({"check", "--connect", "--settings", wrong, "--set-from-file", "SmtpServerPassword=" + c.from}, c.input);
+    EXPECT_EQ(run.Exit, c.exit) << c.from << "\n" << run.Err;
+    EXPECT_EQ(run.Out, c.out) << c.from;
+  }
+  const TRun run = Eqhost({"check", "--settings", wrong, "--set-from-file", "SmtpServerPassword=" + dir_.File("none")});
+  EXPECT_EQ(run.Exit, 2);
+  EXPECT_EQ(run.Err, "eqhost: не удалось прочитать файл " + dir_.File("none") + "\n");
+  EXPECT_EQ(server.MessageCount(), 0);
+}
+
 }  // namespace
 }  // namespace eqd
