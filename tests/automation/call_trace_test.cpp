@@ -68,14 +68,14 @@ class CallTraceTest : public testing::RussianFormatsTest {
 };
 
 TEST_F(CallTraceTest, OffWritesNothingAndCreatesNoFolder) {
-  EXPECT_EQ(Ping(), HR_S_OK);
+  EXPECT_EQ(Ping(), hrOk);
   obj_.WriteDebugLog("x", "y");
   EXPECT_FALSE(fs::exists(folder_.Data()));
 }
 
 TEST_F(CallTraceTest, CallsAreTracedInTheDefaultFolderInWindows1251) {
   obj_.SetDebugLogEnabled(true);
-  EXPECT_EQ(Ping(), HR_S_OK);
+  EXPECT_EQ(Ping(), hrOk);
   Ping({Variant(), Variant(), Variant(1.5)});
   obj_.WriteDebugLog("Имя", "");
   obj_.WriteDebugLog("Заголовок", "не пишется", true);
@@ -146,7 +146,7 @@ TEST_F(CallTraceTest, WriteFailuresAreRaisedAndLinksAreNotFollowed) {
   EXPECT_EQ(testing::ReadFile(victim), "keep");
   const std::vector<std::string> names = LogFileNames(DefaultFile().filename().string());
   EXPECT_THAT(Lines(dir / names[1]), ElementsAre("x: \ty"));
-  EXPECT_EQ(Ping(), HR_S_OK);
+  EXPECT_EQ(Ping(), hrOk);
 
   // Only when no name can be used is the failure raised: in a call it is the call's
   // failure, raised to the COM layer.

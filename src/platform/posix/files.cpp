@@ -9,13 +9,10 @@
 #include <system_error>
 
 #include "platform/posix/folder_access.h"
-#include "platform/unique_handle.h"
+#include "platform/posix/handles.h"
 
 namespace eqd::platform {
 namespace {
-
-void CloseFd(int fd) { ::close(fd); }
-using TFd = TUniqueHandle<int, CloseFd, -1>;
 
 // AppendToFile for `name` relative to the folder `dir` (AT_FDCWD: a plain path).
 OsErrorCode AppendAt(int dir, const char* name, std::string_view bytes) {
@@ -61,7 +58,7 @@ std::string OsErrorText(OsErrorCode code) {
     case kNotOwnFile:
       return "The file belongs to another user or has a second name";
     default:
-      return std::generic_category().message(code);
+      return SystemErrorText(code);
   }
 }
 

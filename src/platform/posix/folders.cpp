@@ -11,7 +11,7 @@
 
 #include "platform/files.h"
 #include "platform/posix/folder_access.h"
-#include "platform/unique_handle.h"
+#include "platform/posix/handles.h"
 
 namespace eqd::platform {
 namespace {
@@ -37,9 +37,6 @@ std::string HomeFolder() {
   if (!home.empty()) return home;
   return UserEntryField(::getuid(), &passwd::pw_dir);
 }
-
-void CloseFd(int fd) { ::close(fd); }
-using TFd = TUniqueHandle<int, CloseFd, -1>;
 
 // The folder with a trailing delimiter once it exists; empty when it cannot be made.
 std::string Existing(const std::string& folder) {

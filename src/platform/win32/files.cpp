@@ -5,20 +5,16 @@
 
 #include <windows.h>
 
-#include "platform/unique_handle.h"
 #include "platform/win32/folder_access.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
 namespace eqd::platform {
 namespace {
 
+using win32::TFileHandle;
 using win32::Utf8ToWide;
 using win32::WideToUtf8;
-
-void CloseFileHandle(HANDLE h) { CloseHandle(h); }
-// Owns what CreateFileW opened; its failure value becomes the owner's empty one.
-using TFileHandle = TUniqueHandle<HANDLE, CloseFileHandle>;
-HANDLE Opened(HANDLE h) { return h == INVALID_HANDLE_VALUE ? nullptr : h; }
 
 OsErrorCode LastError() { return static_cast<OsErrorCode>(GetLastError()); }
 
@@ -64,14 +60,8 @@ std::string OsErrorText(OsErrorCode code) {
     default:
       break;
   }
-  wchar_t* buf = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
-  std::wstring text(buf != nullptr ? buf : L"", n);
-  if (buf != nullptr) LocalFree(buf);
-  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
-  if (text.empty()) return "System error " + std::to_string(code);
-  return WideToUtf8(text);
+  const std::string text = SystemErrorText(code);
+  return text.empty() ? "System error " + std::to_string(code) : text;
 }
 
 std::string IncludeTrailingPathDelimiter(std::string path) {
@@ -110,8 +100,8 @@ OsErrorCode AppendToFile(const std::string& path, std::string_view bytes) {
   // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself instead of its target; it is then
   // refused below. The share modes let other writers append between our lines.
   const std::wstring wide = Utf8ToWide(path);
-  TFileHandle file(Opened(CreateFileW(wide.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)));
+  TFileHandle file(CreateFileW(wide.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file) return LastError();
   DWORD attributes = 0;
   if (!Attributes(file.Get(), wide, attributes)) return LastError();
@@ -146,9 +136,9 @@ OsErrorCode TLogFolder::Open(const std::string& base, const std::vector<std::str
   std::wstring path = Utf8ToWide(base);
   while (path.size() > 3 && IsDelimiter(path.back())) path.pop_back();
   {
-    const TFileHandle folder(Opened(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+    const TFileHandle folder(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+                                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder) return LastError();
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(folder.Get(), &info)) return LastError();
@@ -162,9 +152,9 @@ OsErrorCode TLogFolder::Open(const std::string& base, const std::vector<std::str
     const bool made = creation != fcOpenOnly && CreateDirectoryW(path.c_str(), nullptr);
     if (!made && creation != fcOpenOnly && GetLastError() != ERROR_ALREADY_EXISTS) return LastError();
     const DWORD access = FILE_READ_ATTRIBUTES | (made && shared ? READ_CONTROL | WRITE_DAC : 0);
-    TFileHandle folder(Opened(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    TFileHandle folder(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                          nullptr)));
+                                          nullptr));
     if (!folder) return LastError();
     if (const OsErrorCode error = FolderCheck(folder.Get(), path)) return error;
     if (made && shared) {

@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/unique_handle.h"
 #include "platform/win32/folder_access.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
 namespace eqd::platform {
@@ -29,14 +30,9 @@ std::wstring EnvW(const wchar_t* name) {
   return v;
 }
 
-void CloseFileHandle(HANDLE h) { CloseHandle(h); }
-// Owns what CreateFileW opened; its failure value becomes the owner's empty one.
-using TFileHandle = TUniqueHandle<HANDLE, CloseFileHandle>;
-HANDLE Opened(HANDLE h) { return h == INVALID_HANDLE_VALUE ? nullptr : h; }
-
+using win32::TFileHandle;
+using win32::TLocalMemory;
 using TSid = TUniqueHandle<PSID, &FreeSid>;
-template <typename T>
-using TLocalMemory = TUniqueHandle<T, &LocalFree>;
 
 }  // namespace
 
@@ -96,9 +92,9 @@ OsErrorCode GrantEveryoneFullAccess(const std::string& folder) {
   const std::wstring path = Utf8ToWide(folder);
   TFileHandle handle;
   for (const DWORD access : {READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES, READ_CONTROL | FILE_READ_ATTRIBUTES}) {
-    handle.Reset(Opened(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    handle.Reset(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                    nullptr)));
+                                    nullptr));
     if (handle || GetLastError() != ERROR_ACCESS_DENIED) break;
   }
   if (!handle) return static_cast<OsErrorCode>(GetLastError());
