@@ -114,8 +114,9 @@ class EqhostTest : public ::testing::Test {
 
   static constexpr fs::perms kReadable =
       fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
-  static constexpr const char* kRefusedConnection =
-      "eqhost: TestConnection: Не удалось подключиться к SMTP-серверу 127.0.0.1:1";
+  // How check --connect ends when nothing listens: Enable and CheckHealth passed, so no
+  // log file stopped them, and the connection test failed.
+  static constexpr const char* kRefusedConnection = "eqhost: TestConnection: ";
 
   static constexpr const char* kAsNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
 
