@@ -1,7 +1,6 @@
 #include "mail/driver.h"
 
 #include <charconv>
-#include <utility>
 #include <optional>
 #include <span>
 
@@ -197,7 +196,7 @@ bool TDriver::TestConnection(std::string& ResultDescription) {
     TDevice probe;
     ReadSmtpSettings(probe);
     probe.DialogueObserver = FDevice->DialogueObserver;
-    FConnectionProof = ConnectionReportText(probe.TestConnection());
+    KeepConnectionProof(probe.TestConnection());
     return true;
   } catch (const std::exception& e) {
     ResultDescription = e.what();
@@ -207,11 +206,17 @@ bool TDriver::TestConnection(std::string& ResultDescription) {
 
 bool TDriver::ShowSettings() { return ShowSettingsForm({std::string(kMainSettingsPage)}, false); }
 
+std::string TDriver::DeviceTestText() const {
+  std::string text = texts::kDeviceTestText;
+  if (!FConnectionProof.empty()) text += "\r\n\r\n" + FConnectionProof;
+  return text;
+}
+
 bool TDriver::DeviceTest(std::string& ResultDescription) {
   ResultDescription.clear();
   try {
-    std::string text = texts::kDeviceTestText;
-    if (!FConnectionProof.empty()) text += "\r\n\r\n" + std::exchange(FConnectionProof, {});
+    const std::string text = DeviceTestText();
+    FConnectionProof.clear();
     platform::ShowInformationBox(text, texts::kDeviceTestCaption);
     return true;
   } catch (const std::exception& e) {
