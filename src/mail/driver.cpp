@@ -125,13 +125,17 @@ void TDriver::ReadSmtpSettings(TDevice& d) {
   d.FUserEmail = std::move(userEmail);
 }
 
+std::unique_ptr<TDevice> TDriver::PrepareConnectionTest() {
+  auto probe = std::make_unique<TDevice>();
+  ReadSmtpSettings(*probe);
+  probe->DialogueObserver = FDevice->DialogueObserver;
+  return probe;
+}
+
 bool TDriver::TestConnection(std::string& ResultDescription) {
   ResultDescription.clear();
   try {
-    TDevice probe;
-    ReadSmtpSettings(probe);
-    probe.DialogueObserver = FDevice->DialogueObserver;
-    probe.TestConnection();
+    PrepareConnectionTest()->TestConnection();
     return true;
   } catch (const std::exception& e) {
     ResultDescription = e.what();

@@ -49,6 +49,11 @@ class TDriver : public TBaseEMailClient {
   // runs the dialogue of a send up to and including the login, then QUIT; no message is
   // sent. False with the check's or the failure's own text.
   bool TestConnection(std::string& ResultDescription);
+  // The connection test's first half, for a caller that runs the slow second half on
+  // another thread: the settings checked as Enable checks them and copied into a new
+  // sender, whose TestConnection then touches nothing of this object. Raises the check
+  // that failed.
+  std::unique_ptr<TDevice> PrepareConnectionTest();
 
   // Tells `Observer` every line of the SMTP dialogue of later sends and connection tests,
   // besides the event log: a console host shows the dialogue as it happens.

@@ -17,6 +17,7 @@ enum class TSocketErrorKind {
   skTimeout,   // a wait for the peer ran past the limit
   skClosed,    // the peer closed or reset the connection
   skIO,        // any other failure of the operating system
+  skCancelled, // another thread raised the cancel signal of this thread (cancel_scope.h)
 };
 
 // what() holds the operating system's own wording (may be empty); the caller adds

@@ -32,6 +32,8 @@ inline constexpr char kMenuHelp[] = "Справка";
 
 inline constexpr char kErrorCaption[] = "Ошибка";
 inline constexpr char kCannotSavePages[] = "Не удалось записать текущие настройки";
+// The device test's connection step: what failed, before the failure's own text.
+inline constexpr char kConnectionCheckFailed[] = "Проверка подключения к SMTP-серверу не пройдена.\r\n\r\n";
 inline constexpr char kDebugLogNotFound[] = "Отладочный лог не найден!";
 inline constexpr char kLogFileFilterName[] = "Файлы log";
 inline constexpr char kLogFileFilterPattern[] = "*.log;";

@@ -15,6 +15,7 @@ inline constexpr const char* kWriteTimeout = "Истекло время ожид
 inline constexpr const char* kConnectionClosed = "SMTP-сервер закрыл соединение";
 inline constexpr const char* kNetworkError = "Ошибка сети";
 inline constexpr const char* kTlsError = "Ошибка TLS";
+inline constexpr const char* kCancelled = "Ожидание SMTP-сервера прервано";
 
 inline constexpr const char* kReplyLineTooLong = "SMTP-сервер прислал слишком длинную строку ответа";
 inline constexpr const char* kReplyTooLong = "SMTP-сервер прислал слишком длинный ответ";

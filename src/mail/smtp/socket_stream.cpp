@@ -17,6 +17,7 @@ std::string WithDetail(std::string text, const std::string& detail) {
 [[noreturn]] void Rethrow(const platform::ESocketError& e, const char* timeoutText) {
   switch (e.Kind()) {
     case platform::TSocketErrorKind::skTimeout: throw ESmtpError(timeoutText);
+    case platform::TSocketErrorKind::skCancelled: throw ESmtpError(texts::kCancelled);
     case platform::TSocketErrorKind::skClosed: throw ESmtpError(WithDetail(texts::kConnectionClosed, e.what()));
     default: throw ESmtpError(WithDetail(texts::kNetworkError, e.what()));
   }
@@ -35,6 +36,8 @@ TSocketStream::TSocketStream(const std::string& host, std::uint16_t port, std::c
         throw ESmtpError(WithDetail(std::string(texts::kResolveFailed) + " " + host, e.what()));
       case platform::TSocketErrorKind::skTimeout:
         throw ESmtpError(std::string(texts::kConnectTimeout) + " " + where);
+      case platform::TSocketErrorKind::skCancelled:
+        throw ESmtpError(texts::kCancelled);
       default:
         throw ESmtpError(WithDetail(std::string(texts::kConnectFailed) + " " + where, e.what()));
     }

@@ -1,5 +1,8 @@
 #include "platform/tcp_socket.h"
 
+#include "platform/cancel_scope.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -62,15 +65,18 @@ int RemainingMs(TClock::time_point deadline) {
 }
 
 // Waits until the descriptor is ready for `events`; false on time-out. Restarts after
-// signals with what is left of the limit.
+// signals with what is left of the limit, and looks at the thread's cancel signal
+// (cancel_scope.h) at least every kCancelSliceMs.
 bool WaitFor(int fd, short events, int timeoutMs) {
   const auto deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
+    if (TCancelScope::CancelRequested()) throw ESocketError(TSocketErrorKind::skCancelled, "");
+    const int left = RemainingMs(deadline);
     pollfd p{fd, events, 0};
-    const int n = ::poll(&p, 1, RemainingMs(deadline));
+    const int n = ::poll(&p, 1, std::min(left, kCancelSliceMs));
     if (n > 0) return true;
-    if (n == 0) return false;
-    if (errno != EINTR) throw ESocketError(TSocketErrorKind::skIO, ErrnoText(errno));
+    if (n == 0 && left <= kCancelSliceMs) return false;
+    if (n < 0 && errno != EINTR) throw ESocketError(TSocketErrorKind::skIO, ErrnoText(errno));
   }
 }
 

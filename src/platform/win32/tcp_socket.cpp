@@ -1,5 +1,7 @@
 #include "platform/tcp_socket.h"
 
+#include "platform/cancel_scope.h"
+
 #include <chrono>
 
 #include <winsock2.h>
@@ -93,20 +95,28 @@ int RemainingMs(TClock::time_point deadline) {
 }
 
 // Waits until the socket can be read (or written, or has failed to connect); false on
-// time-out.
+// time-out. Looks at the thread's cancel signal (cancel_scope.h) at least every
+// kCancelSliceMs.
 bool WaitFor(SOCKET s, bool forWrite, int timeoutMs) {
-  fd_set ready;
-  fd_set failed;
-  FD_ZERO(&ready);
-  FD_ZERO(&failed);
-  FD_SET(s, &ready);
-  FD_SET(s, &failed);
-  timeval tv{};
-  tv.tv_sec = timeoutMs / 1000;
-  tv.tv_usec = (timeoutMs % 1000) * 1000;
-  const int n = select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr, &failed, &tv);
-  if (n == SOCKET_ERROR) throw ESocketError(TSocketErrorKind::skIO, SystemText(WSAGetLastError()));
-  return n > 0;
+  const auto deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (TCancelScope::CancelRequested()) throw ESocketError(TSocketErrorKind::skCancelled, "");
+    const int left = RemainingMs(deadline);
+    const int slice = left < kCancelSliceMs ? left : kCancelSliceMs;
+    fd_set ready;
+    fd_set failed;
+    FD_ZERO(&ready);
+    FD_ZERO(&failed);
+    FD_SET(s, &ready);
+    FD_SET(s, &failed);
+    timeval tv{};
+    tv.tv_sec = slice / 1000;
+    tv.tv_usec = (slice % 1000) * 1000;
+    const int n = select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr, &failed, &tv);
+    if (n == SOCKET_ERROR) throw ESocketError(TSocketErrorKind::skIO, SystemText(WSAGetLastError()));
+    if (n > 0) return true;
+    if (left <= kCancelSliceMs) return false;
+  }
 }
 
 bool IsClosedError(int code) {
