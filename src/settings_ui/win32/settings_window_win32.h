@@ -40,7 +40,6 @@ class TSettingsWindowWin32 : public TSettingsWindow, public TDialogHandler, publ
   static constexpr int kIdVersion = EQ_IDC_VERSION;
   static constexpr int kIdInnerTabs = EQ_IDC_INNER_TABS;
   static constexpr int kIdFirstField = EQ_IDC_FIRST_FIELD;  // + TMainSettingsField
-  static constexpr int kIdFirstLabel = EQ_IDC_FIRST_LABEL;  // + TMainSettingsField
   static constexpr int kIdFirstInfo = EQ_IDC_FIRST_INFO;    // + row, the value of each information row
   static constexpr int kMenuBase = 0x1000;
 

@@ -187,12 +187,7 @@ HWND CreateDialogFor(TDialogHandler& Handler, int Template, HWND Parent) {
                             reinterpret_cast<LPARAM>(&Handler));
 }
 
-void SetModule(HINSTANCE Module) {
-  gModule = Module;
-  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES |
-                                                      ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
-}
+void SetModule(HINSTANCE Module) { gModule = Module; }
 
 HINSTANCE ModuleInstance() { return gModule; }
 
@@ -283,6 +278,10 @@ TVisualStyles::TVisualStyles() {
   context.lpResourceName = MAKEINTRESOURCEW(2);
   context_ = CreateActCtxW(&context);
   if (context_ != INVALID_HANDLE_VALUE) active_ = ActivateActCtx(context_, &cookie_) != FALSE;
+  // The controls of the version the context names (the progress bar's marquee needs 6).
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES |
+                                                      ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
 }
 
 TVisualStyles::~TVisualStyles() {

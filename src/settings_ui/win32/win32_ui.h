@@ -136,7 +136,8 @@ class TTooltips {
 };
 
 // Activates the module manifest's activation context (common controls version 6, so
-// visual styles) for as long as the object lives, whatever the host's manifest says.
+// visual styles) for as long as the object lives, whatever the host's manifest says, and
+// registers the common controls the windows use.
 class TVisualStyles {
  public:
   TVisualStyles();

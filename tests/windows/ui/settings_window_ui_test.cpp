@@ -69,7 +69,11 @@ class TScript {
   }
   void Shot(const std::vector<HWND>& windows, const wchar_t* name) {
     if (gShots.empty()) return;
-    Sleep(300);  // let the last paint reach the screen
+    // Every window painted now (the windows' thread answers before this goes on), then a
+    // moment for the last paint to reach the screen.
+    for (HWND w : windows)
+      RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Sleep(500);
     Expect(CaptureWindows(windows, gShots + L"\\" + name + L".bmp"), "screenshot " + Narrow(name));
   }
   // Runs the steps on a thread of their own and waits for it.
@@ -271,8 +275,8 @@ TEST_F(SettingsWindowTest, OkSavesWhatWasTypedAndWhatTheSettingsListChanged) {
 
         const auto menu = ReadMenu(s, ui, L"settings-menu");
         s.Expect(menu == std::vector<std::wstring>{L"Установить значения по-умолчанию", L"Выполнить тест устройства",
-                                                   L"Показать полный список настроек"},
-                 "menu without the debug logs and help");
+                                                   L"Показать полный список настроек", L"-", L"Справка"},
+                 "menu without the debug logs, with help (help.chm lies beside the DLL)");
 
         // The settings list: a Boolean through the drop-down, a number, Escape, focus loss.
         ui.Menu(mcSettingsList);
@@ -322,7 +326,7 @@ TEST_F(SettingsWindowTest, OkSavesWhatWasTypedAndWhatTheSettingsListChanged) {
         s.Expect(WaitFor([&] { return TextOf(ui.Field(mfSubject)) == L"Из списка"; }), "pages read again");
 
         const auto menu2 = ReadMenu(s, ui);
-        s.Expect(menu2.size() == 4 && menu2[3].rfind(L"Просмотр отладочных логов [", 0) == 0,
+        s.Expect(menu2.size() == 6 && menu2[3].rfind(L"Просмотр отладочных логов [", 0) == 0,
                  "the debug-log submenu follows the list's DebugLogEnabled");
 
         Click(ui.Control(TWindow::kIdOk));
@@ -415,12 +419,13 @@ TEST_F(SettingsWindowTest, DeviceTestLogsInWithThePagesValuesOrShowsTheServersAn
         SetText(ui.Field(mfSmtpServerPassword), L"s3cret-Пароль");
         SetText(ui.Field(mfUserEmail), L"robot@example.test");
         ui.Menu(mcDeviceTest);
-        const std::wstring success = AnswerBox(s, L"Информация");
+        const std::wstring success = AnswerBox(s, L"Информация", L"device-test-success");
         s.Expect(success == L"Успешно!", "login works: " + Narrow(success));
         SetText(ui.Field(mfSmtpServerPassword), L"wrong");
         ui.Menu(mcDeviceTest);
         const std::wstring refused = AnswerBox(s, L"Ошибка", L"device-test-error");
-        s.Expect(refused == L"5.7.8 Authentication credentials invalid", "the server's answer: " + Narrow(refused));
+        s.Expect(refused == L"Проверка подключения к SMTP-серверу не пройдена.\r\n\r\n5.7.8 Authentication credentials invalid",
+                 "what failed, then the server's answer: " + Narrow(refused));
         Click(ui.Control(TWindow::kIdCancel));
       },
       [&] { ShowSettingsDlg(out); });
@@ -447,20 +452,20 @@ TEST_F(SettingsWindowTest, KeyboardAloneReachesEveryControl) {
         HWND server = ui.Field(mfSmtpServerName);
         s.Expect(WaitFor([&] { return ui.Focus() == server; }), "the server field has the focus at first");
         Type(ui.Window, {VK_SHIFT, VK_TAB});
-        s.Expect(ui.Focus() == inner, "Shift+Tab from the first field: the inner tab strip");
+        s.Expect(WaitFor([&] { return ui.Focus() == inner; }, 5s), "Shift+Tab from the first field: the inner tab strip");
         Type(ui.Window, {VK_SHIFT, VK_TAB});
-        s.Expect(ui.Focus() == pages, "Shift+Tab again: the window's tab strip");
+        s.Expect(WaitFor([&] { return ui.Focus() == pages; }, 5s), "Shift+Tab again: the window's tab strip");
         Type(ui.Window, {VK_TAB});
         Type(ui.Window, {VK_TAB});
-        s.Expect(ui.Focus() == server, "Tab twice: back on the server field");
+        s.Expect(WaitFor([&] { return ui.Focus() == server; }, 5s), "Tab twice: back on the server field");
 
         // Access keys: Alt+E from the keyboard, and a Cyrillic letter as any layout sends it.
         Type(ui.Window, {VK_MENU, 'E'});
-        s.Expect(ui.Focus() == ui.Field(mfUserEmail), "Alt+E: the e-mail field");
+        s.Expect(WaitFor([&] { return ui.Focus() == ui.Field(mfUserEmail); }, 5s), "Alt+E: the e-mail field");
         for (const auto& [letter, field] : {std::pair{L'П', mfSmtpServerPort}, std::pair{L'з', mfSmtpServerUser},
                                             std::pair{L'а', mfSmtpServerPassword}, std::pair{L'в', mfSmtpServerName}}) {
           PostAccessKey(ui.Focus(), letter);
-          s.Expect(ui.Focus() == ui.Field(field), "Alt+" + Narrow(std::wstring(1, letter)) + " reaches its field");
+          s.Expect(WaitFor([&] { return ui.Focus() == ui.Field(field); }, 5s), "Alt+" + Narrow(std::wstring(1, letter)) + " reaches its field");
         }
 
         // The focus comes back to the password field after an error box.
@@ -473,29 +478,33 @@ TEST_F(SettingsWindowTest, KeyboardAloneReachesEveryControl) {
 
         // Ctrl+Tab: "Настройки SMTP" → "Общие" → "Информация" → "Настройки SMTP"; Shift back.
         Type(ui.Window, {VK_CONTROL, VK_TAB});
-        s.Expect(TabCtrl_GetCurSel(inner) == 1 && IsWindowVisible(ui.Field(mfSubject)), "Ctrl+Tab: \"Общие\"");
+        s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(inner) == 1 && IsWindowVisible(ui.Field(mfSubject)); }, 5s),
+                 "Ctrl+Tab: \"Общие\"");
         Type(ui.Window, {VK_CONTROL, VK_TAB});
-        s.Expect(TabCtrl_GetCurSel(pages) == 1 && !IsWindowVisible(ui.Field(mfSubject)), "Ctrl+Tab: \"Информация\"");
+        s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(pages) == 1 && !IsWindowVisible(ui.Field(mfSubject)); }, 5s),
+                 "Ctrl+Tab: \"Информация\"");
         Type(ui.Window, {VK_CONTROL, VK_TAB});
-        s.Expect(TabCtrl_GetCurSel(pages) == 0 && TabCtrl_GetCurSel(inner) == 0, "Ctrl+Tab: round to the first tab");
+        s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(pages) == 0 && TabCtrl_GetCurSel(inner) == 0; }, 5s),
+                 "Ctrl+Tab: round to the first tab");
         Type(ui.Window, {VK_CONTROL, VK_SHIFT, VK_TAB});
-        s.Expect(TabCtrl_GetCurSel(pages) == 1, "Ctrl+Shift+Tab: back to \"Информация\"");
+        s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(pages) == 1; }, 5s), "Ctrl+Shift+Tab: back to \"Информация\"");
         Type(ui.Window, {VK_CONTROL, VK_SHIFT, VK_TAB});
-        s.Expect(TabCtrl_GetCurSel(pages) == 0 && TabCtrl_GetCurSel(inner) == 1, "Ctrl+Shift+Tab: back to \"Общие\"");
+        s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(pages) == 0 && TabCtrl_GetCurSel(inner) == 1; }, 5s),
+                 "Ctrl+Shift+Tab: back to \"Общие\"");
 
         // The memo: Tab leaves it forward and back, Ctrl+Tab types a tab.
         HWND memo = ui.Field(mfBodyText);
         PostAccessKey(ui.Focus(), L'к');
-        s.Expect(ui.Focus() == memo, "Alt+к: the body");
+        s.Expect(WaitFor([&] { return ui.Focus() == memo; }, 5s), "Alt+к: the body");
         Type(ui.Window, {VK_TAB});
-        s.Expect(ui.Focus() == ui.Control(TWindow::kIdAdditional), "Tab leaves the body for \"Дополнительно\"");
+        s.Expect(WaitFor([&] { return ui.Focus() == ui.Control(TWindow::kIdAdditional); }, 5s), "Tab leaves the body for \"Дополнительно\"");
         Type(ui.Window, {VK_SHIFT, VK_TAB});
-        s.Expect(ui.Focus() == memo, "Shift+Tab comes back to the body");
+        s.Expect(WaitFor([&] { return ui.Focus() == memo; }, 5s), "Shift+Tab comes back to the body");
         Type(ui.Window, {VK_SHIFT, VK_TAB});
-        s.Expect(ui.Focus() == ui.Field(mfSubject), "Shift+Tab leaves the body for the subject");
+        s.Expect(WaitFor([&] { return ui.Focus() == ui.Field(mfSubject); }, 5s), "Shift+Tab leaves the body for the subject");
         PostAccessKey(ui.Focus(), L'к');
         Type(ui.Window, {VK_CONTROL, VK_TAB});
-        s.Expect(ui.Focus() == memo && TextOf(memo).find(L'\t') != std::wstring::npos, "Ctrl+Tab types a tab in the body");
+        s.Expect(WaitFor([&] { return ui.Focus() == memo && TextOf(memo).find(L'\t') != std::wstring::npos; }, 5s), "Ctrl+Tab types a tab in the body");
 
         // Enter on the focused "Дополнительно" opens the menu; the settings list gives the
         // focus back to the button.
@@ -686,6 +695,29 @@ TEST_F(SettingsWindowTest, DpiChangeLaysTheWindowOutAgain) {
         s.Expect(height(ui.Field(mfSmtpServerName)) > field * 5 / 4, "so do the fields");
         SendBounded(ui.Window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         s.Expect(std::abs(width(ui.Window) - before) <= 4, "and back");
+        Click(ui.Control(TWindow::kIdCancel));
+      },
+      [&] { ShowSettingsDlg(out); });
+  for (const std::string& f : script.Failures) ADD_FAILURE() << f;
+}
+
+// help.chm beside the DLL: "Справка" opens it in HTML Help.
+TEST_F(SettingsWindowTest, HelpOpensFromTheMenu) {
+  TScript script;
+  Variant out;
+  script.Run(
+      [](TScript& s) {
+        const TSettingsUi ui = WaitForSettings(s);
+        const auto menu = ReadMenu(s, ui);
+        s.Expect(!menu.empty() && menu.back() == L"Справка", "\"Справка\" is in the menu");
+        ui.Menu(mcHelp);
+        HWND help = s.Need(WaitForTopWindow(L"HH Parent", L""), "the HTML Help window");
+        // The title comes from the file; Wine reads it in the ANSI code page of the prefix,
+        // so only its presence is checked here.
+        s.Expect(!TextOf(help).empty(), "the help window has the file's title");
+        s.Shot({help}, L"help-window");
+        PostMessageW(help, WM_CLOSE, 0, 0);
+        s.Expect(WaitFor([&] { return !IsWindow(help); }), "the help window closes");
         Click(ui.Control(TWindow::kIdCancel));
       },
       [&] { ShowSettingsDlg(out); });
