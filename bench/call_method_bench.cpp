@@ -58,7 +58,7 @@ void BM_CallMethodPublic(benchmark::State& state) {
   SafeArray params = PublicParams();
   Variant result;
   for (auto _ : state) {
-    if (object.CallMethod(id, result, params) != HR_S_OK || !result.BoolValue()) state.SkipWithError("call failed");
+    if (object.CallMethod(id, result, params) != hrOk || !result.BoolValue()) state.SkipWithError("call failed");
     benchmark::DoNotOptimize(result);
   }
 }
@@ -71,7 +71,7 @@ void BM_FindMethodAndCallPublic(benchmark::State& state) {
   Variant result;
   for (auto _ : state) {
     const std::int32_t id = object.FindMethod("clearrecepients");  // letter case as a host may spell it
-    if (object.CallMethod(id, result, params) != HR_S_OK || !result.BoolValue()) state.SkipWithError("call failed");
+    if (object.CallMethod(id, result, params) != hrOk || !result.BoolValue()) state.SkipWithError("call failed");
     benchmark::DoNotOptimize(result);
   }
 }

@@ -103,15 +103,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const bool isPublic = known && driver->Methods()[static_cast<std::size_t>(dispId)].IsPublic;
 
       Variant result;
-      std::int32_t hr = HR_S_OK;
+      std::int32_t hr = hrOk;
       try {
         hr = driver->CallMethod(dispId, result, params);
       } catch (const EDriverError&) {
         EQ_FUZZ_CHECK(known && !isPublic);  // only methods with their own argument list raise
       }
-      EQ_FUZZ_CHECK(hr == HR_S_OK || hr == HR_E_INVALIDARG || hr == HR_E_FAIL);
-      EQ_FUZZ_CHECK(known || hr == HR_E_FAIL);
-      if (isPublic && hr == HR_S_OK) {
+      EQ_FUZZ_CHECK(hr == hrOk || hr == hrInvalidArg || hr == hrFail);
+      EQ_FUZZ_CHECK(known || hr == hrFail);
+      if (isPublic && hr == hrOk) {
         EQ_FUZZ_CHECK(result.Vt() == VT_BOOL);
         if (!result.BoolValue() && params.ElementCount() > 1) {
           const Variant& out = params.Elements()[1];

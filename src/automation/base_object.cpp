@@ -77,12 +77,12 @@ std::int32_t TBaseObject::CallMethod(std::int32_t DispID, Variant& Result, SafeA
   // The trace state at the start decides this call's own lines, even when the handler
   // switches the trace (WriteDebugLog still looks at the live flag).
   const bool trace = FDebugLogEnabled;
-  if (DispID < 0 || static_cast<std::size_t>(DispID) >= FMethodList.size()) return HR_E_FAIL;
+  if (DispID < 0 || static_cast<std::size_t>(DispID) >= FMethodList.size()) return hrFail;
   // A copy: a handler that registers methods must not pull the entry from under us.
   const TMethodStruct method = FMethodList[static_cast<std::size_t>(DispID)];
   if (method.IsPublic) return CallPublic(method, Result, Params, trace);
   CallPrivate(method, Result, Params, trace);
-  return HR_S_OK;
+  return hrOk;
 }
 
 void TBaseObject::TraceCall(const TMethodStruct& Method, std::exception_ptr& Failure, std::string_view Name,
@@ -100,7 +100,7 @@ void TBaseObject::TraceCall(const TMethodStruct& Method, std::exception_ptr& Fai
 }
 
 std::int32_t TBaseObject::CallPublic(const TMethodStruct& Method, Variant& Result, SafeArray& Params, bool Trace) {
-  std::int32_t hr = HR_S_OK;
+  std::int32_t hr = hrOk;
   Variant inData, outData, timeOut;
   if (const Variant* p = Element(Params, 0)) inData = *p;
   if (const Variant* p = Element(Params, 2)) timeOut = *p;
@@ -111,7 +111,7 @@ std::int32_t TBaseObject::CallPublic(const TMethodStruct& Method, Variant& Resul
   if (Trace) TraceCall(Method, traceFailure, "> " + Method.Name, "InData: " + TraceText(inData));
 
   if (!IsOrdinal(timeOut.Deref())) {
-    hr = HR_E_INVALIDARG;
+    hr = hrInvalidArg;
   } else {
     std::string description;
     std::int32_t code = rcOk;

@@ -12,19 +12,12 @@
 #include <string_view>
 #include <vector>
 
+#include "automation/hresults.h"
 #include "automation/value_text.h"
 #include "automation/variant.h"
 #include "platform/clock.h"
 
 namespace eqd {
-
-// HRESULT values the dispatcher returns, as plain integers (the Windows macros of the
-// same meaning are not visible to the core).
-inline constexpr std::int32_t HR_S_OK = 0;
-inline constexpr std::int32_t HR_E_NOTIMPL = static_cast<std::int32_t>(0x80004001u);
-inline constexpr std::int32_t HR_E_FAIL = static_cast<std::int32_t>(0x80004005u);
-inline constexpr std::int32_t HR_E_INVALIDARG = static_cast<std::int32_t>(0x80070057u);
-inline constexpr std::int32_t HR_DISP_E_EXCEPTION = static_cast<std::int32_t>(0x80020009u);
 
 // The host's private convention (Init, Open, Close): the handler gets the parameter
 // array (one dimension, zero-based, by reference) and its result goes to the host
@@ -84,9 +77,9 @@ class TBaseObject {
   // Public methods: Params = [InData, OutData, TimeOut]; Result becomes a Boolean (true
   // exactly for code 0) and Params[1] the output (on failure [code, description]); a
   // handler's error becomes code 1001 with its message. A TimeOut that is missing or not
-  // an integer type gives HR_E_INVALIDARG without calling the handler. Private methods:
+  // an integer type gives hrInvalidArg without calling the handler. Private methods:
   // Result is the handler's value; a handler's error is traced and raised on. A DispID
-  // outside the table gives HR_E_FAIL. Trace write failures are raised; for a method
+  // outside the table gives hrFail. Trace write failures are raised; for a method
   // that RunsDespiteTraceFailure the call runs to its end first, and the trace, which
   // could not be written, is switched off.
   std::int32_t CallMethod(std::int32_t DispID, Variant& Result, SafeArray& Params);

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "automation/ascii_case.h"
+
 namespace eqd {
 namespace {
 
@@ -38,13 +40,8 @@ int DaysInMonth(int y, int m) {
   return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
 }
 
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool StartsWithNoCase(std::string_view s, std::size_t pos, std::string_view what) {
-  if (s.size() - pos < what.size()) return false;
-  for (std::size_t i = 0; i < what.size(); ++i)
-    if (AsciiLower(s[pos + i]) != AsciiLower(what[i])) return false;
-  return true;
+  return s.size() - pos >= what.size() && AsciiSameText(s.substr(pos, what.size()), what);
 }
 
 bool ContainsNoCase(std::string_view s, std::string_view what) {

@@ -27,10 +27,9 @@ std::string FolderNameFromIdentifier(std::string_view Identifier) {
 }
 
 bool IsReservedDeviceName(std::string_view Name) {
-  std::string base(Name.substr(0, Name.find('.')));
+  std::string base = AsciiLowerCase(Name.substr(0, Name.find('.')));
   // Windows ignores blanks before the extension: "NUL .txt" is NUL too.
   while (!base.empty() && base.back() == ' ') base.pop_back();
-  for (char& c : base) c = AsciiLower(c);
   if (base == "con" || base == "prn" || base == "aux" || base == "nul" || base == "conin$" || base == "conout$")
     return true;
   return base.size() > 3 && (base.starts_with("com") || base.starts_with("lpt")) &&

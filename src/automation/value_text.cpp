@@ -8,11 +8,13 @@
 #include "automation/automation_texts.h"
 #include "automation/date_time.h"
 #include "automation/errors.h"
-#include "automation/utf8.h"
 #include "automation/variant_convert.h"
+#include "platform/utf8.h"
 
 namespace eqd {
 namespace {
+
+using platform::AppendUtf8;
 
 std::string StringText(const std::string& s) {
   std::string out = "'";

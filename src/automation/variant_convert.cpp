@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "automation/ascii_case.h"
 #include "automation/automation_texts.h"
 #include "automation/date_time.h"
 #include "automation/decimal.h"
@@ -21,17 +22,6 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
   return s;
-}
-
-bool SameAsciiNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // A text quoted for a message, cut to a readable length on a character boundary.
@@ -191,8 +181,8 @@ bool VarToBool(const Variant& v) {
     case VT_DATE: return x.DoubleValue() != 0;
     case VT_BSTR: {
       const std::string& s = x.StrValue();
-      if (SameAsciiNoCase(s, "True")) return true;
-      if (SameAsciiNoCase(s, "False")) return false;
+      if (AsciiSameText(s, "True")) return true;
+      if (AsciiSameText(s, "False")) return false;
       double d = 0;
       if (!TryTextToFloat(s, *CurrentFormatSettings(), d)) RaiseText(s, texts::kNotABoolean);
       return d != 0;

@@ -3,10 +3,13 @@
 #include <array>
 #include <cstdint>
 
-#include "automation/utf8.h"
+#include "platform/utf8.h"
 
 namespace eqd {
 namespace {
+
+using platform::AppendUtf8;
+using platform::DecodeUtf8;
 
 // Code points of the bytes 0x80..0xFF; 0 marks the one byte (0x98) with no character.
 constexpr std::array<char16_t, 128> kHigh = {

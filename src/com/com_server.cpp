@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "automation/ascii_case.h"
+
 namespace eqd::com {
 
 std::string_view ThreadingModelText(TThreadingModel model) {
@@ -13,17 +15,6 @@ std::string_view ThreadingModelText(TThreadingModel model) {
     case tmNeutral: return "Neutral";
   }
   return "";
-}
-
-bool SameTextAscii(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 std::string TComServer::ProgID(const TClassFactoryStruct& info) const {
@@ -124,7 +115,7 @@ HResult TComServer::Install(bool install, std::string_view commandLine) {
     ~RestoreFlag() { server.SetPerUser(saved); }
   } restore{*this, PerUser()};
 
-  SetPerUser(SameTextAscii(commandLine, "user"));
+  SetPerUser(AsciiSameText(commandLine, "user"));
   if (!install) return UnregisterServer();
   const HResult result = RegisterServer();
   if (result == hrFail) {
@@ -150,7 +141,7 @@ bool PerUserFromSwitches(const std::vector<std::string>& args) {
   auto has = [&](std::string_view name) {
     for (const std::string& a : args)
       if (a.size() > 1 && (a[0] == '-' || a[0] == '/') &&
-          SameTextAscii(std::string_view(a).substr(1), name))
+          AsciiSameText(std::string_view(a).substr(1), name))
         return true;
     return false;
   };

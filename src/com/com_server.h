@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "automation/errors.h"
+#include "automation/hresults.h"
 #include "com/com_platform.h"
 #include "com/guid.h"
-#include "com/hresults.h"
 
 namespace eqd::com {
 
@@ -137,8 +137,5 @@ inline constexpr std::uint32_t kCreationErrorFlags = 0x10010;  // MB_ICONSTOP | 
 // The text shown for a creation error: the message with a period added when its last
 // character sorts above ".".
 std::string CreationErrorText(std::string message);
-
-// ASCII letters compare without regard to case; everything else must match exactly.
-bool SameTextAscii(std::string_view a, std::string_view b);
 
 }  // namespace eqd::com

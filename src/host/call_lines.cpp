@@ -3,6 +3,7 @@
 #include <istream>
 #include <ostream>
 
+#include "automation/ascii_case.h"
 #include "host/host_error.h"
 #include "host/host_texts.h"
 
@@ -10,9 +11,7 @@ namespace eqd {
 namespace {
 
 bool IsPrivateName(const std::string& name) {
-  std::string lower;
-  for (char c : name) lower += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  return lower == "init" || lower == "open" || lower == "close";
+  return AsciiSameText(name, "Init") || AsciiSameText(name, "Open") || AsciiSameText(name, "Close");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // A driver object seen the way a COM host sees it: methods reached by name only. The
-// name is looked up as GetIDsOfNames does and the call goes through CallMethod with
-// the positional arguments as the parameter array, which the caller sees as it is
+// name is looked up as GetIDsOfNames does and the call is made as the COM object makes
+// it (automation/host_call.h): the caller's arguments see the parameter array as it is
 // after the call.
 #pragma once
 

@@ -5,9 +5,10 @@
 #include <istream>
 #include <ostream>
 
+#include "automation/ascii_case.h"
 #include "automation/errors.h"
-#include "host/host_texts.h"
 #include "automation/value_text.h"
+#include "host/host_texts.h"
 
 namespace eqd {
 namespace {
@@ -26,15 +27,6 @@ std::string Arg(const std::vector<Variant>& args, std::size_t i) {
   if (i >= args.size()) return {};
   const Variant& v = args[i].Deref();
   return v.Vt() == VT_BSTR ? v.StrValue() : std::string();
-}
-
-bool SameAscii(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -58,20 +50,20 @@ Variant THostEquipmentManager::Invoke(std::string_view name, std::vector<Variant
     for (std::size_t i = 0; i < args.size(); ++i) FLog << (i ? ", " : "") << ValueToText(args[i]);
     FLog << ")\n";
   }
-  if (SameAscii(name, "GetAppProperty")) {
+  if (AsciiSameText(name, "GetAppProperty")) {
     const std::string prop = Arg(args, 1);
-    const std::string* value = SameAscii(prop, "DevicesFolder") ? &FFolders.DevicesFolder
-                               : SameAscii(prop, "ModelsFolder") ? &FFolders.ModelsFolder
-                               : SameAscii(prop, "Language")     ? &FFolders.Language
+    const std::string* value = AsciiSameText(prop, "DevicesFolder") ? &FFolders.DevicesFolder
+                               : AsciiSameText(prop, "ModelsFolder") ? &FFolders.ModelsFolder
+                               : AsciiSameText(prop, "Language")     ? &FFolders.Language
                                                                  : nullptr;
     if (value == nullptr) return Variant(false);
     if (args.size() > 2) args[2].Deref() = Variant(*value);
     return Variant(true);
   }
-  if (SameAscii(name, "MessageDlg")) return MessageDlg(args);
-  if (SameAscii(name, "InputDataDlg")) return InputDataDlg(args);
-  if (SameAscii(name, "WriteLog") || SameAscii(name, "DataEvent") || SameAscii(name, "ErrorEvent") ||
-      SameAscii(name, "TaskState"))
+  if (AsciiSameText(name, "MessageDlg")) return MessageDlg(args);
+  if (AsciiSameText(name, "InputDataDlg")) return InputDataDlg(args);
+  if (AsciiSameText(name, "WriteLog") || AsciiSameText(name, "DataEvent") || AsciiSameText(name, "ErrorEvent") ||
+      AsciiSameText(name, "TaskState"))
     return Variant(true);
   throw EDriverError(host_texts::kUnknownCallback + std::string(name));
 }

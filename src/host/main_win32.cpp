@@ -2,7 +2,6 @@
 // the driver object is the registered class, created by its ProgID and called through
 // IDispatch as any COM host calls it, so a console shows what an application will see.
 #include <windows.h>
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include <iostream>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "com/win32/dispatch_bridge.h"
+#include "com/win32/win32_com_platform.h"
 #include "host/equipment_manager.h"
 #include "host/host_error.h"
 #include "host/host_commands.h"
@@ -18,11 +18,13 @@
 #include "host/host_texts.h"
 #include "host/in_process_driver.h"
 #include "platform/console.h"
+#include "platform/win32/handles.h"
+#include "platform/win32/wide.h"
 
 namespace eqd {
 namespace {
 
-using com::FromWide;
+using platform::win32::WideToUtf8;
 
 constexpr std::string_view kProgID = "VxEq.vlmCommon";
 
@@ -57,24 +59,13 @@ class TComApartment {
   HRESULT FResult;
 };
 
-// The arguments after the program name, read as UTF-16 and turned into UTF-8, so that
-// text outside the ANSI code page (Cyrillic subjects, file names) arrives whole.
-std::vector<std::string> Arguments() {
-  int count = 0;
-  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  std::vector<std::string> args;
-  for (int i = 1; argv != nullptr && i < count; ++i) args.push_back(FromWide(argv[i]));
-  LocalFree(argv);
-  return args;
-}
-
 std::string Environment(const wchar_t* name) {
   const DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
   if (n == 0) return {};
   std::wstring value(n, L'\0');
   const DWORD written = GetEnvironmentVariableW(name, value.data(), n);
   value.resize(written < n ? written : 0);
-  return FromWide(value);
+  return WideToUtf8(value);
 }
 
 // %EQHOST_HOME%, else %LOCALAPPDATA%\eqhost; the two folders are "devices\" and
@@ -82,10 +73,9 @@ std::string Environment(const wchar_t* name) {
 THostFoldersStruct WindowsHostFolders() {
   std::string root = Environment(L"EQHOST_HOME");
   if (root.empty()) {
-    PWSTR local = nullptr;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local)))
-      root = FromWide(local) + "\\eqhost";
-    CoTaskMemFree(local);
+    platform::win32::TCoTaskMemory<PWSTR> local;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, local.Put())))
+      root = WideToUtf8(local.Get()) + "\\eqhost";
   }
   if (root.empty()) root = "eqhost";
   if (root.back() != '\\' && root.back() != '/') root += '\\';
@@ -114,7 +104,9 @@ class TComDriver : public DispatchObject {
 
 int Main() {
   THostOptionsStruct options;
-  if (auto exit = ParseHostOptions(Arguments(), options, std::cout, std::cerr)) return *exit;
+  // Read as UTF-16, so that text outside the ANSI code page (Cyrillic subjects, file
+  // names) arrives whole.
+  if (auto exit = ParseHostOptions(com::ProcessArguments(), options, std::cout, std::cerr)) return *exit;
   const TComApartment apartment;
   // Standard input carries the calls of "run -"; dialogs must not read from it then.
   const bool callsOnStdin = options.Command == THostCommand::hcRun && options.RunFile == "-";

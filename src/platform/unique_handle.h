@@ -4,15 +4,26 @@
 // alias beside the code that uses it.
 #pragma once
 
+#include <cstdint>
+#include <type_traits>
 #include <utility>
 
 namespace eqd::platform {
 
 // A handle that is a plain value (a pointer, an integer) closed by one function.
-// `Invalid` is the value that owns nothing.
-template <typename T, auto Close, T Invalid = T{}>
+// `Invalid` is the value that owns nothing. A pointer handle whose "nothing" is not null
+// gives it as an integer (-1 for a file handle's INVALID_HANDLE_VALUE): a pointer made
+// from an integer cannot be a template argument.
+template <typename T, auto Close, auto Invalid = T{}>
 class TUniqueHandle {
  public:
+  static T InvalidValue() noexcept {
+    if constexpr (std::is_pointer_v<T> && std::is_integral_v<decltype(Invalid)>)
+      return reinterpret_cast<T>(static_cast<std::intptr_t>(Invalid));
+    else
+      return Invalid;
+  }
+
   TUniqueHandle() = default;
   explicit TUniqueHandle(T value) : FValue(value) {}
   TUniqueHandle(TUniqueHandle&& other) noexcept : FValue(other.Detach()) {}
@@ -25,19 +36,19 @@ class TUniqueHandle {
   ~TUniqueHandle() { Reset(); }
 
   T Get() const { return FValue; }
-  explicit operator bool() const { return FValue != Invalid; }
+  explicit operator bool() const { return FValue != InvalidValue(); }
   T* Put() {
     Reset();
     return &FValue;
   }
-  T Detach() { return std::exchange(FValue, Invalid); }
-  void Reset(T value = Invalid) {
-    if (FValue != Invalid) Close(FValue);
+  T Detach() { return std::exchange(FValue, InvalidValue()); }
+  void Reset(T value = InvalidValue()) {
+    if (FValue != InvalidValue()) Close(FValue);
     FValue = value;
   }
 
  private:
-  T FValue = Invalid;
+  T FValue = InvalidValue();
 };
 
 // A handle that is a structure filled in by the function that opens it (a security

@@ -40,7 +40,7 @@ TEST(MethodTableTest, NamesFoldAsciiCaseOnlyAndRegisteringAgainKeepsTheDispid) {
   EXPECT_FALSE(obj.Methods()[1].IsPublic);
   Variant r;
   SafeArray p = Params({});
-  EXPECT_EQ(obj.CallMethod(1, r, p), HR_S_OK);
+  EXPECT_EQ(obj.CallMethod(1, r, p), hrOk);
   EXPECT_EQ(r.IntValue(), 7);
 }
 
@@ -82,7 +82,7 @@ TEST_F(DispatchTest, PublicResultsBecomeBooleanAndOutData) {
   };
   for (const Case& c : cases) {
     Outcome o = Call(c.handler, {Variant::Array({}), stale, Variant(30)});
-    EXPECT_EQ(o.hr, HR_S_OK);
+    EXPECT_EQ(o.hr, hrOk);
     EXPECT_TRUE(SameValue(o.result, Variant(c.result)));
     EXPECT_EQ(ValueToText(o.params.Elements()[1]), c.outText);
     EXPECT_EQ(o.params.Elements()[1].IsArray() ? o.params.Elements()[1].ArrayValue()->Elements()[0].Vt() : VT_I4,
@@ -97,22 +97,22 @@ TEST_F(DispatchTest, TimeOutMustBeAnInteger) {
     return 0;
   };
   for (const Variant& t : {Variant::I2(30), Variant(true), Variant::UI1(7), Variant::I8(-2)})
-    EXPECT_EQ(Call(handler, {Variant(), Variant(), t}).hr, HR_S_OK);
+    EXPECT_EQ(Call(handler, {Variant(), Variant(), t}).hr, hrOk);
   EXPECT_THAT(seen, ElementsAre(30, -1, 7, -2));
 
   for (const Variant& t : {Variant(30.0), Variant("30"), Variant(), Variant::Null(), Variant::OfType(VT_DECIMAL),
                            Variant::Array({Variant(1)})}) {
     Outcome o = Call(handler, {Variant(), Variant("kept"), t});
-    EXPECT_EQ(o.hr, HR_E_INVALIDARG);
+    EXPECT_EQ(o.hr, hrInvalidArg);
     EXPECT_TRUE(o.result.IsEmpty());
     EXPECT_EQ(o.params.Elements()[1].StrValue(), "kept");  // nothing written back
   }
-  EXPECT_EQ(Call(handler, {Variant(), Variant()}).hr, HR_E_INVALIDARG);
+  EXPECT_EQ(Call(handler, {Variant(), Variant()}).hr, hrInvalidArg);
   EXPECT_EQ(seen.size(), 4u);
 
   // An integer TimeOut that does not fit is the call's error, not a refusal.
   Outcome o = Call(handler, {Variant(), Variant(), Variant::UI4(3000000000u)});
-  EXPECT_EQ(o.hr, HR_S_OK);
+  EXPECT_EQ(o.hr, hrOk);
   EXPECT_THAT(ValueToText(o.params.Elements()[1]), ::testing::StartsWith("[(1001; 'Значение 3000000000"));
   EXPECT_EQ(seen.size(), 4u);
 }
@@ -125,12 +125,12 @@ TEST_F(DispatchTest, PrivateHandlersGetTheParametersAndRaiseTheirErrors) {
   obj_.AddPrivateMethod("Close", [](SafeArray&) -> Variant { throw EOSError("закрыто"); });
   Variant r;
   SafeArray p = Params({Variant()});
-  EXPECT_EQ(obj_.CallMethod(0, r, p), HR_S_OK);
+  EXPECT_EQ(obj_.CallMethod(0, r, p), hrOk);
   EXPECT_TRUE(SameValue(r, Variant(true)));
   EXPECT_EQ(p.Elements()[0].StrValue(), "device-1");
   EXPECT_THROW(obj_.CallMethod(1, r, p), EOSError);
 
-  for (std::int32_t bad : {-1, 2, 99999}) EXPECT_EQ(obj_.CallMethod(bad, r, p), HR_E_FAIL);
+  for (std::int32_t bad : {-1, 2, 99999}) EXPECT_EQ(obj_.CallMethod(bad, r, p), hrFail);
 }
 
 TEST(SettingsListTest, RegistrationLookupAndTypedValues) {

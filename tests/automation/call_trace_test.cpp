@@ -67,14 +67,14 @@ class CallTraceTest : public testing::RussianFormatsTest {
 };
 
 TEST_F(CallTraceTest, OffWritesNothingAndCreatesNoFolder) {
-  EXPECT_EQ(Ping(), HR_S_OK);
+  EXPECT_EQ(Ping(), hrOk);
   obj_.WriteDebugLog("x", "y");
   EXPECT_FALSE(fs::exists(folder_.Data()));
 }
 
 TEST_F(CallTraceTest, CallsAreTracedInTheDefaultFolderInWindows1251) {
   obj_.SetDebugLogEnabled(true);
-  EXPECT_EQ(Ping(), HR_S_OK);
+  EXPECT_EQ(Ping(), hrOk);
   Ping({Variant(), Variant(), Variant(1.5)});
   obj_.WriteDebugLog("Имя", "");
   obj_.WriteDebugLog("Заголовок", "не пишется", true);

@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "automation/ascii_case.h"
 #include "com/com_platform.h"
 
 namespace eqd::com::testing {
@@ -87,11 +88,7 @@ class TMemoryPlatform : public TComPlatform {
       {rrCurrentUser, "software\\classes\\clsid"}};
 
  private:
-  static std::string Lower(std::string s) {
-    for (char& c : s)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-  }
+  static std::string Lower(std::string_view s) { return AsciiLowerCase(s); }
 };
 
 }  // namespace eqd::com::testing

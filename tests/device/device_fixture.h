@@ -117,7 +117,7 @@ class DeviceTest : public eqd::testing::RussianFormatsTest {
     call.Params.Elements() = std::move(args);
     const std::int32_t method = device_->FindMethod(name);
     EXPECT_GE(method, 0) << name;
-    EXPECT_EQ(device_->CallMethod(method, call.Result, call.Params), HR_S_OK);
+    EXPECT_EQ(device_->CallMethod(method, call.Result, call.Params), hrOk);
     return call;
   }
   TPublicCall Public(std::string_view name, Variant inData = Variant()) {
@@ -126,7 +126,7 @@ class DeviceTest : public eqd::testing::RussianFormatsTest {
     Variant result;
     const std::int32_t method = device_->FindMethod(name);
     EXPECT_GE(method, 0) << name;
-    EXPECT_EQ(device_->CallMethod(method, result, params), HR_S_OK);
+    EXPECT_EQ(device_->CallMethod(method, result, params), hrOk);
     EXPECT_EQ(result.Vt(), VT_BOOL);
     return {result.BoolValue(), params.Elements()[1]};
   }

@@ -28,11 +28,38 @@ installed_versions() {  # installed_versions <arch>
       END { if (found) print version }'
 }
 
-msiexec_wait() {  # msiexec_wait <args...>: msiexec may return before it has finished
-  local status=0
-  timeout 300 "$loader" msiexec "$@" >"$work/msiexec.log" 2>&1 || status=$?
-  timeout 120 wineserver -w
-  [[ $status == 0 ]]
+# Whether a Windows Installer process of this run's prefix is still running (a nested
+# msiexec of an upgrade included), told from the processes' own environment.
+msiexec_running() {
+  local pid
+  for pid in $(pgrep -f 'msiexec' || true); do
+    { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+
+# Runs msiexec with a verbose log of its own (msiexec-<n>.log in the run's folder), then
+# waits until no installer process of the prefix is left: the next call would otherwise
+# meet the last one's execution lock and be refused. Waiting for the whole prefix to
+# fall idle (wineserver -w) is not enough, since any process that lingers from an earlier
+# step keeps the server up. On a failure it prints the exit status and the end of the log,
+# where Windows Installer says why.
+msiexec_calls=0
+msiexec_wait() {  # msiexec_wait <args...>
+  local status=0 log i
+  msiexec_calls=$((msiexec_calls + 1))
+  log="$work/msiexec-$msiexec_calls.log"
+  timeout 300 "$loader" msiexec "$@" /l*v "$(winpath "$log")" >"$work/msiexec.out" 2>&1 || status=$?
+  for ((i = 0; i < 1500; i++)); do
+    msiexec_running || break
+    sleep 0.2
+  done
+  msiexec_running && echo "  (an installer process of the prefix still runs 300 s after msiexec $1 returned)"
+  timeout 120 wineserver -w || echo "  (wineserver still had processes 120 s after msiexec $1 returned)"
+  [[ $status == 0 || -n ${msiexec_quiet:-} ]] && return "$status"
+  echo "  msiexec $* exited with $status; the end of its log:"
+  tr -d '\r\000' <"$log" 2>/dev/null | grep -v '^Property(' | tail -n 25 | sed 's/^/    | /'
+  return 1
 }
 
 run_msi() {  # run_msi <build dir> <bits>
@@ -60,7 +87,7 @@ run_msi() {  # run_msi <build dir> <bits>
     v=$(basename "$v" "-$arch.msi")
     check "one installation is left, version ${v#vlm_dodezoz41-} (installed: $versions)" test "$versions" = "${v#vlm_dodezoz41-} "
   done
-  msiexec_wait /i "$(winpath "$old")" /qn || true  # refused
+  msiexec_quiet=1 msiexec_wait /i "$(winpath "$old")" /qn || true  # refused
   versions=$(installed_versions "$arch" | tr '\n' ' ')
   check "an older package does not replace version $version (installed: $versions)" test "$versions" = "$version "
   local f

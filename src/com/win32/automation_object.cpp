@@ -5,12 +5,19 @@
 #include <vector>
 
 #include "automation/errors.h"
+#include "automation/host_call.h"
 #include "com/com_texts.h"
 #include "com/server_module.h"
 #include "com/win32/com_handles.h"
 #include "com/win32/variant_convert.h"
 
 namespace eqd::com {
+
+// The core's HRESULT table is the platform's own.
+static_assert(hrOk == S_OK && hrFalse == S_FALSE && hrNotImpl == E_NOTIMPL && hrNoInterface == E_NOINTERFACE &&
+              hrPointer == E_POINTER && hrFail == E_FAIL && hrUnexpected == E_UNEXPECTED &&
+              hrNoAggregation == CLASS_E_NOAGGREGATION && hrClassNotAvailable == CLASS_E_CLASSNOTAVAILABLE &&
+              hrInvalidArg == E_INVALIDARG && hrDispException == DISP_E_EXCEPTION);
 
 TAutomationObject::TAutomationObject(std::shared_ptr<TBaseObject> object, IUnknown* outer)
     : FOuter(outer ? outer : &FInner), FObject(std::move(object)) {
@@ -63,7 +70,7 @@ HRESULT TAutomationObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DI
   if (names == nullptr || ids == nullptr) return E_POINTER;
   try {
     // Only the first name counts; named arguments are not looked at.
-    const DISPID id = names[0] ? FObject->FindMethod(FromWide(names[0])) : -1;
+    const DISPID id = names[0] ? FObject->FindMethod(WideToUtf8(names[0])) : -1;
     ids[0] = id;
     return id >= 0 ? S_OK : E_NOTIMPL;
   } catch (...) {
@@ -77,8 +84,8 @@ HRESULT TAutomationObject::ExceptionAnswer(const std::exception& error, EXCEPINF
   const std::string message = error.what();
   if (excep != nullptr) {
     excep->scode = kDriverErrorScode;
-    const std::wstring description = ToWide(message);
-    const std::wstring source = ToWide(className);
+    const std::wstring description = Utf8ToWide(message);
+    const std::wstring source = Utf8ToWide(className);
     excep->bstrDescription = SysAllocStringLen(description.data(), static_cast<UINT>(description.size()));
     excep->bstrSource = SysAllocStringLen(source.data(), static_cast<UINT>(source.size()));
   }
@@ -96,32 +103,25 @@ HRESULT TAutomationObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAM
   const UINT count = params ? params->cArgs : 0;
   if (count != 0 && params->rgvarg == nullptr) return E_INVALIDARG;
   try {
-    // Element i is the i-th positional argument, rgvarg[count - 1 - i]: a copy of the
-    // final value behind any by-reference links, VT_I2 widened to VT_I4. `originals`
-    // keeps the copies as VARIANTs so that an element the call leaves alone goes back
-    // exactly as it came, whatever the core can hold of it.
+    // Argument i is rgvarg[count - 1 - i], read as a copy of the final value behind any
+    // by-reference links. `originals` keeps the copies as VARIANTs so that an element the
+    // call leaves alone goes back exactly as it came, whatever the core can hold of it;
+    // one the call changed (an I2 widened to I4 counts) goes back converted.
     std::vector<TVariantHolder> originals(count);
-    SafeArray array({ArrayBound{0, count}});
+    std::vector<Variant> arguments(count);
     for (UINT i = 0; i < count; ++i) {
       VARIANT& copy = originals[i].Get();
       const HRESULT hr = VariantCopyInd(&copy, &FollowVariantRefs(params->rgvarg[count - 1 - i]));
       if (FAILED(hr)) throw EDriverError(std::string(kTextBadParameters));
-      if (V_VT(&copy) == VT_I2) {
-        const SHORT value = V_I2(&copy);
-        V_VT(&copy) = VT_I4;
-        V_I4(&copy) = value;
-      }
-      array.Elements()[i] = FromVariant(copy);
+      arguments[i] = FromVariant(copy);
     }
-    const std::vector<Variant> before = array.Elements();
 
     Variant r;
-    const HRESULT hr = FObject->CallMethod(id, r, array);
+    const HRESULT hr = CallAsHost(*FObject, id, arguments, r, [&](std::size_t i, const Variant& element) {
+      WriteBack(element, params->rgvarg[count - 1 - i],
+                SameValue(element, arguments[i]) ? &originals[i].Get() : nullptr);
+    });
     if (hr == S_OK) {
-      const auto& after = array.Elements();
-      for (UINT i = 0; i < count && i < after.size(); ++i)
-        WriteBack(after[i], params->rgvarg[count - 1 - i],
-                  SameValue(after[i], before[i]) ? &originals[i].Get() : nullptr);
       if (result != nullptr) {
         TVariantHolder value = ToVariant(r);
         VariantClear(result);

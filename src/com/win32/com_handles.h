@@ -11,10 +11,13 @@
 #include <utility>
 
 #include "platform/unique_handle.h"
+#include "platform/win32/wide.h"
 
 namespace eqd::com {
 
 using platform::TUniqueHandle;
+using platform::win32::Utf8ToWide;
+using platform::win32::WideToUtf8;
 
 using TBstr = TUniqueHandle<BSTR, &SysFreeString>;
 using TSafeArrayHandle = TUniqueHandle<SAFEARRAY*, &SafeArrayDestroy>;
@@ -102,9 +105,6 @@ class TComPtr {
   T* FPtr = nullptr;
 };
 
-// UTF-8 <-> the platform's UTF-16 strings, lossless for valid text.
-std::wstring ToWide(std::string_view utf8);
-std::string FromWide(std::wstring_view wide);
 // A new BSTR holding the UTF-8 text; raises an error when memory runs out.
 TBstr MakeBstr(std::string_view utf8);
 // The text of a BSTR, its embedded zeros included; a null BSTR is the empty string.

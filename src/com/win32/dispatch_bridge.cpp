@@ -5,9 +5,11 @@
 #include <atomic>
 #include <cstdio>
 
+#include "automation/ascii_case.h"
 #include "com/com_server.h"
 #include "com/com_texts.h"
 #include "com/win32/variant_convert.h"
+#include "platform/os_error.h"
 
 namespace eqd::com {
 
@@ -25,32 +27,23 @@ std::string Format(std::string_view format, Args... args) {
 }
 
 // Frees the strings of an EXCEPINFO the callee filled.
-struct TExcepInfo : EXCEPINFO {
-  TExcepInfo() : EXCEPINFO{} {}
-  TExcepInfo(const TExcepInfo&) = delete;
-  TExcepInfo& operator=(const TExcepInfo&) = delete;
-  ~TExcepInfo() {
-    SysFreeString(bstrSource);
-    SysFreeString(bstrDescription);
-    SysFreeString(bstrHelpFile);
-  }
-};
+void ClearExcepInfo(EXCEPINFO* info) {
+  SysFreeString(info->bstrSource);
+  SysFreeString(info->bstrDescription);
+  SysFreeString(info->bstrHelpFile);
+}
+using TExcepInfo = platform::TUniqueStruct<EXCEPINFO, &ClearExcepInfo>;
 
-}  // namespace
-
+// The system's description of a result code.
 std::string SystemMessage(HRESULT code) {
-  wchar_t* buffer = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::string text = n ? FromWide(std::wstring_view(buffer, n)) : std::string();
-  LocalFree(buffer);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  const std::string text = platform::SystemErrorText(code);
   return text.empty() ? std::string(kTextUnknownError) : text;
 }
 
+}  // namespace
+
 DISPID THostDispatch::FindName(std::string_view name) {
-  std::wstring wide = ToWide(name);
+  std::wstring wide = Utf8ToWide(name);
   LPOLESTR names[] = {wide.data()};
   DISPID id = DISPID_UNKNOWN;
   const HRESULT hr = FDispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
@@ -91,7 +84,9 @@ Variant THostDispatch::Invoke(std::string_view name, std::vector<Variant>& args)
 
   DISPPARAMS params{rgvarg.data(), nullptr, static_cast<UINT>(n), 0};
   TVariantHolder result;
-  TExcepInfo excep;
+  TExcepInfo excepInfo;
+  EXCEPINFO& excep = *excepInfo.Put();
+  excepInfo.Fill();  // whatever the callee puts in it is freed
   UINT argError = 0;
   const HRESULT hr = FDispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
                                        &params, result.Put(), &excep, &argError);
@@ -152,10 +147,10 @@ class TCoreDispatch final : public IDispatch {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     if (names == nullptr || ids == nullptr || count == 0) return E_POINTER;
     try {
-      const std::string name = FromWide(names[0] ? names[0] : L"");
+      const std::string name = WideToUtf8(names[0] ? names[0] : L"");
       ids[0] = DISPID_UNKNOWN;
       for (std::size_t i = 0; i < FNames.size() && ids[0] == DISPID_UNKNOWN; ++i)
-        if (SameTextAscii(FNames[i], name)) ids[0] = static_cast<DISPID>(i + 1);
+        if (AsciiSameText(FNames[i], name)) ids[0] = static_cast<DISPID>(i + 1);
       if (ids[0] == DISPID_UNKNOWN) {
         FNames.push_back(name);
         ids[0] = static_cast<DISPID>(FNames.size());
@@ -193,8 +188,8 @@ class TCoreDispatch final : public IDispatch {
       if (excep != nullptr) {
         *excep = EXCEPINFO{};
         excep->scode = E_FAIL;
-        excep->bstrSource = SysAllocString(ToWide(ErrorClassName(e)).c_str());
-        excep->bstrDescription = SysAllocString(ToWide(e.what()).c_str());
+        excep->bstrSource = SysAllocString(Utf8ToWide(ErrorClassName(e)).c_str());
+        excep->bstrDescription = SysAllocString(Utf8ToWide(e.what()).c_str());
       }
       return DISP_E_EXCEPTION;
     } catch (...) {
@@ -212,7 +207,7 @@ class TCoreDispatch final : public IDispatch {
 }  // namespace
 
 DispatchPtr CreateComObject(std::string_view progID) {
-  const std::wstring wide = ToWide(progID);
+  const std::wstring wide = Utf8ToWide(progID);
   CLSID classID{};
   HRESULT hr = CLSIDFromProgID(wide.c_str(), &classID);
   TComPtr<IDispatch> object;

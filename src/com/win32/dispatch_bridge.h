@@ -58,7 +58,4 @@ DispatchPtr CreateComObject(std::string_view progID);
 // Passing a THostDispatch gives back the COM object it wraps.
 IDispatch* MakeComDispatch(const DispatchPtr& object);
 
-// The system's description of a result code, without the trailing line break.
-std::string SystemMessage(HRESULT code);
-
 }  // namespace eqd::com

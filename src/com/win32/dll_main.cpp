@@ -92,7 +92,7 @@ STDAPI DllInstall(BOOL install, PCWSTR commandLine) {
   eqd::com::TComServer* server = eqd::com::LoadedServer();
   if (server == nullptr) return E_FAIL;
   try {
-    return server->Install(install != FALSE, commandLine ? eqd::com::FromWide(commandLine) : std::string());
+    return server->Install(install != FALSE, commandLine ? eqd::platform::win32::WideToUtf8(commandLine) : std::string());
   } catch (...) {
     return E_FAIL;
   }

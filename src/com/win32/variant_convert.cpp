@@ -130,17 +130,16 @@ Variant ReadValue(VARTYPE vt, const void* p) {
   }
 }
 
-// Gives up the array's data lock on every path out.
-struct TArrayAccess {
-  SAFEARRAY* Array;
-  void* Data = nullptr;
-  explicit TArrayAccess(SAFEARRAY* a) : Array(a) {
-    if (FAILED(SafeArrayAccessData(a, &Data))) throw EConvertError(std::string(kTextBrokenArray));
-  }
-  ~TArrayAccess() { SafeArrayUnaccessData(Array); }
-  TArrayAccess(const TArrayAccess&) = delete;
-  TArrayAccess& operator=(const TArrayAccess&) = delete;
-};
+// An array's data lock, given up on every path out.
+using TArrayDataLock = TUniqueHandle<SAFEARRAY*, &SafeArrayUnaccessData>;
+
+// The array's data, locked until `lock` goes.
+void* LockData(SAFEARRAY* array, TArrayDataLock& lock) {
+  void* data = nullptr;
+  if (FAILED(SafeArrayAccessData(array, &data))) throw EConvertError(std::string(kTextBrokenArray));
+  lock.Reset(array);
+  return data;
+}
 
 Variant ReadArray(SAFEARRAY* array, VARTYPE elementType) {
   const auto type = static_cast<VarType>(elementType);
@@ -160,9 +159,9 @@ Variant ReadArray(SAFEARRAY* array, VARTYPE elementType) {
 
   const std::size_t size = ElementSize(elementType);
   if (size == 0 || SafeArrayGetElemsize(array) != size) Unsupported(VT_ARRAY | elementType);
-  TArrayAccess access(array);
+  TArrayDataLock lock;
   // SAFEARRAY data runs with the first dimension fastest, as SafeArray's does.
-  const auto* data = static_cast<const unsigned char*>(access.Data);
+  const auto* data = static_cast<const unsigned char*>(LockData(array, lock));
   auto& elements = result.Elements();
   for (std::size_t i = 0; i < elements.size(); ++i) elements[i] = ReadValue(elementType, data + i * size);
   return Variant(std::move(result), type);
@@ -206,8 +205,8 @@ void WriteArray(const Variant& value, VARIANT& out) {
   TSafeArrayHandle array(SafeArrayCreate(elementType, static_cast<UINT>(bounds.size()), bounds.data()));
   if (!array) throw EDriverError(std::string(kTextOutOfMemory), "EOutOfMemory");
   if (source->ElementCount() != 0) {
-    TArrayAccess access(array.Get());
-    auto* data = static_cast<unsigned char*>(access.Data);
+    TArrayDataLock lock;
+    auto* data = static_cast<unsigned char*>(LockData(array.Get(), lock));
     const std::size_t size = SafeArrayGetElemsize(array.Get());
     const auto& elements = source->Elements();
     for (std::size_t i = 0; i < elements.size(); ++i) {

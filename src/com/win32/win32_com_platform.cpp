@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "com/win32/com_handles.h"
+#include "platform/win32/handles.h"
 
 namespace eqd::com {
 
@@ -31,11 +32,11 @@ std::wstring GrowingCall(Get get) {
 bool TWin32ComPlatform::WriteStringValue(TRegistryRoot root, const std::string& key, const std::string& valueName,
                                          const std::string& data) {
   TRegKey handle;
-  if (RegCreateKeyExW(RootKey(root), ToWide(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+  if (RegCreateKeyExW(RootKey(root), Utf8ToWide(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
                       nullptr, handle.Put(), nullptr) != ERROR_SUCCESS)
     return false;
-  const std::wstring name = ToWide(valueName);
-  const std::wstring text = ToWide(data);
+  const std::wstring name = Utf8ToWide(valueName);
+  const std::wstring text = Utf8ToWide(data);
   // REG_SZ: the size counts the terminating zero.
   return RegSetValueExW(handle.Get(), valueName.empty() ? nullptr : name.c_str(), 0, REG_SZ,
                         reinterpret_cast<const BYTE*>(text.c_str()),
@@ -43,7 +44,7 @@ bool TWin32ComPlatform::WriteStringValue(TRegistryRoot root, const std::string& 
 }
 
 bool TWin32ComPlatform::DeleteKey(TRegistryRoot root, const std::string& key) {
-  return RegDeleteKeyW(RootKey(root), ToWide(key).c_str()) == ERROR_SUCCESS;
+  return RegDeleteKeyW(RootKey(root), Utf8ToWide(key).c_str()) == ERROR_SUCCESS;
 }
 
 std::string TWin32ComPlatform::ModuleLongPath() {
@@ -51,25 +52,24 @@ std::string TWin32ComPlatform::ModuleLongPath() {
       GrowingCall([this](wchar_t* b, DWORD n) { return GetModuleFileNameW(FModule, b, n); });
   const std::wstring longPath =
       GrowingCall([&](wchar_t* b, DWORD n) { return GetLongPathNameW(path.c_str(), b, n); });
-  return FromWide(longPath.empty() ? path : longPath);
+  return WideToUtf8(longPath.empty() ? path : longPath);
 }
 
 std::string TWin32ComPlatform::ShortPath(const std::string& path) {
-  const std::wstring wide = ToWide(path);
-  return FromWide(GrowingCall([&](wchar_t* b, DWORD n) { return GetShortPathNameW(wide.c_str(), b, n); }));
+  const std::wstring wide = Utf8ToWide(path);
+  return WideToUtf8(GrowingCall([&](wchar_t* b, DWORD n) { return GetShortPathNameW(wide.c_str(), b, n); }));
 }
 
 void TWin32ComPlatform::ShowMessageBox(const std::string& text, const std::string& caption, std::uint32_t flags) {
-  MessageBoxW(nullptr, ToWide(text).c_str(), ToWide(caption).c_str(), flags);
+  MessageBoxW(nullptr, Utf8ToWide(text).c_str(), Utf8ToWide(caption).c_str(), flags);
 }
 
 std::vector<std::string> ProcessArguments() {
   std::vector<std::string> args;
   int count = 0;
-  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (argv == nullptr) return args;
-  for (int i = 1; i < count; ++i) args.push_back(FromWide(argv[i]));
-  LocalFree(argv);
+  const platform::win32::TLocalMemory<LPWSTR*> argv(CommandLineToArgvW(GetCommandLineW(), &count));
+  if (!argv) return args;
+  for (int i = 1; i < count; ++i) args.push_back(WideToUtf8(argv.Get()[i]));
   return args;
 }
 

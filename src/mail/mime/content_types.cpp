@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "automation/ascii_case.h"
+
 namespace eqd {
 namespace {
 
@@ -65,9 +67,7 @@ constexpr std::string_view kUnknownType = "application/octet-stream";
 std::string ContentTypeOfFileName(std::string_view fileName) {
   const std::size_t dot = fileName.rfind('.');
   if (dot == std::string_view::npos || dot + 1 == fileName.size()) return std::string(kUnknownType);
-  std::string ext(fileName.substr(dot + 1));
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  const std::string ext = AsciiLowerCase(fileName.substr(dot + 1));
   const auto it = std::lower_bound(kTypes.begin(), kTypes.end(), ext,
                                    [](const TTypeEntry& e, const std::string& key) { return e.first < key; });
   if (it != kTypes.end() && it->first == ext) return std::string(it->second);

@@ -1,13 +1,14 @@
 #include "platform/read_only_file.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/os_error.h"
 #include "platform/posix/file_identity.h"
+#include "platform/posix/handles.h"
 
 namespace eqd::platform {
 
@@ -17,36 +18,34 @@ TFileIdentity IdentityOf(const struct stat& st) {
 }
 
 struct TReadOnlyFile::TImpl {
-  int Fd = -1;
+  TFd Fd;
   struct stat Stat {};
-  ~TImpl() {
-    if (Fd >= 0) ::close(Fd);
-  }
 };
 
 TReadOnlyFile::TReadOnlyFile(const std::string& path, TLinks links) : impl_(std::make_unique<TImpl>()) {
-  if (path.find('\0') != std::string::npos) throw std::runtime_error(std::strerror(EINVAL));
+  if (path.find('\0') != std::string::npos) throw std::runtime_error(OsErrorText(EINVAL));
   // O_NONBLOCK: a pipe without a writer would otherwise hold the open (and a read) for ever.
   const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (links == TLinks::Refuse ? O_NOFOLLOW : 0);
-  impl_->Fd = ::open(path.c_str(), flags);
-  if (impl_->Fd < 0) {
+  impl_->Fd.Reset(::open(path.c_str(), flags));
+  if (!impl_->Fd) {
     // With O_NOFOLLOW, ELOOP says the last part is a symbolic link.
     if (errno == ELOOP && links == TLinks::Refuse) throw ENotRegularFile();
-    throw std::runtime_error(std::strerror(errno));
+    throw std::runtime_error(OsErrorText(errno));
   }
-  if (::fstat(impl_->Fd, &impl_->Stat) != 0) throw std::runtime_error(std::strerror(errno));
+  const int fd = impl_->Fd.Get();
+  if (::fstat(fd, &impl_->Stat) != 0) throw std::runtime_error(OsErrorText(errno));
   if (!S_ISREG(impl_->Stat.st_mode)) throw ENotRegularFile();
   // A regular file never blocks; reads go on in the ordinary way.
-  (void)::fcntl(impl_->Fd, F_SETFL, ::fcntl(impl_->Fd, F_GETFL) & ~O_NONBLOCK);
+  (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 }
 
 TReadOnlyFile::~TReadOnlyFile() = default;
 
 std::size_t TReadOnlyFile::Read(char* buffer, std::size_t size) {
   for (;;) {
-    const ssize_t n = ::read(impl_->Fd, buffer, size);
+    const ssize_t n = ::read(impl_->Fd.Get(), buffer, size);
     if (n >= 0) return static_cast<std::size_t>(n);
-    if (errno != EINTR) throw std::runtime_error(std::strerror(errno));
+    if (errno != EINTR) throw std::runtime_error(OsErrorText(errno));
   }
 }
 

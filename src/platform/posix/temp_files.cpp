@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "platform/posix/file_identity.h"
+#include "platform/posix/handles.h"
 
 namespace eqd::platform {
 
@@ -33,19 +34,20 @@ OsErrorCode RemoveEmptyFolder(const std::string& path) {
 }
 
 OsErrorCode WriteNewFile(const std::string& path, std::string_view bytes, TFileIdentity& written) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return errno;
+  TFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!fd) return errno;
   OsErrorCode error = 0;
   while (!bytes.empty() && error == 0) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    const ssize_t n = ::write(fd.Get(), bytes.data(), bytes.size());
     if (n < 0 && errno != EINTR) error = errno;
     if (n > 0) bytes.remove_prefix(static_cast<std::size_t>(n));
   }
   // After the last write, which sets the change time.
   struct stat st {};
-  if (error == 0 && ::fstat(fd, &st) != 0) error = errno;
+  if (error == 0 && ::fstat(fd.Get(), &st) != 0) error = errno;
   written = IdentityOf(st);
-  if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
+  // Closed here, since a close that fails may lose what was written.
+  if (::close(fd.Detach()) != 0 && error == 0 && errno != EINTR) error = errno;
   if (error != 0) ::unlink(path.c_str());
   return error;
 }

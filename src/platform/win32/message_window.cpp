@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
+#include "platform/unique_handle.h"
+
 namespace eqd::platform {
 
 struct MessageWindow::Impl {
   Handler handler;
-  HWND hwnd = nullptr;
+  TUniqueHandle<HWND, &DestroyWindow> window;
   OsErrorCode error = 0;
 };
 
@@ -52,30 +54,33 @@ MessageWindow::MessageWindow(Handler handler) : impl_(std::make_unique<Impl>()) 
     impl_->error = static_cast<OsErrorCode>(GetLastError());
     return;
   }
-  impl_->hwnd = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
-  if (impl_->hwnd == nullptr) {
+  impl_->window.Reset(CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr));
+  const HWND hwnd = impl_->window.Get();
+  if (hwnd == nullptr) {
     impl_->error = static_cast<OsErrorCode>(GetLastError());
     return;
   }
-  SetWindowLongPtrW(impl_->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(impl_.get()));
-  SetWindowLongPtrW(impl_->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(impl_.get()));
+  SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
 }
 
 MessageWindow::~MessageWindow() {
-  if (impl_->hwnd == nullptr) return;
-  // The owner is being torn down: its handler must see nothing from now on.
-  SetWindowLongPtrW(impl_->hwnd, GWLP_USERDATA, 0);
-  SetWindowLongPtrW(impl_->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcW));
-  DestroyWindow(impl_->hwnd);
+  const HWND hwnd = impl_->window.Get();
+  if (hwnd == nullptr) return;
+  // The owner is being torn down: its handler must see nothing from now on, before the
+  // window goes (destroying it sends messages of its own).
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcW));
+  impl_->window.Reset();
 }
 
-WindowHandle MessageWindow::Handle() const { return reinterpret_cast<WindowHandle>(impl_->hwnd); }
+WindowHandle MessageWindow::Handle() const { return reinterpret_cast<WindowHandle>(impl_->window.Get()); }
 OsErrorCode MessageWindow::Error() const { return impl_->error; }
 
 std::intptr_t MessageWindow::Send(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) const {
-  if (impl_->hwnd == nullptr) return 0;
+  if (!impl_->window) return 0;
   return static_cast<std::intptr_t>(
-      SendMessageW(impl_->hwnd, msg, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)));
+      SendMessageW(impl_->window.Get(), msg, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)));
 }
 
 }  // namespace eqd::platform

@@ -2,19 +2,9 @@
 
 #include <windows.h>
 
+#include "platform/win32/wide.h"
+
 namespace eqd::platform {
-namespace {
-
-std::string Narrow(const wchar_t* text) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return {};
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
-  out.resize(static_cast<std::size_t>(n - 1));
-  return out;
-}
-
-}  // namespace
 
 OsVersion QueryOsVersion() {
   OsVersion v;
@@ -32,7 +22,7 @@ OsVersion QueryOsVersion() {
   v.Minor = info.dwMinorVersion;
   v.Build = info.dwBuildNumber;
   v.PlatformId = info.dwPlatformId;
-  v.ServicePack = Narrow(info.szCSDVersion);
+  v.ServicePack = win32::WideToUtf8(info.szCSDVersion);
   return v;
 }
 

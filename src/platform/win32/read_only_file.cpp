@@ -5,16 +5,14 @@
 #include <windows.h>
 
 #include "platform/os_error.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
 namespace eqd::platform {
 
 struct TReadOnlyFile::TImpl {
-  HANDLE Handle = INVALID_HANDLE_VALUE;
+  win32::TFileHandle File;
   BY_HANDLE_FILE_INFORMATION Info{};
-  ~TImpl() {
-    if (Handle != INVALID_HANDLE_VALUE) CloseHandle(Handle);
-  }
 };
 
 TReadOnlyFile::TReadOnlyFile(const std::string& path, TLinks links) : impl_(std::make_unique<TImpl>()) {
@@ -26,11 +24,11 @@ TReadOnlyFile::TReadOnlyFile(const std::string& path, TLinks links) : impl_(std:
   // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself instead of its target; it is refused below.
   const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN |
                       (links == TLinks::Refuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-  impl_->Handle = CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr);
-  if (impl_->Handle == INVALID_HANDLE_VALUE) throw std::runtime_error(OsErrorText(static_cast<OsErrorCode>(GetLastError())));
+  impl_->File.Reset(CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr));
+  if (!impl_->File) throw std::runtime_error(OsErrorText(static_cast<OsErrorCode>(GetLastError())));
   // Pipes, consoles and serial ports are no disk files; their reads may wait for ever.
-  if (GetFileType(impl_->Handle) != FILE_TYPE_DISK) throw ENotRegularFile();
-  if (!GetFileInformationByHandle(impl_->Handle, &impl_->Info))
+  if (GetFileType(impl_->File.Get()) != FILE_TYPE_DISK) throw ENotRegularFile();
+  if (!GetFileInformationByHandle(impl_->File.Get(), &impl_->Info))
     throw std::runtime_error(OsErrorText(static_cast<OsErrorCode>(GetLastError())));
   // Opened through a link, the handle is the target's (whose attributes may still name a
   // reparse point, as cloud and deduplicated files do); opened as the link itself, it is refused.
@@ -43,7 +41,7 @@ TReadOnlyFile::~TReadOnlyFile() = default;
 std::size_t TReadOnlyFile::Read(char* buffer, std::size_t size) {
   DWORD got = 0;
   const DWORD want = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-  if (!ReadFile(impl_->Handle, buffer, want, &got, nullptr))
+  if (!ReadFile(impl_->File.Get(), buffer, want, &got, nullptr))
     throw std::runtime_error(OsErrorText(static_cast<OsErrorCode>(GetLastError())));
   return got;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/guid.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
 namespace eqd::platform {
@@ -46,20 +47,21 @@ OsErrorCode RemoveEmptyFolder(const std::string& path) {
 OsErrorCode WriteNewFile(const std::string& path, std::string_view bytes, TFileIdentity& written) {
   const std::wstring w = Utf8ToWide(path);
   // Readers may look in while it is open; no other writer may.
-  HANDLE file = CreateFileW(w.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return static_cast<OsErrorCode>(GetLastError());
+  win32::TFileHandle file(CreateFileW(w.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file) return static_cast<OsErrorCode>(GetLastError());
   OsErrorCode error = 0;
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(file, &info)) error = static_cast<OsErrorCode>(GetLastError());
+  if (!GetFileInformationByHandle(file.Get(), &info)) error = static_cast<OsErrorCode>(GetLastError());
   written = {info.dwVolumeSerialNumber, (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
   while (!bytes.empty() && error == 0) {
     const DWORD chunk = bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
     DWORD done = 0;
-    if (!WriteFile(file, bytes.data(), chunk, &done, nullptr)) error = static_cast<OsErrorCode>(GetLastError());
+    if (!WriteFile(file.Get(), bytes.data(), chunk, &done, nullptr)) error = static_cast<OsErrorCode>(GetLastError());
     bytes.remove_prefix(done);
   }
-  if (!CloseHandle(file) && error == 0) error = static_cast<OsErrorCode>(GetLastError());
+  // Closed here, since a close that fails loses what was written.
+  if (!CloseHandle(file.Detach()) && error == 0) error = static_cast<OsErrorCode>(GetLastError());
   if (error != 0) DeleteFileW(w.c_str());
   return error;
 }

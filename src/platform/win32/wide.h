@@ -1,28 +1,24 @@
-// UTF-8 <-> UTF-16 for the Windows implementations: the core's strings are UTF-8,
-// the system's wide functions take UTF-16.
+// UTF-8 <-> the system's wide strings for the Windows implementations: the core's strings
+// are UTF-8, the system's wide functions take UTF-16 (wchar_t). The conversion is
+// platform/utf16.h, with its rules for malformed text.
 #pragma once
-
-#include <windows.h>
 
 #include <string>
 #include <string_view>
 
+#include "platform/utf16.h"
+
 namespace eqd::platform::win32 {
 
-inline std::wstring Utf8ToWide(std::string_view s) {
-  if (s.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "wide strings are UTF-16");
+
+inline std::wstring Utf8ToWide(std::string_view utf8) {
+  const std::u16string utf16 = Utf8ToUtf16(utf8);
+  return std::wstring(utf16.begin(), utf16.end());
 }
 
-inline std::string WideToUtf8(std::wstring_view w) {
-  if (w.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
+inline std::string WideToUtf8(std::wstring_view wide) {
+  return Utf16ToUtf8(std::u16string(wide.begin(), wide.end()));
 }
 
 }  // namespace eqd::platform::win32

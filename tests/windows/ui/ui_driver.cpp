@@ -6,7 +6,7 @@
 #include <fstream>
 #include <thread>
 
-#include "com/win32/com_handles.h"
+#include "platform/win32/wide.h"
 
 namespace eqd::ui_test {
 
@@ -252,7 +252,7 @@ bool CaptureWindows(const std::vector<HWND>& windows, const std::wstring& file) 
   return CaptureScreen(all, file);
 }
 
-std::wstring Wide(const std::string& utf8) { return com::ToWide(utf8); }
-std::string Narrow(const std::wstring& wide) { return com::FromWide(wide); }
+std::wstring Wide(const std::string& utf8) { return platform::win32::Utf8ToWide(utf8); }
+std::string Narrow(const std::wstring& wide) { return platform::win32::WideToUtf8(wide); }
 
 }  // namespace eqd::ui_test

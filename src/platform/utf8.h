@@ -1,11 +1,11 @@
-// UTF-8, the core's string encoding: the one decoder every conversion out of it uses,
-// and the encoder of one character.
+// UTF-8, the core's string encoding: the one decoder every conversion out of it uses
+// (UTF-16, Windows-1251, value texts), and the encoder of one character.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-namespace eqd {
+namespace eqd::platform {
 
 // What DecodeUtf8 returns for a malformed sequence.
 inline constexpr char32_t kInvalidUtf8 = 0xFFFFFFFF;
@@ -19,4 +19,4 @@ char32_t DecodeUtf8(std::string_view Text, std::size_t& Pos);
 // Appends the UTF-8 form of a code point (U+0000..U+10FFFF).
 void AppendUtf8(std::string& Out, char32_t CodePoint);
 
-}  // namespace eqd
+}  // namespace eqd::platform

@@ -1,8 +1,8 @@
-#include "com/utf16.h"
+#include "platform/utf16.h"
 
-#include "automation/utf8.h"
+#include "platform/utf8.h"
 
-namespace eqd::com {
+namespace eqd::platform {
 
 namespace {
 
@@ -46,4 +46,4 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
   return out;
 }
 
-}  // namespace eqd::com
+}  // namespace eqd::platform

@@ -1,6 +1,6 @@
-#include "automation/utf8.h"
+#include "platform/utf8.h"
 
-namespace eqd {
+namespace eqd::platform {
 
 char32_t DecodeUtf8(std::string_view s, std::size_t& pos) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
@@ -58,4 +58,4 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
-}  // namespace eqd
+}  // namespace eqd::platform

@@ -1,8 +1,8 @@
-#include "com/utf16.h"
+#include "platform/utf16.h"
 
 #include <gtest/gtest.h>
 
-namespace eqd::com {
+namespace eqd::platform {
 namespace {
 
 TEST(Utf16Test, ValidTextRoundTripsUnchanged) {
@@ -34,4 +34,4 @@ TEST(Utf16Test, MalformedInputBecomesReplacementCharactersWithoutLosingNeighbour
 }
 
 }  // namespace
-}  // namespace eqd::com
+}  // namespace eqd::platform
