@@ -1,7 +1,5 @@
 #include "platform/tcp_socket.h"
 
-#include "platform/cancel_scope.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -13,6 +11,8 @@
 #include <sys/socket.h>
 #include <sys/types.h>
 #include <unistd.h>
+
+#include "platform/cancel_scope.h"
 
 namespace eqd::platform {
 namespace {

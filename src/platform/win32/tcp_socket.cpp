@@ -1,12 +1,12 @@
 #include "platform/tcp_socket.h"
 
-#include "platform/cancel_scope.h"
-
 #include <chrono>
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
+
+#include "platform/cancel_scope.h"
 
 namespace eqd::platform {
 namespace {

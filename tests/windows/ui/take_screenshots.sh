@@ -28,9 +28,11 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/eq-shots.XXXXXX")
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64 WINELOADER=$wine64
 server=
 cleanup() {
-  [[ -n $server ]] && kill "$server" 2>/dev/null || true
-  for prefix in "$work"/prefix-*; do [[ -d $prefix ]] && WINEPREFIX=$prefix wineserver -k 2>/dev/null; done
+  set +e
+  [[ -n $server ]] && kill "$server" 2>/dev/null
+  for prefix in "$work"/prefix-*; do WINEPREFIX=$prefix wineserver -k 2>/dev/null; done
   rm -rf "$work"
+  return 0
 }
 trap cleanup EXIT
 
