@@ -714,7 +714,7 @@ TEST_F(SettingsWindowTest, HelpOpensFromTheMenu) {
         HWND help = s.Need(WaitForTopWindow(L"HH Parent", L""), "the HTML Help window");
         // The title comes from the file; Wine reads it in the ANSI code page of the prefix,
         // so only its presence is checked here.
-        s.Expect(!TextOf(help).empty(), "the help window has the file's title");
+        s.Expect(WaitFor([&] { return !TextOf(help).empty(); }), "the help window has the file's title");
         s.Shot({help}, L"help-window");
         PostMessageW(help, WM_CLOSE, 0, 0);
         s.Expect(WaitFor([&] { return !IsWindow(help); }), "the help window closes");
