@@ -9,6 +9,7 @@
 #include "automation/variant_convert.h"
 #include "mail/codecs/base64.h"
 #include "mail/email_client_texts.h"
+#include "mail/mime/mail_message.h"
 #include "mail/mime/text_format.h"
 
 namespace eqd {
@@ -215,8 +216,12 @@ std::int32_t TBaseEMailClient::AddAttachmentHandler(Variant& InData, Variant&, s
     ResultDescription = FormatText(email_client_texts::kAttachmentPathHasNul, {Printable(path)});
     return rcInvalidParameters;
   }
+  std::string contentType = GetArrayItemStr(InData, 1, "");
+  std::string contentId = GetArrayItemStr(InData, 2, "");
+  ResultDescription = AttachmentHeaderValueError(contentType, contentId);
+  if (!ResultDescription.empty()) return rcInvalidParameters;
   // The file is not looked at now: a missing file fails the send.
-  FAttachments.push_back({std::move(path), GetArrayItemStr(InData, 1, ""), GetArrayItemStr(InData, 2, "")});
+  FAttachments.push_back({std::move(path), std::move(contentType), std::move(contentId)});
   return rcOk;
 }
 
@@ -237,6 +242,8 @@ std::int32_t TBaseEMailClient::AddAttachmentBase64Handler(Variant& InData, Varia
       ResultDescription = FormatText(email_client_texts::kBadAttachmentName, {Printable(name)});
       return rcInvalidParameters;
     }
+    ResultDescription = AttachmentHeaderValueError(contentType, contentId);
+    if (!ResultDescription.empty()) return rcInvalidParameters;
     const std::string path = FTmpFiles.Write(FolderNameFromIdentifier(FDeviceID), name, Base64Decode(base64));
     FAttachments.push_back({path, contentType, contentId});
     return rcOk;

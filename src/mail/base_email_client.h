@@ -68,6 +68,9 @@ class TBaseEMailClient : public TBaseDevice {
   std::int32_t AddAddressHandler(std::vector<std::string>& List, Variant& InData, std::string& ResultDescription);
   std::int32_t ClearAttachmentsHandler(Variant& InData, Variant& OutData, std::int32_t TimeOut,
                                        std::string& ResultDescription);
+  // Both refuse with 1004 a content type or identifier that cannot go into its header
+  // field as given (AttachmentHeaderValueError): control characters, bytes beyond ASCII,
+  // more than a header line holds.
   std::int32_t AddAttachmentHandler(Variant& InData, Variant& OutData, std::int32_t TimeOut,
                                     std::string& ResultDescription);
   std::int32_t AddAttachmentBase64Handler(Variant& InData, Variant& OutData, std::int32_t TimeOut,

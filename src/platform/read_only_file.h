@@ -48,6 +48,8 @@ class TReadOnlyFile {
 
   // The file this handle reads.
   TFileIdentity Identity() const;
+  // The file's size in bytes when it was opened.
+  std::uint64_t Size() const;
 
  private:
   struct TImpl;

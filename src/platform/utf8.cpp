@@ -58,4 +58,10 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
+bool IsWellFormedUtf8(std::string_view s) {
+  for (std::size_t pos = 0; pos < s.size();)
+    if (DecodeUtf8(s, pos) == kInvalidUtf8) return false;
+  return true;
+}
+
 }  // namespace eqd::platform

@@ -19,4 +19,7 @@ char32_t DecodeUtf8(std::string_view Text, std::size_t& Pos);
 // Appends the UTF-8 form of a code point (U+0000..U+10FFFF).
 void AppendUtf8(std::string& Out, char32_t CodePoint);
 
+// Whether the whole text is well-formed UTF-8 (DecodeUtf8 finds no malformed sequence).
+bool IsWellFormedUtf8(std::string_view Text);
+
 }  // namespace eqd::platform

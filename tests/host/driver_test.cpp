@@ -115,7 +115,7 @@ TEST_F(DriverTest, MethodsSettingsAndDeviceInformation) {
               {"UserEmail", "", "Email отправителя"},
               {"Subject", "", "Тема уведомления"},
               {"BodyText", "", "Текст уведомления"}};
-  ASSERT_EQ(table.size(), 10u);
+  ASSERT_EQ(table.size(), 14u);
   EXPECT_EQ(table[0].ID, "DefaultTimeOut");
   EXPECT_EQ(table[2].ID, "DebugLogEnabled");
   for (std::size_t i = 0; i < std::size(rows); ++i) {
@@ -200,6 +200,127 @@ TEST_F(DriverTest, EnableChecksTheSmtpSettingsInOrder) {
       EXPECT_EQ(s.Driver().Device().FUserEmail, "r@x");
     } else {
       EXPECT_EQ(r.Code(), 1001) << c.error;
+      EXPECT_EQ(r.Text(), c.error);
+      EXPECT_NE(s.Driver().DeviceState(), dsEnabled);
+    }
+  }
+}
+
+// The connection security settings follow the seven SMTP settings. Their defaults keep
+// the driver as it always was; each has a description naming the values it takes.
+TEST_F(DriverTest, SecuritySettingsFollowTheSmtpSettingsWithTheOldBehaviourAsDefault) {
+  TDriverSession s;
+  const auto table = ReadSettingsTable(s.Call("GetSettings").Out);
+  ASSERT_EQ(table.size(), 14u);
+  struct Row {
+    const char* id;
+    Variant value;
+    const char* type;
+    const char* name;
+    const char* descriptionHas;
+  } rows[] = {{"SmtpSecurity", Variant("Авто"), "String", "Защита соединения", "SSL/TLS"},
+              {"SmtpAuthMethod", Variant("Авто"), "String", "Способ авторизации", "Без авторизации"},
+              {"SmtpVerifyCertificate", Variant(false), "Boolean", "Проверять сертификат сервера", "срок действия"},
+              {"SmtpCertificatePin", Variant(""), "String", "Отпечаток ключа сертификата", "SPKI"}};
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    const auto& t = table[10 + i];
+    EXPECT_EQ(t.ID, rows[i].id);
+    EXPECT_TRUE(SameValue(t.Value, rows[i].value)) << t.ID;
+    EXPECT_TRUE(SameValue(t.Default, rows[i].value)) << t.ID;
+    EXPECT_EQ(t.TypeName, rows[i].type);
+    EXPECT_FALSE(t.ReadOnly);
+    EXPECT_EQ(t.Name, rows[i].name);
+    EXPECT_NE(t.Description.find(rows[i].descriptionHas), std::string::npos) << t.Description;
+  }
+}
+
+TEST_F(DriverTest, EnableReadsTheSecuritySettingsAndTheLoginFollowsTheMethod) {
+  const std::map<std::string, Variant> base{{"SmtpServerUser", Variant("u")}, {"SmtpServerPassword", Variant("p")},
+                                            {"UserEmail", Variant("r@x")}};
+  const std::string pinHex = "8a1b2c3d4e5f60718293a4b5c6d7e8f90112233445566778899aabbccddeeff0";
+  TKeySha256 pin{};
+  for (std::size_t i = 0; i < pin.size(); ++i)
+    pin[i] = static_cast<std::uint8_t>(std::stoi(pinHex.substr(2 * i, 2), nullptr, 16));
+  const auto sec = [](TSmtpSecurity security, TSmtpAuthMethod method = TSmtpAuthMethod::amAuto,
+                      bool verify = false, std::optional<TKeySha256> key = std::nullopt) {
+    TSmtpSecurityStruct s;
+    s.Security = security;
+    s.AuthMethod = method;
+    s.VerifyCertificate = verify;
+    s.PinnedKey = key;
+    return s;
+  };
+  const TSmtpSecurityStruct defaults = sec(TSmtpSecurity::ssAuto);
+  struct Case {
+    const char* name;
+    std::map<std::string, Variant> settings;  // over `base`
+    const char* error;                        // nullptr: enables with `expected`
+    TSmtpSecurityStruct expected;
+    const char* user;
+  } cases[] = {
+      {"defaults", {}, nullptr, defaults, "u"},
+      {"each mode by its text, Latin letters in any case, blanks around",
+       {{"SmtpSecurity", Variant(" starttls ")}}, nullptr, sec(TSmtpSecurity::ssStartTls), "u"},
+      {"implicit TLS", {{"SmtpSecurity", Variant("SSL/TLS")}}, nullptr, sec(TSmtpSecurity::ssImplicitTls), "u"},
+      {"no encryption", {{"SmtpSecurity", Variant("Без шифрования")}}, nullptr, sec(TSmtpSecurity::ssNone), "u"},
+      {"empty text is the default", {{"SmtpSecurity", Variant("")}, {"SmtpAuthMethod", Variant("")}}, nullptr, defaults, "u"},
+      {"PLAIN", {{"SmtpAuthMethod", Variant("plain")}}, nullptr, sec(TSmtpSecurity::ssAuto, TSmtpAuthMethod::amPlain), "u"},
+      {"LOGIN", {{"SmtpAuthMethod", Variant("LOGIN")}}, nullptr, sec(TSmtpSecurity::ssAuto, TSmtpAuthMethod::amLogin), "u"},
+      {"verification as a Boolean or its text",
+       {{"SmtpVerifyCertificate", Variant("true")}}, nullptr,
+       sec(TSmtpSecurity::ssAuto, TSmtpAuthMethod::amAuto, true), "u"},
+      {"a pin in hex with colons",
+       {{"SmtpCertificatePin", Variant("8A:1B:2C:3D:4E:5F:60:71:82:93:A4:B5:C6:D7:E8:F9:01:12:23:34:45:56:67:78:89:"
+                                       "9A:AB:BC:CD:DE:EF:F0")}},
+       nullptr, sec(TSmtpSecurity::ssAuto, TSmtpAuthMethod::amAuto, false, pin), "u"},
+      {"a pin in Base64", {{"SmtpCertificatePin", Variant("ihssPU5fYHGCk6S1xtfo+QESIzRFVmd4iZqrvM3e7/A=")}}, nullptr,
+       sec(TSmtpSecurity::ssAuto, TSmtpAuthMethod::amAuto, false, pin), "u"},
+      // Without authorisation no user or password is needed, and none is kept.
+      {"no login needs neither",
+       {{"SmtpAuthMethod", Variant("Без авторизации")}, {"SmtpServerUser", Variant("")},
+        {"SmtpServerPassword", Variant("")}},
+       nullptr, sec(TSmtpSecurity::ssAuto, TSmtpAuthMethod::amNone), ""},
+      {"no login drops a user given anyway",
+       {{"SmtpAuthMethod", Variant("Без авторизации")}}, nullptr, sec(TSmtpSecurity::ssAuto, TSmtpAuthMethod::amNone), ""},
+      {"PLAIN needs a password", {{"SmtpAuthMethod", Variant("PLAIN")}, {"SmtpServerPassword", Variant(" ")}},
+       "Не задан пароль SMTP пользователя", defaults, "u"},
+      {"a bad mode comes before the user check",
+       {{"SmtpSecurity", Variant("TLS")}, {"SmtpServerUser", Variant("")}},
+       "Неверное значение настройки SmtpSecurity: \"TLS\". Допустимые значения: Авто, STARTTLS, SSL/TLS, "
+       "Без шифрования", defaults, "u"},
+      {"a bad method",
+       {{"SmtpAuthMethod", Variant("CRAM-MD5")}},
+       "Неверное значение настройки SmtpAuthMethod: \"CRAM-MD5\". Допустимые значения: Авто, LOGIN, PLAIN, "
+       "Без авторизации", defaults, "u"},
+      {"a Cyrillic value compares exactly", {{"SmtpSecurity", Variant("авто")}},
+       "Неверное значение настройки SmtpSecurity: \"авто\". Допустимые значения: Авто, STARTTLS, SSL/TLS, "
+       "Без шифрования", defaults, "u"},
+      {"verification that is no Boolean", {{"SmtpVerifyCertificate", Variant("да")}},
+       "Неверное значение настройки SmtpVerifyCertificate: \"да\". Допустимые значения: True, False", defaults, "u"},
+      {"a pin too short", {{"SmtpCertificatePin", Variant("8a1b2c")}},
+       "Неверный отпечаток ключа сертификата (SmtpCertificatePin): нужен SHA-256 открытого ключа (SPKI), "
+       "64 шестнадцатеричные цифры или 44 знака Base64", defaults, "u"},
+      {"a pin with a stray letter", {{"SmtpCertificatePin", Variant(pinHex.substr(0, 63) + "g")}},
+       "Неверный отпечаток ключа сертификата (SmtpCertificatePin): нужен SHA-256 открытого ключа (SPKI), "
+       "64 шестнадцатеричные цифры или 44 знака Base64", defaults, "u"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TDriverSession s;
+    std::map<std::string, Variant> settings = base;
+    for (const auto& [k, v] : c.settings) settings[k] = v;
+    ASSERT_TRUE(s.Set(settings).Result);
+    const TCallResult r = s.Call("Enable");
+    if (c.error == nullptr) {
+      ASSERT_TRUE(r.Result) << r.Text();
+      const TSmtpSecurityStruct& got = s.Driver().Security();
+      EXPECT_EQ(got.Security, c.expected.Security);
+      EXPECT_EQ(got.AuthMethod, c.expected.AuthMethod);
+      EXPECT_EQ(got.VerifyCertificate, c.expected.VerifyCertificate);
+      EXPECT_EQ(got.PinnedKey, c.expected.PinnedKey);
+      EXPECT_EQ(s.Driver().Device().FSmtpServerUser, c.user);
+    } else {
+      EXPECT_EQ(r.Code(), 1001);
       EXPECT_EQ(r.Text(), c.error);
       EXPECT_NE(s.Driver().DeviceState(), dsEnabled);
     }
@@ -455,6 +576,43 @@ TEST_F(DriverTest, AttachmentPathsWithANulAreRefused) {
   EXPECT_EQ(r.Text(), message);
 }
 
+TEST_F(DriverTest, AttachmentHeaderValuesThatCannotGoIntoAHeaderAreRefused) {
+  TDriverSession s;
+  Enable(s);
+  const std::string path = (root_.Path() / "logo.png").string();
+  const struct {
+    std::string ContentType, ContentID, Text;
+  } cases[] = {
+      {"image/png\x0B", "logo", "Недопустимый тип содержимого вложения: \"image/png\\x0B\". Допустимы только печатные символы ASCII"},
+      {"image/png", "\x1B]0;title\x07", "Недопустимый идентификатор содержимого вложения: \"\\x1B]0;title\\x07\". Допустимы только печатные символы ASCII"},
+      {"image/png", "logo\r\nBcc: x@evil.test", "Недопустимый идентификатор содержимого вложения: \"logo\\x0D\\x0ABcc: x@evil.test\". Допустимы только печатные символы ASCII"},
+      {"изображение/png", "logo", "Недопустимый тип содержимого вложения: \"изображение/png\". Допустимы только печатные символы ASCII"},
+      {"image/png", std::string(2006, 'i'), "Слишком длинный идентификатор содержимого вложения: 2006 байт, допустимо не более 986"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Text);
+    TCallResult r = s.Call("AddAttachment", Arr({Variant(path), Variant(c.ContentType), Variant(c.ContentID)}));
+    EXPECT_EQ(r.Code(), 1004);
+    EXPECT_EQ(r.Text(), c.Text);
+    r = s.Call("AddAttachmentBase64", Arr({Variant("logo.png"), Variant("QUJD"), Variant(c.ContentType), Variant(c.ContentID)}));
+    EXPECT_EQ(r.Code(), 1004);
+    EXPECT_EQ(r.Text(), c.Text);
+  }
+  EXPECT_TRUE(s.Driver().AttachmentPathsArray().IsEmpty());
+  EXPECT_TRUE(FilesUnder(tmp_).empty());  // no file decoded for a refused attachment
+  EXPECT_TRUE(s.Call("AddAttachment", Arr({Variant(path), Variant("image/png"), Variant("<logo@x>")})).Result);
+}
+
+TEST_F(DriverTest, AddressesLongerThanSmtpAllowsAreRefusedBeforeConnecting) {
+  TDriverSession s;
+  Enable(s);  // port 1: a send that got as far as connecting would fail with a network error
+  const std::string address = std::string(1500, 'a') + "@x.test";
+  const TCallResult r = s.Call("SendMail", Arr({Arr({Variant(address)}), Variant(), Variant(), Variant("S"),
+                                                Variant("<p>b</p>"), Variant()}));
+  EXPECT_EQ(r.Code(), 1001);
+  EXPECT_EQ(r.Text(), FormatText(mime_texts::kAddressTooLong, {address}));
+}
+
 TEST_F(DriverTest, AttachmentsThatAreNoRegularFilesFailTheSendBeforeAnyConnection) {
   TDriverSession s;
   Enable(s);  // port 1: a send that got as far as connecting would fail with a network error
@@ -694,6 +852,26 @@ TEST_F(DriverMailTest, ADecodedFileThatWasReplacedIsNotSent) {
     EXPECT_TRUE(DriverFolders().empty());
     EXPECT_EQ(test::ReadFileBytes(secret), "TOP SECRET");  // the file outside is left alone
   }
+}
+
+TEST_F(DriverMailTest, InternationalDomainsAndPaddedFieldsArriveThroughAServerWithoutSmtpUtf8) {
+  test::TSmtpServerProcess server;
+  TDriverSession s;
+  const std::string pad(2001, ' ');  // a host padding fixed-width fields
+  EnableFor(s, server, {{"UserEmail", Variant("Робот <robot@пример.рф>")}});
+  const std::string subject = "Заказ" + pad + "№15";
+  const TCallResult r = s.Call("SendMail", Arr({Arr({Variant("\"Иван" + pad + "Петров\" <ivan@ПОЧТА.РФ>")}), Variant(),
+                                                Variant(), Variant(subject), Variant("<p>x</p>"), Variant()}));
+  ASSERT_TRUE(r.Result) << r.Text();
+  EXPECT_EQ(server.Envelope(1)["mail_from"], "robot@xn--e1afmkfd.xn--p1ai");
+  EXPECT_EQ(server.Envelope(1)["rcpt_tos"], nlohmann::json::array({"ivan@xn--80a1acny.xn--p1ai"}));
+  const auto eml = server.WaitForMessage(1);
+  const auto m = test::SummarizeMessage(eml, files_.Path() / "out");
+  EXPECT_EQ(m["subject"], subject);
+  EXPECT_EQ(m["from"], "Робот <robot@xn--e1afmkfd.xn--p1ai>");
+  EXPECT_NE(m["to"].get<std::string>().find("<ivan@xn--80a1acny.xn--p1ai>"), std::string::npos) << m["to"];
+  EXPECT_EQ(m["defects"], nlohmann::json::array());
+  EXPECT_NE(test::ReadFileBytes(eml).find("@xn--e1afmkfd.xn--p1ai>\r\n"), std::string::npos);  // the Message-ID
 }
 
 }  // namespace

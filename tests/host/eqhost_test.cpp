@@ -121,10 +121,11 @@ TEST_F(EqhostTest, SendDeliversTheNotificationOverStartTlsWithLogin) {
   EXPECT_EQ(TempFilesLeft(), 0u);
 }
 
-// The Date field and the MIME boundaries replaced by fixed text: all that may differ
-// between two compositions of the same message.
-std::string WithoutDateAndBoundaries(std::string text) {
+// The Date field, the unique part of the Message-ID and the MIME boundaries replaced by
+// fixed text: all that may differ between two compositions of the same message.
+std::string WithoutDateIdAndBoundaries(std::string text) {
   text = std::regex_replace(text, std::regex("\r\nDate: [^\r]*"), "\r\nDate: (date)");
+  text = std::regex_replace(text, std::regex("\r\nMessage-ID: <[^@]*@"), "\r\nMessage-ID: <(unique)@");
   std::vector<std::string> boundaries;
   const std::regex boundary("boundary=\"([^\"]+)\"");
   for (auto it = std::sregex_iterator(text.begin(), text.end(), boundary); it != std::sregex_iterator(); ++it)
@@ -161,7 +162,7 @@ TEST_F(EqhostTest, DryRunWritesTheMessageTheSameSendDelivers) {
   EXPECT_EQ(envelope["recipients"].size(), 4u);
 
   const std::string received = test::ReadFileBytes(server.WaitForMessage(1));
-  EXPECT_EQ(WithoutDateAndBoundaries(test::ReadFileBytes(eml)), WithoutDateAndBoundaries(received));
+  EXPECT_EQ(WithoutDateIdAndBoundaries(test::ReadFileBytes(eml)), WithoutDateIdAndBoundaries(received));
   // What a mail reader sees in the file is what it sees in the delivered message.
   json fromFile = test::SummarizeMessage(eml, dir_.Path() / "file-parts");
   json fromServer = test::SummarizeMessage(server.WaitForMessage(1), dir_.Path() / "server-parts");
@@ -390,7 +391,7 @@ TEST_F(EqhostTest, SettingsAndInfoShowWhatTheDriverReports) {
   TRun run = Eqhost({"settings", "--settings", file, "--set", "Subject=Тема из строки", "--json"});
   ASSERT_EQ(run.Exit, 0) << run.Err;
   const json rows = json::parse(run.Out);
-  ASSERT_EQ(rows.size(), 10u);
+  ASSERT_EQ(rows.size(), 14u);
   EXPECT_EQ(rows[2], json::parse(R"({"id":"DebugLogEnabled","value":true,"type":"Boolean","default":false,
       "readOnly":false,"name":"Отладочный лог","description":"Если равно True, ведется отладочный лог"})"));
   EXPECT_EQ(rows[4]["value"], "2525");
@@ -408,7 +409,7 @@ TEST_F(EqhostTest, SettingsAndInfoShowWhatTheDriverReports) {
     lines.push_back(line);
     cells.emplace_back(std::istream_iterator<std::string>(words), std::istream_iterator<std::string>());
   }
-  ASSERT_EQ(cells.size(), 11u) << run.Out;
+  ASSERT_EQ(cells.size(), 15u) << run.Out;
   EXPECT_EQ(cells[5], (std::vector<std::string>{"SmtpServerPort", "587", "String", "587", "False", "SMTP", "порт"}));
   EXPECT_EQ(lines[4].find("smtp.yandex.ru"), lines[5].find("587")) << run.Out;
 

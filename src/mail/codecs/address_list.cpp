@@ -61,12 +61,24 @@ bool IsAtomText(char c) {
   return c == ' ' || std::strchr("!#$%&'*+-/=?^_`{|}~", c) != nullptr;
 }
 
-// Whether a word of the name, as a header shows it (quotes and backslashes escaped), is too
-// long for folding to keep its line within the cap: such a name is sent as encoded words.
+// Whether a word of the name with the blanks before it (but the one that separates), as
+// a header shows it (quotes and backslashes escaped), is too long for folding to keep its
+// line within the cap: such a name is sent as encoded words. So a long run of blanks (a
+// host's padding) counts too.
 bool HasOverlongWord(std::string_view name) {
   std::size_t run = 0;
+  bool inWord = false;
   for (const char c : name) {
-    run = c == ' ' ? 0 : run + (c == '"' || c == '\\' ? 2 : 1);
+    if (c == ' ') {
+      if (inWord)
+        run = 0;
+      else
+        ++run;
+      inWord = false;
+    } else {
+      inWord = true;
+      run += c == '"' || c == '\\' ? 2 : 1;
+    }
     if (run > kLongestPlainWord) return true;
   }
   return false;

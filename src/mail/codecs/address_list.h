@@ -35,9 +35,9 @@ std::vector<TMailAddressStruct> ParseAddressList(std::string_view text);
 bool IsValidMailAddress(std::string_view address);
 
 // The mailbox as a header shows it: the address alone, or the display name and the
-// address in angle brackets. A display name outside ASCII, or with a word too long for a
-// header line, is sent as encoded words; one with characters that are special in a header
-// is quoted.
+// address in angle brackets. A display name outside ASCII, or with a word or a run of
+// blanks too long for a header line, is sent as encoded words; one with characters that
+// are special in a header is quoted.
 std::string FormatMailbox(const TMailAddressStruct& mailbox);
 
 }  // namespace eqd

@@ -17,10 +17,6 @@ constexpr std::size_t kFoldAt = 78;
 
 bool IsPrintable(unsigned char c) { return c >= 0x20 && c < 0x7F; }
 
-bool WordNeedsEncoding(std::string_view word) {
-  return word.size() > kLongestPlainWord || NeedsEncoding(word);
-}
-
 }  // namespace
 
 bool NeedsEncoding(std::string_view utf8) {
@@ -57,22 +53,50 @@ std::string EncodeHeaderText(std::string_view utf8) {
   }
   const std::string_view tail = utf8.substr(std::min(i, utf8.size()));
 
+  // Folding puts a run of blanks on one line with the word after it (the last word also
+  // with the tail), and the leading blanks go. A word is encoded when it needs to be, or
+  // when that line would be too long (hosts pad fixed-width fields with long runs of
+  // blanks): as encoded words it can be split. A long run of blanks before encoded words
+  // goes into them too, all but the one blank that keeps the words apart.
+  const auto encoded = [&](std::size_t w) {
+    const std::size_t extraBlanks = w > 0 ? blanks[w].size() - 1 : 0;
+    const std::size_t line = extraBlanks + words[w].size() + (w + 1 == words.size() ? tail.size() : 0);
+    return NeedsEncoding(words[w]) || line > kLongestPlainWord;
+  };
+  constexpr std::size_t kLongestBlankRun = kLongestPlainWord - kMaxEncodedWordLength;
+
   std::string out;
+  bool tailEncoded = false;
   for (std::size_t w = 0; w < words.size();) {
-    out += blanks[w];
-    if (!WordNeedsEncoding(words[w])) {
+    if (!encoded(w)) {
+      out += blanks[w];
       out += words[w++];
       continue;
     }
-    // The run of neighbouring words that need encoding, blanks between them included.
+    // The run of neighbouring words to encode, blanks between them included: encoded
+    // separately, a reader would drop those blanks and glue the words.
     std::size_t last = w;
-    while (last + 1 < words.size() && WordNeedsEncoding(words[last + 1])) ++last;
+    while (last + 1 < words.size() && encoded(last + 1)) ++last;
+    // The blanks left plain before the encoded words, and the tail after them, may share
+    // a line with a single encoded word; the leading blanks of the text fold away.
     const char* from = words[w].data();
+    std::size_t plainBefore = w > 0 ? blanks[w].size() : 0;
+    if (plainBefore > kLongestBlankRun) {
+      out += ' ';
+      from = blanks[w].data() + 1;
+      plainBefore = 1;
+    } else {
+      out += blanks[w];
+    }
     const char* to = words[last].data() + words[last].size();
+    if (last + 1 == words.size() && plainBefore + kMaxEncodedWordLength + tail.size() > kLongestPlainWord) {
+      to = utf8.data() + utf8.size();
+      tailEncoded = true;
+    }
     out += EncodeWords(std::string_view(from, static_cast<std::size_t>(to - from)));
     w = last + 1;
   }
-  out += tail;
+  if (!tailEncoded) out += tail;
   return out;
 }
 

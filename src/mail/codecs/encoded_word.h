@@ -14,8 +14,8 @@ inline constexpr std::string_view kHeaderCharset = "windows-1251";
 inline constexpr std::size_t kMaxEncodedWordLength = 75;
 // The RFC 5322 cap on a header line, CR LF not counted.
 inline constexpr std::size_t kMaxHeaderLineLength = 998;
-// An ASCII word longer than this is sent as encoded words, so that it can be split
-// across header lines.
+// An ASCII word longer than this, counted with the blanks before it, is sent as encoded
+// words, so that it can be split across header lines.
 inline constexpr std::size_t kLongestPlainWord = 900;
 
 // Whether a header text has to be encoded: it holds a character outside printable ASCII
@@ -28,10 +28,12 @@ bool NeedsEncoding(std::string_view utf8);
 std::string EncodeWords(std::string_view utf8);
 
 // Unstructured text (a subject). The text is split at blanks into words; a word that needs
-// encoding (see NeedsEncoding), or is too long ever to fit a header line, becomes encoded
-// words, and ASCII words stay as they are. Neighbouring words that need encoding are
-// encoded together with the blanks between them: encoded separately, a reader would drop
-// those blanks and glue the words. Blanks between the rest are kept as they are.
+// encoding (see NeedsEncoding), or that with the blanks around it is too long ever to fit
+// a header line, becomes encoded words, and ASCII words stay as they are. Neighbouring
+// words that need encoding are encoded together with the blanks between them: encoded
+// separately, a reader would drop those blanks and glue the words. Blanks between the
+// rest are kept as they are; a run of blanks too long for a line goes into the encoded
+// words next to it, so a reader still gets every blank back.
 std::string EncodeHeaderText(std::string_view utf8);
 
 // "Name: value" CR LF, folded before blanks of the value so that lines keep to 78

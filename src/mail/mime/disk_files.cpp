@@ -17,6 +17,8 @@ class TDiskFileReader final : public TFileReader {
       throw EInOutError(FormatText(mime_texts::kAttachmentReplaced, {path}));
   }
 
+  std::uint64_t Size() override { return file_.Size(); }
+
   std::size_t Read(char* buffer, std::size_t size) override {
     try {
       return file_.Read(buffer, size);
@@ -47,6 +49,13 @@ class TDiskFileOpener final : public TFileOpener {
 };
 
 }  // namespace
+
+std::uint64_t TFileReader::Size() {
+  std::uint64_t size = 0;
+  char buffer[16 * 1024];
+  while (const std::size_t n = Read(buffer, sizeof buffer)) size += n;
+  return size;
+}
 
 std::unique_ptr<TFileReader> OpenDiskFile(const std::string& path, const platform::TFileIdentity* expected) {
   return std::make_unique<TDiskFileReader>(path, expected);

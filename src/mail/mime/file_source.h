@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,9 @@ class TFileReader {
  public:
   virtual ~TFileReader() = default;
   virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+  // The file's size in bytes, asked of a reader opened for that alone. The default
+  // reads the file to its end and counts.
+  virtual std::uint64_t Size();
 };
 
 // Opens files by path; raises EInOutError when a file cannot be opened.

@@ -1,11 +1,17 @@
 #include "mail/mime/mime_composer.h"
 
 #include <cstdio>
+#include <cstring>
 #include <random>
 
+#include "automation/errors.h"
+#include "platform/utf8.h"
 #include "automation/windows1251.h"
 #include "mail/codecs/encoded_word.h"
+#include "mail/codecs/extended_parameter.h"
 #include "mail/mime/content_types.h"
+#include "mail/mime/mime_texts.h"
+#include "mail/mime/text_format.h"
 
 namespace eqd {
 namespace {
@@ -86,10 +92,38 @@ std::string AttachmentHeaders(const TAttachment& a, bool isInline) {
   const std::string quotedName = QuotedParameter(name);
   std::string out = FoldHeaderField("Content-Type", type + "; name=" + quotedName);
   out += "Content-Transfer-Encoding: base64\r\n";
-  out += FoldHeaderField("Content-Disposition", "attachment; filename=" + quotedName);
+  // A name beyond ASCII also goes in the form of RFC 2231, first: the readers that know
+  // it take it and get every character, those that do not take the encoded words.
+  std::string disposition = "attachment; ";
+  if (NeedsEncoding(name) && platform::IsWellFormedUtf8(name)) disposition += ExtendedParameter("filename", name) + "; ";
+  out += FoldHeaderField("Content-Disposition", disposition + "filename=" + quotedName);
   if (isInline) out += FoldHeaderField("Content-ID", a.ContentID);
   out += "\r\n";
   return out;
+}
+
+// The length of the Base64 text of `bytes` bytes in lines of kMimeLineLength characters
+// joined by CR LF, as TBase64Encoder writes it.
+std::uint64_t Base64Length(std::uint64_t bytes) {
+  const std::uint64_t chars = (bytes + 2) / 3 * 4;
+  return chars == 0 ? 0 : chars + 2 * ((chars - 1) / TBase64Encoder::kMimeLineLength);
+}
+
+// An id-right of RFC 5322: a dot-atom-text or a literal in square brackets.
+bool IsMessageIdDomain(std::string_view domain) {
+  if (domain.empty()) return false;
+  if (domain.front() == '[') {
+    if (domain.size() < 2 || domain.back() != ']') return false;
+    for (const char c : domain.substr(1, domain.size() - 2))
+      if (c < 33 || c > 126 || c == '[' || c == ']' || c == '\\') return false;
+    return true;
+  }
+  if (domain.front() == '.' || domain.back() == '.' || domain.find("..") != std::string_view::npos) return false;
+  for (const char c : domain) {
+    const bool letterOrDigit = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    if (!letterOrDigit && (c == '\0' || std::strchr("!#$%&'*+-/=?^_`{|}~.", c) == nullptr)) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -101,6 +135,20 @@ std::string RandomBoundary() {
                 static_cast<unsigned long long>(random() & 0xFFFFFFFFu),
                 static_cast<unsigned long long>(random()));
   return text;
+}
+
+std::string RandomMessageId() {
+  std::random_device random;
+  char text[40];
+  std::snprintf(text, sizeof text, "%08x%08x%08x%08x", random(), random(), random(), random());
+  return text;
+}
+
+std::string MessageIdDomain(const std::string& senderAddress) {
+  const std::size_t at = senderAddress.rfind('@');
+  if (at != std::string::npos && IsMessageIdDomain(std::string_view(senderAddress).substr(at + 1)))
+    return senderAddress.substr(at + 1);
+  return "localhost";
 }
 
 std::string FormatMessageDate(const platform::ZonedTime& time) {
@@ -115,10 +163,11 @@ std::string FormatMessageDate(const platform::ZonedTime& time) {
 }
 
 TMimeComposer::TMimeComposer(const TMailMessageStruct& message, TFileOpener& files, TMessageClock clock,
-                             TBoundaryGenerator boundaries)
+                             TBoundaryGenerator boundaries, TMessageIdGenerator messageIds)
     : message_(message),
       files_(files),
       clock_(std::move(clock)),
+      messageIds_(std::move(messageIds)),
       body1251_(Utf8ToWindows1251(message.BodyText)),
       base64_(TBase64Encoder::kMimeLineLength) {
   // Three boundaries that neither occur in the body (the preamble holds it raw) nor in
@@ -182,7 +231,8 @@ TMimeComposer::TMimeComposer(const TMailMessageStruct& message, TFileOpener& fil
 
 TMimeComposer::~TMimeComposer() = default;
 
-std::string TMimeComposer::HeaderText() {
+const std::string& TMimeComposer::HeaderText() {
+  if (!header_.empty()) return header_;
   const TMailMessageStruct& m = message_;
   std::string h = FoldHeaderField("From", FormatMailbox(m.From));
   if (!m.Subject.empty()) h += FoldHeaderField("Subject", EncodeHeaderText(m.Subject));
@@ -194,19 +244,59 @@ std::string TMimeComposer::HeaderText() {
   h += "Content-Transfer-Encoding: 8bit\r\n";
   if (!m.ReplyTo.empty()) h += FoldHeaderField("Reply-To", JoinMailboxes(m.ReplyTo));
   h += "Date: " + FormatMessageDate(clock_()) + "\r\n";
+  h += "Message-ID: <" + messageIds_() + '@' + MessageIdDomain(m.From.Address) + ">\r\n";
   h += "Priority: urgent\r\n";
   h += "X-Priority: 1\r\n";
   h += "Importance: high\r\n";
   h += "\r\n";
-  return h;
+  header_ = std::move(h);
+  return header_;
 }
 
-bool TMimeComposer::NextFromFile(const std::string& path, std::string& out) {
+std::uint64_t TMimeComposer::Size() {
+  std::uint64_t size = 0;
+  std::string scratch;
+  for (TStep& s : steps_) {
+    switch (s.Kind) {
+      case skHeader:
+        size += HeaderText().size();
+        break;
+      case skText:
+        size += s.Text.size();
+        break;
+      case skBody: {
+        // The body once more through an encoder of its own, a chunk at a time.
+        TQuotedPrintableEncoder encoder;
+        for (std::size_t at = 0; at < body1251_.size(); at += kBodyChunk) {
+          encoder.Update(std::string_view(body1251_).substr(at, kBodyChunk), scratch);
+          size += scratch.size();
+          scratch.clear();
+        }
+        encoder.Finish(scratch);
+        size += scratch.size();
+        scratch.clear();
+        break;
+      }
+      case skFile:
+        s.Expected = files_.Open(s.Text)->Size();
+        size += Base64Length(*s.Expected);
+        break;
+    }
+  }
+  return size;
+}
+
+bool TMimeComposer::NextFromFile(TStep& step, std::string& out) {
   if (!file_) {
-    file_ = files_.Open(path);
+    file_ = files_.Open(step.Text);
     fileBuffer_.resize(kFileChunk);
   }
   const std::size_t n = file_->Read(fileBuffer_.data(), fileBuffer_.size());
+  step.Read += n;
+  // A file that grew or shrank since Size() counted it would make the message another
+  // size than the one announced.
+  if (step.Expected && (step.Read > *step.Expected || (n == 0 && step.Read != *step.Expected)))
+    throw EInOutError(FormatText(mime_texts::kAttachmentChanged, {step.Text}));
   if (n > 0) {
     base64_.Update(std::string_view(fileBuffer_.data(), n), out);
     return false;
@@ -241,7 +331,7 @@ bool TMimeComposer::Next(std::string& out) {
         return true;
       }
       case skFile:
-        if (NextFromFile(s.Text, out)) ++step_;
+        if (NextFromFile(s, out)) ++step_;
         return true;
     }
   }
@@ -249,8 +339,8 @@ bool TMimeComposer::Next(std::string& out) {
 }
 
 std::string ComposeMessage(const TMailMessageStruct& message, TFileOpener& files, TMessageClock clock,
-                           TBoundaryGenerator boundaries) {
-  TMimeComposer composer(message, files, std::move(clock), std::move(boundaries));
+                           TBoundaryGenerator boundaries, TMessageIdGenerator messageIds) {
+  TMimeComposer composer(message, files, std::move(clock), std::move(boundaries), std::move(messageIds));
   std::string out;
   while (composer.Next(out)) {
   }

@@ -53,4 +53,6 @@ TFileIdentity TReadOnlyFile::Identity() const {
   return IdentityOf(impl_->Stat);
 }
 
+std::uint64_t TReadOnlyFile::Size() const { return static_cast<std::uint64_t>(impl_->Stat.st_size); }
+
 }  // namespace eqd::platform

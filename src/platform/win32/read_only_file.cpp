@@ -51,4 +51,8 @@ TFileIdentity TReadOnlyFile::Identity() const {
   return {i.dwVolumeSerialNumber, (static_cast<std::uint64_t>(i.nFileIndexHigh) << 32) | i.nFileIndexLow};
 }
 
+std::uint64_t TReadOnlyFile::Size() const {
+  return (static_cast<std::uint64_t>(impl_->Info.nFileSizeHigh) << 32) | impl_->Info.nFileSizeLow;
+}
+
 }  // namespace eqd::platform

@@ -92,5 +92,16 @@ TEST(AddressListTest, NameWordTooLongForAHeaderLineIsEncoded) {
   }
 }
 
+TEST(AddressListTest, PaddedDisplayNamesAreEncodedAndKeepEveryBlank) {
+  const std::string run(2001, ' ');
+  for (const std::string& name : {"Shop" + run + "Ltd", "Petrov," + run + "Ivan", "Магазин" + run + "№1"}) {
+    SCOPED_TRACE(name.substr(0, 8));
+    const std::string mailbox = FormatMailbox({name, "a@x.ru"});
+    EXPECT_TRUE(mailbox.starts_with("=?windows-1251?B?")) << mailbox.substr(0, 40);
+    EXPECT_TRUE(mailbox.ends_with(" <a@x.ru>"));
+    test::ExpectLinesWithin(FoldHeaderField("To", mailbox), kMaxHeaderLineLength);
+  }
+}
+
 }  // namespace
 }  // namespace eqd

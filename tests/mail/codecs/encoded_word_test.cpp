@@ -82,6 +82,22 @@ TEST(EncodedWordTest, LongTextsFoldIntoShortLinesAndReadBackUnchanged) {
   }
 }
 
+TEST(EncodedWordTest, LongRunsOfBlanksKeepLinesWithinTheCapAndReadBackWhole) {
+  // Hosts pad fixed-width fields: runs of blanks longer than a header line may be.
+  const std::string run(2001, ' ');
+  for (const std::string& text :
+       {"Order" + run + "15", "Заказ" + run + "№15", "Итог" + run + "Отчёт", "a" + std::string(850, ' ') + std::string(100, 'b'),
+        "tail" + run, "Счёт" + run, "a" + run + "b" + run + "c"}) {
+    SCOPED_TRACE(text.substr(0, 12));
+    const std::string field = FoldHeaderField("Subject", EncodeHeaderText(text));
+    ExpectLinesWithin(field, kMaxHeaderLineLength);
+    EXPECT_EQ(ReadBack(field.substr(9, field.size() - 11)), text);
+  }
+  // Runs a line holds stay as they are.
+  const std::string shortRun = "Order" + std::string(100, ' ') + "15";
+  EXPECT_EQ(EncodeHeaderText(shortRun), shortRun);
+}
+
 TEST(EncodedWordTest, FoldingOnlyAddsLineBreaksBeforeBlanks) {
   EXPECT_EQ(FoldHeaderField("To", "a@b.ru"), "To: a@b.ru\r\n");
   std::string value;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <set>
+
 #include "automation/errors.h"
 #include "support/temp_dir.h"
 
@@ -53,6 +56,7 @@ TEST(MimeComposerTest, ComposesTheWholeMessageByteForByte) {
       "Content-Transfer-Encoding: 8bit\r\n"
       "Reply-To: =?windows-1251?B?zvLk5esg7/Du5ODm?= <sales@x.ru>\r\n"
       "Date: Tue, 5 Mar 2024 09:05:03 +0300\r\n"
+      "Message-ID: <m1@x.ru>\r\n"
       "Priority: urgent\r\n"
       "X-Priority: 1\r\n"
       "Importance: high\r\n"
@@ -88,12 +92,14 @@ TEST(MimeComposerTest, ComposesTheWholeMessageByteForByte) {
       "--b1\r\n"
       "Content-Type: application/pdf; name=\"=?windows-1251?B?zvL3uPIucGRm?=\"\r\n"
       "Content-Transfer-Encoding: base64\r\n"
-      "Content-Disposition: attachment; filename=\"=?windows-1251?B?zvL3uPIucGRm?=\"\r\n"
+      "Content-Disposition: attachment;\r\n"
+      " filename*=UTF-8''%D0%9E%D1%82%D1%87%D1%91%D1%82.pdf;\r\n"
+      " filename=\"=?windows-1251?B?zvL3uPIucGRm?=\"\r\n"
       "\r\n"
       "UlJSUlJSUlJSUlJSUlJSUlJSUlJSUlJSUlJSUlJSUlJSUlJSUlJSUlJSUlJSUlJSUlJSUlJSUlJS\r\n"
       "UlJS\r\n"
       "--b1--\r\n";
-  EXPECT_EQ(ComposeMessage(m, DiskFiles(), FixedTime, Numbered()), expected);
+  EXPECT_EQ(ComposeMessage(m, DiskFiles(), FixedTime, Numbered(), [] { return std::string("m1"); }), expected);
 }
 
 TEST(MimeComposerTest, MessageWithoutBodyOrAttachmentsKeepsTheThreeLevels) {
@@ -163,6 +169,26 @@ TEST(MimeComposerTest, FormatsDatesAsRfc5322) {
       {{{2025, 12, 31, 12, 0, 7, 0}, 600}, "Wed, 31 Dec 2025 12:00:07 +1000"},
   };
   for (const auto& [time, text] : cases) EXPECT_EQ(FormatMessageDate(time), text);
+}
+
+TEST(MimeComposerTest, EveryMessageHasItsOwnMessageIdInTheSendersDomain) {
+  const TMailMessageStruct m = PrepareMailMessage("Робот <robot@пример.рф>", "a@x.ru", "", "", "Hi", "", {});
+  const std::regex field("\r\nMessage-ID: <([0-9a-f]{32})@xn--e1afmkfd\\.xn--p1ai>\r\n");
+  std::set<std::string> ids;
+  for (int i = 0; i < 1000; ++i) {
+    const std::string text = ComposeMessage(m, DiskFiles(), FixedTime, Numbered());
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(text, match, field)) << text.substr(0, 600);
+    ids.insert(match[1]);
+  }
+  EXPECT_EQ(ids.size(), 1000u);
+
+  const std::pair<const char*, const char*> domains[] = {
+      {"a@x.ru", "x.ru"},       {"a@[192.0.2.1]", "[192.0.2.1]"}, {"\"a@b\"@x.ru", "x.ru"},
+      {"postmaster", "localhost"}, {"a@", "localhost"},           {"a@\"b c\"", "localhost"},
+      {"a@x..ru", "localhost"},  {"a@.x.ru", "localhost"},         {"a@[1.2]3]", "localhost"},
+  };
+  for (const auto& [address, domain] : domains) EXPECT_EQ(MessageIdDomain(address), domain) << address;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <regex>
 
 #include "automation/windows1251.h"
 #include "mail/mime/mime_composer.h"
@@ -46,7 +47,7 @@ void ExpectNoDefects(const json& node) {
     for (const json& child : node["children"]) ExpectNoDefects(child);
 }
 
-json ComposeAndParse(const test::TTempDir& folder, const TMailMessageStruct& m) {
+json ComposeAndParse(const test::TTempDir& folder, const TMailMessageStruct& m, bool utf8Header = false) {
   TMimeComposer composer(m, DiskFiles());
   const std::filesystem::path eml = folder.Path() / "message.eml";
   const std::filesystem::path out = folder.Path() / "parsed.json";
@@ -58,8 +59,8 @@ json ComposeAndParse(const test::TTempDir& folder, const TMailMessageStruct& m) 
       chunk.clear();
     }
   }
-  const std::string command = std::string("/usr/bin/python3 ") + EQ_PARSE_MESSAGE_SCRIPT + " '" +
-                              eml.string() + "' > '" + out.string() + "'";
+  const std::string command = std::string("/usr/bin/python3 ") + EQ_PARSE_MESSAGE_SCRIPT +
+                              (utf8Header ? " --utf8 '" : " '") + eml.string() + "' > '" + out.string() + "'";
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
   return json::parse(test::ReadFileBytes(out));
 }
@@ -84,8 +85,8 @@ TEST(MimeParseTest, MailReaderSeesWhatWasSent) {
   std::vector<std::string> names;
   for (const auto& h : r["headers"]) names.push_back(h[0]);
   EXPECT_EQ(names, (std::vector<std::string>{"From", "Subject", "To", "Cc", "Content-Type", "MIME-Version",
-                                             "Content-Transfer-Encoding", "Reply-To", "Date", "Priority",
-                                             "X-Priority", "Importance"}));
+                                             "Content-Transfer-Encoding", "Reply-To", "Date", "Message-ID",
+                                             "Priority", "X-Priority", "Importance"}));
   EXPECT_EQ(r["headers"][1][1], subject);
   EXPECT_EQ(r["mailboxes"]["From"], json::parse(R"([["Отдел продаж", "sales@x.ru"]])"));
   EXPECT_EQ(r["mailboxes"]["To"], json::parse(R"([["Иван Петров", "ivan@x.ru"], ["Petrov, Ivan", "p@x.ru"]])"));
@@ -162,6 +163,64 @@ TEST(MimeParseTest, LongHeaderTextsAreFoldedAndReadBackWhole) {
   const std::string raw = test::ReadFileBytes(folder.Path() / "message.eml");
   for (std::size_t start = 0, end; (end = raw.find("\r\n", start)) != std::string::npos; start = end + 2)
     ASSERT_LE(end - start, 998u);
+}
+
+TEST(MimeParseTest, InternationalFileNamesReadBackWhole) {
+  test::TTempDir folder;
+  std::string longName;  // RFC 2231 sections
+  for (int i = 0; i < 5; ++i) longName += "Ежемесячный отчёт " + std::to_string(i) + " ";
+  longName += "报告.pdf";
+  const std::vector<std::string> names = {"Счёт №5 за март.pdf", "年度报告 2024.xlsx", "データ.csv", longName, "plain name.txt"};
+  std::vector<TAttachment> attachments;
+  for (const std::string& name : names) attachments.push_back({folder.Write(name, "x"), "", ""});
+  attachments.push_back({folder.Write("图.png", "y"), "image/png", "<img1@x>"});
+  const json r = ComposeAndParse(folder, PrepareMailMessage("me@x.ru", "a@x.ru", "", "", "Hi", "", attachments));
+
+  ExpectNoDefects(r["tree"]);
+  const json& parts = r["parts"];
+  ASSERT_EQ(parts.size(), names.size() + 2);
+  EXPECT_EQ(parts[1]["filename"], "图.png");  // inline
+  for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(parts[i + 2]["filename"], names[i]);
+  const std::string raw = test::ReadFileBytes(folder.Path() / "message.eml");
+  EXPECT_NE(raw.find("filename*0*=UTF-8''%D0%95"), std::string::npos);
+  EXPECT_EQ(raw.find("filename*=UTF-8''plain"), std::string::npos);  // ASCII names keep the one form
+}
+
+TEST(MimeParseTest, PaddedFieldsAreFoldedAndReadBackWhole) {
+  test::TTempDir folder;
+  const std::string pad(2001, ' ');
+  const std::string subject = "Заказ" + pad + "№15 готов";
+  const TMailMessageStruct m =
+      PrepareMailMessage("\"Shop" + pad + "Ltd\" <shop@x.ru>", "\"Иван" + pad + "Петров\" <ivan@x.ru>; b@x.ru", "", "",
+                         subject, "", {});
+  const json r = ComposeAndParse(folder, m);
+  EXPECT_EQ(r["headers"][1][1], subject);
+  // Blanks in a display name are no part of it to a reader: it may show fewer.
+  const auto words = [](const json& name) { return std::regex_replace(name.get<std::string>(), std::regex(" +"), " "); };
+  EXPECT_EQ(words(r["mailboxes"]["From"][0][0]), "Shop Ltd");
+  EXPECT_EQ(words(r["mailboxes"]["To"][0][0]), "Иван Петров");
+  EXPECT_EQ(r["mailboxes"]["To"][1][1], "b@x.ru");
+  const std::string raw = test::ReadFileBytes(folder.Path() / "message.eml");
+  for (std::size_t start = 0, end; (end = raw.find("\r\n", start)) != std::string::npos; start = end + 2)
+    ASSERT_LE(end - start, 998u);
+}
+
+TEST(MimeParseTest, InternationalAddressesReadBack) {
+  test::TTempDir folder;
+  const TMailMessageStruct ascii =
+      PrepareMailMessage("Робот <robot@пример.рф>", "Иван <ivan@почта.рф>", "", "", "Hi", "", {});
+  json r = ComposeAndParse(folder, ascii);
+  EXPECT_EQ(r["mailboxes"]["From"], json::parse(R"([["Робот", "robot@xn--e1afmkfd.xn--p1ai"]])"));
+  EXPECT_EQ(r["mailboxes"]["To"], json::parse(R"([["Иван", "ivan@xn--80a1acny.xn--p1ai"]])"));
+  EXPECT_TRUE(std::regex_match(r["message_id"].get<std::string>(),
+                               std::regex("<[0-9a-f]{32}@xn--e1afmkfd\\.xn--p1ai>")))
+      << r["message_id"];
+
+  // A local part beyond ASCII: the header is UTF-8 that a strict decoder takes.
+  const TMailMessageStruct utf8 = PrepareMailMessage("robot@пример.рф", "Иван <иван@почта.рф>", "", "", "Hi", "", {});
+  ASSERT_TRUE(utf8.NeedsSmtpUtf8());
+  r = ComposeAndParse(folder, utf8, true);
+  EXPECT_EQ(r["mailboxes"]["To"], json::parse(R"([["Иван", "иван@xn--80a1acny.xn--p1ai"]])"));
 }
 
 }  // namespace

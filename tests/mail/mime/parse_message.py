@@ -3,7 +3,10 @@
 reader would see, as JSON: the header fields decoded, the multipart tree, and every leaf
 part with its decoded content (text as text, anything else as hex). Usage:
 
-    parse_message.py MESSAGE_FILE
+    parse_message.py [--utf8] MESSAGE_FILE
+
+With --utf8 the header must be UTF-8 (RFC 6532, for addresses beyond ASCII): it is
+decoded strictly, and the mailboxes are read from the decoded text.
 """
 
 import email
@@ -44,20 +47,26 @@ def walk(part, path, leaves):
 
 
 def main():
-    with open(sys.argv[1], "rb") as f:
+    utf8 = sys.argv[1] == "--utf8"
+    with open(sys.argv[-1], "rb") as f:
         raw = f.read()
     msg = email.message_from_bytes(raw, policy=email.policy.default)
+    header = msg
+    if utf8:
+        text = raw.split(b"\r\n\r\n", 1)[0].decode("utf-8")
+        header = email.message_from_string(text + "\r\n\r\n", policy=email.policy.default)
     leaves = []
     tree = walk(msg, "", leaves)
-    headers = [[name, str(value)] for name, value in msg.items()]
+    headers = [[name, str(value)] for name, value in header.items()]
     mailboxes = {}
     for field in ("From", "To", "Cc", "Reply-To", "Bcc"):
-        if msg[field] is not None:
-            mailboxes[field] = [[a.display_name, a.addr_spec] for a in msg[field].addresses]
+        if header[field] is not None:
+            mailboxes[field] = [[a.display_name, a.addr_spec] for a in header[field].addresses]
     # The preamble is 8-bit text; the parser hands it over with its bytes escaped.
     preamble = msg.preamble.encode("ascii", "surrogateescape").decode("cp1251")
     json.dump({"headers": headers, "mailboxes": mailboxes, "tree": tree, "parts": leaves,
-               "preamble": preamble, "date": msg["Date"].datetime.isoformat()},
+               "preamble": preamble, "date": msg["Date"].datetime.isoformat(),
+               "message_id": msg["Message-ID"]},
               sys.stdout, ensure_ascii=False)
 
 
