@@ -1,6 +1,7 @@
 #include "mail/driver.h"
 
 #include <charconv>
+#include <utility>
 #include <optional>
 #include <span>
 
@@ -110,7 +111,7 @@ std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
     // leaves it as the last successful one set it.
     std::string subject = GetSettingValueStr("Subject");
     std::string body = GetSettingValueStr("BodyText");
-    ReadSmtpSettings(*FDevice, FSecurity);
+    ReadSmtpSettings(*FDevice);
     FDevice->FSubject = std::move(subject);
     FDevice->FBodyText = std::move(body);
     return rcOk;
@@ -150,7 +151,7 @@ TSmtpSecurityStruct TDriver::ReadSecuritySettings() const {
   return security;
 }
 
-void TDriver::ReadSmtpSettings(TDevice& d, TSmtpSecurityStruct& s) {
+void TDriver::ReadSmtpSettings(TDevice& d) {
   // All read and checked first; the sender gets them only when every check holds.
   std::string server = TrimBlanks(GetSettingValueStr("SmtpServerName"));
   const std::int32_t port = SmtpPortFromText(GetSettingValueStr("SmtpServerPort"));
@@ -184,21 +185,25 @@ void TDriver::ReadSmtpSettings(TDevice& d, TSmtpSecurityStruct& s) {
   d.FSmtpServerUser = std::move(user);
   d.FSmtpServerPassword = std::move(password);
   d.FUserEmail = std::move(userEmail);
-  s = security;
+  d.FSecurity = security;
 }
 
 std::unique_ptr<TDevice> TDriver::PrepareConnectionTest() {
   auto probe = std::make_unique<TDevice>();
-  TSmtpSecurityStruct security;
-  ReadSmtpSettings(*probe, security);
+  ReadSmtpSettings(*probe);
   probe->DialogueObserver = FDevice->DialogueObserver;
   return probe;
 }
 
+void TDriver::SetConnectionProof(const TConnectionReportStruct& Report) {
+  FConnectionProof = ConnectionReportText(Report);
+}
+
 bool TDriver::TestConnection(std::string& ResultDescription) {
   ResultDescription.clear();
+  FConnectionProof.clear();
   try {
-    PrepareConnectionTest()->TestConnection();
+    FConnectionProof = ConnectionReportText(PrepareConnectionTest()->TestConnection());
     return true;
   } catch (const std::exception& e) {
     ResultDescription = e.what();
@@ -211,7 +216,9 @@ bool TDriver::ShowSettings() { return ShowSettingsForm({std::string(kMainSetting
 bool TDriver::DeviceTest(std::string& ResultDescription) {
   ResultDescription.clear();
   try {
-    platform::ShowInformationBox(texts::kDeviceTestText, texts::kDeviceTestCaption);
+    std::string text = texts::kDeviceTestText;
+    if (!FConnectionProof.empty()) text += "\r\n\r\n" + std::exchange(FConnectionProof, {});
+    platform::ShowInformationBox(text, texts::kDeviceTestCaption);
     return true;
   } catch (const std::exception& e) {
     ResultDescription = e.what();

@@ -34,7 +34,7 @@ class TDriver : public TBaseEMailClient {
   // The sender, holding the settings of the last Enable.
   const TDevice& Device() const { return *FDevice; }
   // How the sender protects the connection and logs in, as the last successful Enable read it.
-  const TSmtpSecurityStruct& Security() const { return FSecurity; }
+  const TSmtpSecurityStruct& Security() const { return FDevice->FSecurity; }
 
   // A dry run: while one is set, SendMail composes its message into `Message` and keeps
   // the envelope in `Envelope` instead of connecting to the server (TDevice::ComposeMail).
@@ -45,6 +45,7 @@ class TDriver : public TBaseEMailClient {
   void SetDryRun(TDryRunStruct* DryRun) { FDryRun = DryRun; }
 
   // Shows "Успешно!" in an information box and answers true; no connection is made.
+  // After a successful connection test the box says under that word what it proved.
   bool DeviceTest(std::string& ResultDescription) override;
 
   // The connection test: the current settings, checked as Enable checks them, go into a
@@ -57,6 +58,8 @@ class TDriver : public TBaseEMailClient {
   // sender, whose TestConnection then touches nothing of this object. Raises the check
   // that failed.
   std::unique_ptr<TDevice> PrepareConnectionTest();
+  // What that sender's TestConnection proved, for the next DeviceTest to show.
+  void SetConnectionProof(const TConnectionReportStruct& Report);
 
   // Tells `Observer` every line of the SMTP dialogue of later sends and connection tests,
   // besides the event log: a console host shows the dialogue as it happens.
@@ -73,14 +76,16 @@ class TDriver : public TBaseEMailClient {
                           const std::string& Body, const Variant& Attachments) override;
 
  private:
-  // The SMTP settings as Enable takes them, into `d` and `security`; raises the first
-  // check that fails and changes nothing then.
-  void ReadSmtpSettings(TDevice& d, TSmtpSecurityStruct& security);
+  // The SMTP settings as Enable takes them, into `d`; raises the first check that fails
+  // and changes nothing then.
+  void ReadSmtpSettings(TDevice& d);
   // SmtpSecurity and SmtpAuthMethod; raises for a text that is neither.
   TSmtpSecurityStruct ReadSecuritySettings() const;
 
   std::unique_ptr<TDevice> FDevice;
-  TSmtpSecurityStruct FSecurity;  // as the last successful Enable read it
+  // What the last successful connection test proved, for the device test to show; the
+  // device test takes it.
+  std::string FConnectionProof;
   TDryRunStruct* FDryRun = nullptr;
 };
 

@@ -10,7 +10,7 @@ namespace eqd {
 namespace {
 
 constexpr const char* kCompanyFolder = "Korventa";
-constexpr const char* kLevelNames[] = {"INFO", "DEBUG", "ERROR"};
+constexpr const char* kLevelNames[] = {"INFO", "DEBUG", "ERROR", "WARN"};
 const std::string kBlankLine(40, ' ');
 constexpr const char* kStartLine = "============Start log=============";
 constexpr const char* kStopLine = "============Stop log===============\r\n";
@@ -87,7 +87,7 @@ std::string FormatEventLogLine(const platform::LocalTime& t, std::string_view Na
   std::snprintf(stamp, sizeof stamp, "%04d.%02d.%02d %02d:%02d:%02d.%03d\t", t.Year, t.Month, t.Day, t.Hour,
                 t.Minute, t.Second, t.Millisecond);
   std::string out = stamp;
-  out += Level <= elError ? kLevelNames[Level] : "INFO";
+  out += Level <= elWarn ? kLevelNames[Level] : "INFO";
   out += '\t';
   out += VisibleLineBreaks(Trim(Name));
   if (!Text.empty()) {

@@ -23,7 +23,8 @@
 
 namespace eqd {
 
-enum TEventLogLevel : std::uint8_t { elInfo = 0, elDebug = 1, elError = 2 };
+// elWarn: something the user should know although the send went on (a login in clear text).
+enum TEventLogLevel : std::uint8_t { elInfo = 0, elDebug = 1, elError = 2, elWarn = 3 };
 
 // Filter modes: off, and every level passes.
 inline constexpr std::uint8_t kEventLogOff = 0;

@@ -1,7 +1,8 @@
 // Stopping a thread's network waits from another thread. The waiting thread runs its
 // work inside a TCancelScope over a signal; when another thread raises the signal, every
-// socket wait of the waiting thread (connecting, reading, writing) ends within
-// kCancelSliceMs with ESocketError(skCancelled), and so does every later one.
+// socket wait of the waiting thread (TTcpSocket::Wait: connecting, reading, writing)
+// ends within kCancelSliceMs with the system's "cancelled" error, and so does every
+// later one.
 #pragma once
 
 #include <atomic>

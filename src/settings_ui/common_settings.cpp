@@ -227,6 +227,7 @@ void TfrmCommonSettings::DeviceTestClick() {
       if (const std::unique_ptr<TConnectionCheck> check = FConnectionTest(FDeviceManager)) {
         ok = FView.RunConnectionCheck(*check, message);
         cancelled = check->Cancelled();
+        if (ok) check->Succeeded(FDeviceManager);
       }
     }
     if (ok) ok = FDeviceManager.DeviceTest(message);

@@ -47,6 +47,9 @@ class TConnectionCheck {
   virtual ~TConnectionCheck() = default;
   // False with the failure's text in Message (also after Cancel).
   virtual bool Run(std::string& Message) = 0;
+  // On the window's thread after a Run that succeeded: hands what the check proved to
+  // the device.
+  virtual void Succeeded(TBaseDevice& Device) { (void)Device; }
   void Cancel() {
     FCancelled = true;
     Abort();

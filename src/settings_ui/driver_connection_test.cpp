@@ -12,13 +12,13 @@ namespace {
 
 class TDriverConnectionCheck final : public TConnectionCheck {
  public:
-  explicit TDriverConnectionCheck(std::unique_ptr<TDevice> Probe) : FProbe(std::move(Probe)) {}
+  TDriverConnectionCheck(TDriver& Driver, std::unique_ptr<TDevice> Probe) : FDriver(Driver), FProbe(std::move(Probe)) {}
 
   bool Run(std::string& Message) override {
     try {
       // Every wait for the server on this thread ends as soon as the signal is raised.
       const platform::TCancelScope scope(FCancel);
-      FProbe->TestConnection();
+      FReport = FProbe->TestConnection();
       return true;
     } catch (const std::exception& e) {
       Message = settings_ui_texts::kConnectionCheckFailed + std::string(e.what());
@@ -26,11 +26,16 @@ class TDriverConnectionCheck final : public TConnectionCheck {
     }
   }
 
+  // The driver shows what the check proved under "Успешно!".
+  void Succeeded(TBaseDevice&) override { FDriver.SetConnectionProof(FReport); }
+
  protected:
   void Abort() override { FCancel.Raise(); }
 
  private:
+  TDriver& FDriver;
   std::unique_ptr<TDevice> FProbe;
+  TConnectionReportStruct FReport;
   platform::TCancelSignal FCancel;
 };
 
@@ -40,7 +45,7 @@ TDeviceConnectionTest DriverConnectionTest() {
   return [](TBaseDevice& Device) -> std::unique_ptr<TConnectionCheck> {
     auto* driver = dynamic_cast<TDriver*>(&Device);
     if (driver == nullptr) return nullptr;
-    return std::make_unique<TDriverConnectionCheck>(driver->PrepareConnectionTest());
+    return std::make_unique<TDriverConnectionCheck>(*driver, driver->PrepareConnectionTest());
   };
 }
 

@@ -20,10 +20,15 @@ const std::array<TMainSettingsFieldInfo, mfCount>& MainSettingsFields() {
 }
 
 TfrmMainSettings::TfrmMainSettings(TBaseDevice& ADeviceManager)
-    : TfrmBaseSettings(ADeviceManager, texts::kMainPageCaption) {}
+    : TfrmBaseSettings(ADeviceManager, texts::kMainPageCaption), FSecurity(ADeviceManager) {}
+
+void TfrmMainSettings::MailServiceChosen(std::size_t Index) {
+  if (FView != nullptr) FSecurity.MailServiceChosen(Index, *FView);
+}
 
 void TfrmMainSettings::OnReadSettings() {
   TfrmBaseSettings::OnReadSettings();
+  FSecurity.ReadSettings();
   if (FView == nullptr) return;
   for (std::size_t i = 0; i < mfCount; ++i)
     FView->SetFieldText(static_cast<TMainSettingsField>(i),
@@ -32,6 +37,7 @@ void TfrmMainSettings::OnReadSettings() {
 
 void TfrmMainSettings::OnSaveSettings() {
   TfrmBaseSettings::OnSaveSettings();
+  FSecurity.SaveSettings();
   if (FView == nullptr) return;
   for (std::size_t i = 0; i < mfCount; ++i)
     FDeviceManager.SetSettingValue(MainSettingsFields()[i].SettingID,

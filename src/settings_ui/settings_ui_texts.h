@@ -92,6 +92,28 @@ inline constexpr char kPasswordHint[] =
     "Необходимо установить отдельный пароль для отправки уведомлений через внешние приложения   у";
 inline constexpr char kEmailPlaceholder[] = "robot@yandex.ru";
 
+// The SMTP page's "Безопасность" tab.
+inline constexpr char kSecurityTab[] = "Безопасность";
+inline constexpr char kLabelMailService[] = "Почтовая служба:";
+inline constexpr char kNoMailService[] = "(вручную)";
+inline constexpr char kLabelSecurity[] = "Защита:";
+inline constexpr char kLabelAuthMethod[] = "Авторизация:";
+inline constexpr char kVerifyCertificate[] = "Проверять сертификат сервера";
+inline constexpr char kLabelPin[] = "Отпечаток ключа:";
+inline constexpr char kMailServiceHint[] =
+    "Заполнить сервер, порт, защиту и авторизацию по документации почтовой службы";
+inline constexpr char kSecurityHint[] =
+    "Авто: STARTTLS, если сервер предлагает (порт 465 заменяется на 25); STARTTLS: обязательно; "
+    "SSL/TLS: шифрование с первого байта (обычно порт 465); Без шифрования: для внутренних серверов";
+inline constexpr char kAuthMethodHint[] =
+    "Авто: LOGIN, если сервер его предлагает; LOGIN или PLAIN: только этот способ; Без авторизации: "
+    "пользователь и пароль не нужны";
+inline constexpr char kVerifyCertificateHint[] =
+    "Сертификат сервера должен быть выдан доверенным центром на имя сервера и быть действующим";
+inline constexpr char kPinHint[] =
+    "SHA-256 открытого ключа сертификата сервера (64 шестнадцатеричные цифры или Base64): если задан, "
+    "ключ должен совпасть, и этого достаточно для самоподписанного сертификата";
+
 // A page class that no part of the window knows.
 inline constexpr char kUnknownPageClass[] = "Неизвестная страница настроек: ";
 

@@ -329,9 +329,13 @@ TEST_F(EqhostTest, CheckConnectLogsInWithoutSending) {
   } cases[] = {
       {{}, 0, "CheckHealth: OK\nTestConnection: OK\n", ""},
       {{"SmtpServerPassword=wrong"}, 1, "CheckHealth: OK\n",
-       "eqhost: TestConnection: 5.7.8 Authentication credentials invalid\n"},
+       "eqhost: TestConnection: Авторизация LOGIN: сервер не принял имя пользователя или пароль. Проверьте имя "
+       "пользователя и пароль; многие почтовые службы требуют отдельный пароль приложения. Ответ сервера: 5.7.8 "
+       "Authentication credentials invalid\n"},
       {{"SmtpServerName=127.0.0.1", "SmtpServerPort=1"}, 1, "CheckHealth: OK\n",
-       "eqhost: TestConnection: Не удалось подключиться к SMTP-серверу 127.0.0.1:1"},
+       "eqhost: TestConnection: Подключение к 127.0.0.1:1: сервер отказал в соединении, на этом порту почту не "
+       "принимают. Проверьте порт: почтовые службы принимают письма на порту 587 с защитой «STARTTLS» или 465 с "
+       "«SSL/TLS»."},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"check", "--connect", "--settings", settings};

@@ -51,8 +51,9 @@ check() {  # check "what" command...: passes when the command succeeds
 work=$(mktemp -d "${TMPDIR:-/tmp}/eq-wine.XXXXXX")
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 server_pids=()
+net_servers_pid=""
 cleanup() {
-  for pid in "${server_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${server_pids[@]}" $net_servers_pid; do kill "$pid" 2>/dev/null || true; done
   wineserver -k 2>/dev/null || true
   rm -rf "$work"
 }
@@ -107,6 +108,30 @@ fi
 echo "== private Wine prefix"
 "$wine64" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
 pass "prefix made in $WINEPREFIX"
+
+# The network layer's servers (tests/net/test_servers.py) for net_windows_tests.exe, named
+# to it in EQ_NET_TEST_SERVERS, with their test CA trusted in the prefix's machine root
+# store: the value is the SHA-1 thumbprint, the blob DWORDs 32 (CERT_CERT_PROP_ID), 1 and
+# the length, then the DER.
+echo "== network test servers"
+"$python" "$repo/tests/net/test_servers.py" --port-file "$work/net-servers" --cert-dir "$work/net-cert" >/dev/null &
+net_servers_pid=$!
+for _ in $(seq 100); do [[ -s $work/net-servers ]] && break; sleep 0.2; done
+if [[ -s $work/net-servers ]]; then
+  read -r ca_thumbprint ca_blob < <("$python" -c 'import hashlib, struct, sys
+der = bytes.fromhex(sys.argv[1])
+print(hashlib.sha1(der).hexdigest().upper(), (struct.pack("<III", 32, 1, len(der)) + der).hex())' \
+    "$(awk '$1 == "ca_der" {print $2}' "$work/net-servers")")
+  trust_ca() {
+    "$wine64" reg add "HKLM\\Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\$ca_thumbprint" \
+      /v Blob /t REG_BINARY /d "$ca_blob" /f >"$work/reg-ca.log" 2>&1
+  }
+  check "the test CA is trusted in the prefix" trust_ca
+  export EQ_NET_TEST_SERVERS
+  EQ_NET_TEST_SERVERS=$(winpath "$work/net-servers")
+else
+  fail "the network test servers did not start"
+fi
 
 # Registry checks in the view of the build's width ($view, $loader: see run_build).
 reg_value() {  # reg_value <key> <value name or ""> -> prints the data, fails when absent

@@ -116,6 +116,8 @@ inline constexpr const char* kHintNotYourAddress =
     "Сервер не разрешает отправлять письма от этого адреса: укажите в «Email» адрес ящика, под которым "
     "выполняется вход, или разрешённый для него.";
 
+inline constexpr const char* kHintTransient = "Сервер отказал временно: повторите отправку позже.";
+
 // Before the server's text.
 inline constexpr const char* kServerSaid = "Ответ сервера: ";
 

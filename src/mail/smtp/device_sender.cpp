@@ -2,19 +2,34 @@
 
 #include <exception>
 #include <memory>
+#include <string_view>
 
 #include "automation/errors.h"
 #include "mail/event_log.h"
 #include "mail/mime/mail_message.h"
 #include "mail/mime/mime_composer.h"
-#include "mail/smtp/smtp_session.h"
+#include "mail/smtp/network_failure_text.h"
+#include "mail/smtp/smtp_connection.h"
+#include "mail/smtp/smtp_error.h"
 #include "mail/smtp/smtp_texts.h"
-#include "mail/smtp/socket_stream.h"
-#include "mail/smtp/tls_layer.h"
+#include "mail/smtp/smtp_transaction.h"
+#include "net/net_error.h"
+#include "net/tcp_connection.h"
 #include "platform/tcp_socket.h"
 
 namespace eqd {
 namespace {
+
+// "TLS 1.2".
+std::string VersionText(net::TTlsVersion version) {
+  switch (version) {
+    case net::TTlsVersion::tvTls10: return "TLS 1.0";
+    case net::TTlsVersion::tvTls11: return "TLS 1.1";
+    case net::TTlsVersion::tvTls12: return "TLS 1.2";
+    case net::TTlsVersion::tvTls13: return "TLS 1.3";
+  }
+  return {};
+}
 
 // An event log line of the sender. Logging never changes how a send ends: a delivered
 // message reported as failed would be sent again, and a failure must be reported as
@@ -30,7 +45,24 @@ void WriteLogQuietly(const std::string& text, TEventLogLevel level) {
 
 std::uint16_t TDevice::ConnectPort() const {
   const auto port = static_cast<std::uint16_t>(static_cast<std::uint32_t>(FSmtpServerPort) & 0xFFFFu);
-  return port == 465 ? 25 : port;
+  return port == 465 && FSecurity.Security == TSmtpSecurity::ssAuto ? 25 : port;
+}
+
+net::TTlsPolicyStruct TDevice::TlsPolicy() const {
+  net::TTlsPolicyStruct policy;
+  const bool legacy = FSecurity.Security == TSmtpSecurity::ssAuto;
+  policy.MinVersion = legacy ? net::TTlsVersion::tvTls10 : net::TTlsVersion::tvTls12;
+  policy.MaxVersion = legacy ? net::TTlsVersion::tvTls12 : net::TTlsVersion::tvTls13;
+  policy.ServerName = FSmtpServerName;
+  policy.Verification = net::TTlsVerification::tvNone;
+  if (FSecurity.PinnedKey) {
+    // A pin that matches is enough, also for a certificate no system would trust.
+    policy.Verification = net::TTlsVerification::tvPin;
+    policy.PinnedKey = *FSecurity.PinnedKey;
+  } else if (FSecurity.VerifyCertificate) {
+    policy.Verification = net::TTlsVerification::tvSystem;
+  }
+  return policy;
 }
 
 void TDevice::SendMail(const std::string& ARecepients, const std::string& ACcRecepients,
@@ -39,12 +71,11 @@ void TDevice::SendMail(const std::string& ARecepients, const std::string& ACcRec
   // Refusals of the input come before any connection and go to the caller as they are.
   const TMailMessageStruct message = PrepareMailMessage(FUserEmail, ARecepients, ACcRecepients, ABccRecepients,
                                                         ASubject, ABodyText, AAttachmentPathsArray);
-  const smtp::TSmtpEnvelopeStruct envelope{platform::LocalHostName(), FSmtpServerUser, FSmtpServerPassword,
-                                           message.EnvelopeSender(), message.EnvelopeRecipients()};
+  const smtp::TSmtpEnvelopeStruct envelope{message.EnvelopeSender(), message.EnvelopeRecipients(), {}};
   TMimeComposer composer(message, files_ ? *files_ : DiskFiles());
   smtp::TSmtpReplyStruct accepted;
-  RunSession([&](smtp::TSmtpSession& session) {
-    accepted = session.Send(envelope, [&composer](smtp::TDataSink& out) {
+  (void)RunSession([&](smtp::TSmtpConnection& connection) {
+    accepted = smtp::TSmtpTransaction(connection).Send(envelope, [&composer](smtp::TDataSink& out) {
       std::string piece;
       while (composer.Next(piece)) {
         out.Write(piece);
@@ -57,28 +88,64 @@ void TDevice::SendMail(const std::string& ARecepients, const std::string& ACcRec
                   elInfo);
 }
 
-void TDevice::TestConnection() {
-  const smtp::TSmtpEnvelopeStruct envelope{platform::LocalHostName(), FSmtpServerUser, FSmtpServerPassword, {}, {}};
-  RunSession([&](smtp::TSmtpSession& session) { session.Check(envelope); });
+TConnectionReportStruct TDevice::TestConnection() {
+  return RunSession([](smtp::TSmtpConnection&) {});
 }
 
-void TDevice::RunSession(const std::function<void(smtp::TSmtpSession&)>& dialogue) {
+TConnectionReportStruct TDevice::RunSession(const std::function<void(smtp::TSmtpConnection&)>& transaction) {
+  const net::TTlsPolicyStruct policy = TlsPolicy();
+  TConnectionReportStruct report;
   try {
-    // Declared in this order so the TLS layer goes before the connection under it.
-    smtp::TSocketStream connection(FSmtpServerName, ConnectPort(), TimeLimits.Wait);
-    smtp::TSmtpSession session(
-        connection, [this](smtp::TByteStream& plain) { return smtp::CreateTlsLayer(plain, FSmtpServerName); },
-        TimeLimits);
-    session.SetObserver([this](smtp::TSmtpDialogueSide side, std::string_view line) {
+    std::unique_ptr<net::TTcpConnection> tcp;
+    try {
+      tcp = std::make_unique<net::TTcpConnection>(FSmtpServerName, ConnectPort(),
+                                                  platform::DeadlineAfter(TimeLimits.Wait));
+    } catch (const net::ENetError& e) {
+      throw smtp::ESmtpError(smtp::NetworkFailure(e));
+    }
+    // Declared after the TCP connection, so its TLS layer goes before the connection under it.
+    smtp::TSmtpConnection connection(
+        *tcp, [&policy](net::TByteStream& plain) { return net::CreateTlsLayer(plain, policy); }, TimeLimits);
+    connection.SetObserver([this](smtp::TSmtpDialogueSide side, std::string_view line) {
       WriteLogQuietly(smtp::DialogueLineText(side, line), elDebug);
       if (DialogueObserver) DialogueObserver(side, line);
     });
-    dialogue(session);
+    connection.Open(platform::LocalHostName(), FSecurity.Security);
+    const TSmtpAuthMethodOption& method = SmtpAuthMethodInfo(FSecurity.AuthMethod);
+    report.AuthMethod = connection.Authenticate(
+        {FSmtpServerUser, FSmtpServerPassword}, method.Mechanisms, method.Required,
+        [&connection](std::string_view) {
+          // Only "Авто" and "Без шифрования" ever get here without TLS.
+          if (!connection.TlsActive()) WriteLogQuietly(smtp::texts::kLoginInClearText, elWarn);
+        });
+    if (connection.TlsActive()) {
+      const net::TTlsSessionInfoStruct session = connection.TlsSession();
+      report.Tls = true;
+      report.TlsVersion = VersionText(session.Version);
+      report.Cipher = session.Cipher;
+      report.Subject = session.Subject;
+      report.Issuer = session.Issuer;
+      report.KeySha256 = session.KeySha256;
+      report.Check = policy.Verification == net::TTlsVerification::tvPin      ? TCertificateCheck::ccPinned
+                     : policy.Verification == net::TTlsVerification::tvSystem ? TCertificateCheck::ccVerified
+                                                                               : TCertificateCheck::ccNone;
+    }
+    transaction(connection);
+    connection.Quit();
   } catch (const std::exception& e) {
-    const std::string text = e.what();
+    std::string text = e.what();
+    if (const auto* smtpError = dynamic_cast<const smtp::ESmtpError*>(&e)) {
+      TSmtpFailureStruct failure = smtpError->Failure();
+      failure.Host = FSmtpServerName;
+      failure.Port = ConnectPort();
+      failure.Security = FSecurity.Security;
+      failure.TlsVersions = VersionText(policy.MinVersion) + "–" + VersionText(policy.MaxVersion).substr(4);
+      text = ExplainSmtpFailure(failure);
+    }
     WriteLogQuietly(text, elError);
     throw EDriverError(text, "Exception");
   }
+  return report;
 }
 
 TMailEnvelopeStruct TDevice::ComposeMail(const std::string& ARecepients, const std::string& ACcRecepients,

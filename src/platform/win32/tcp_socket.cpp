@@ -1,135 +1,112 @@
 #include "platform/tcp_socket.h"
 
-#include <chrono>
+#include <algorithm>
+#include <vector>
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
 
 #include "platform/cancel_scope.h"
+#include "platform/unique_handle.h"
+#include "platform/win32/wide.h"
 
 namespace eqd::platform {
 namespace {
 
-using TClock = std::chrono::steady_clock;
+void CloseSocket(SOCKET s) { ::closesocket(s); }
+void FreeAddresses(ADDRINFOW* list) { ::FreeAddrInfoW(list); }
+using TSocketHandle = TUniqueHandle<SOCKET, &CloseSocket, INVALID_SOCKET>;
+using TAddrInfoList = TUniqueHandle<ADDRINFOW*, &FreeAddresses>;
 
-std::string SystemText(int code) {
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string result;
-  if (n != 0 && text) {
-    const int len = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
-    result.resize(static_cast<std::size_t>(len));
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), result.data(), len, nullptr, nullptr);
-    while (!result.empty() && (result.back() == '\r' || result.back() == '\n' || result.back() == ' '))
-      result.pop_back();
-  }
-  if (text) LocalFree(text);
-  if (result.empty()) result = "Windows Sockets error " + std::to_string(code);
-  return result;
-}
-
-// Keeps Windows Sockets started for as long as one of our sockets lives; the library
-// counts the calls itself.
+// Keeps Windows Sockets started for as long as its owner lives; the library counts the
+// calls itself.
 class TWinsockUse {
  public:
   TWinsockUse() {
     WSADATA data{};
-    const int rc = WSAStartup(MAKEWORD(2, 2), &data);
-    if (rc != 0) throw ESocketError(TSocketErrorKind::skIO, SystemText(rc));
+    error_ = WSAStartup(MAKEWORD(2, 2), &data);
   }
-  ~TWinsockUse() { WSACleanup(); }
+  ~TWinsockUse() {
+    if (error_ == 0) WSACleanup();
+  }
   TWinsockUse(const TWinsockUse&) = delete;
   TWinsockUse& operator=(const TWinsockUse&) = delete;
-};
-
-struct TAddrInfoList {
-  ADDRINFOW* list = nullptr;
-  ~TAddrInfoList() {
-    if (list) FreeAddrInfoW(list);
-  }
-};
-
-class TSocketHandle {
- public:
-  TSocketHandle() = default;
-  explicit TSocketHandle(SOCKET s) : s_(s) {}
-  ~TSocketHandle() { Reset(); }
-  TSocketHandle(TSocketHandle&& other) noexcept : s_(other.Release()) {}
-  TSocketHandle& operator=(TSocketHandle&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      s_ = other.Release();
-    }
-    return *this;
-  }
-  SOCKET Get() const { return s_; }
-  SOCKET Release() {
-    const SOCKET s = s_;
-    s_ = INVALID_SOCKET;
-    return s;
-  }
-  void Reset() {
-    if (s_ != INVALID_SOCKET) closesocket(s_);
-    s_ = INVALID_SOCKET;
-  }
+  int Error() const { return error_; }
 
  private:
-  SOCKET s_ = INVALID_SOCKET;
+  int error_ = 0;
 };
 
-std::wstring Widen(const std::string& s) {
-  if (s.empty()) return {};
-  const int len = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(len), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), len);
-  return w;
+// What is left until `deadline` as select() takes it, rounded up to whole milliseconds
+// so that a wait never ends before its deadline.
+timeval SelectTimeout(TDeadline deadline) {
+  const auto left = deadline - TClock::now();
+  long long ms = left <= TClock::duration::zero() ? 0 : std::chrono::ceil<std::chrono::milliseconds>(left).count();
+  ms = std::min<long long>(ms, 24LL * 3600 * 1000);
+  timeval tv{};
+  tv.tv_sec = static_cast<long>(ms / 1000);
+  tv.tv_usec = static_cast<long>((ms % 1000) * 1000);
+  return tv;
 }
 
-int RemainingMs(TClock::time_point deadline) {
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count();
-  return left < 0 ? 0 : static_cast<int>(left);
-}
-
-// Waits until the socket can be read (or written, or has failed to connect); false on
-// time-out. Looks at the thread's cancel signal (cancel_scope.h) at least every
-// kCancelSliceMs.
-bool WaitFor(SOCKET s, bool forWrite, int timeoutMs) {
-  const auto deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    if (TCancelScope::CancelRequested()) throw ESocketError(TSocketErrorKind::skCancelled, "");
-    const int left = RemainingMs(deadline);
-    const int slice = left < kCancelSliceMs ? left : kCancelSliceMs;
-    fd_set ready;
-    fd_set failed;
-    FD_ZERO(&ready);
-    FD_ZERO(&failed);
-    FD_SET(s, &ready);
-    FD_SET(s, &failed);
-    timeval tv{};
-    tv.tv_sec = slice / 1000;
-    tv.tv_usec = (slice % 1000) * 1000;
-    const int n = select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr, &failed, &tv);
-    if (n == SOCKET_ERROR) throw ESocketError(TSocketErrorKind::skIO, SystemText(WSAGetLastError()));
-    if (n > 0) return true;
-    if (left <= kCancelSliceMs) return false;
-  }
-}
-
-bool IsClosedError(int code) {
-  return code == WSAECONNRESET || code == WSAECONNABORTED || code == WSAESHUTDOWN ||
-         code == WSAENOTCONN;
-}
+int ChunkSize(std::size_t size) { return size > 0x40000000 ? 0x40000000 : static_cast<int>(size); }
 
 }  // namespace
 
+struct TTcpAddresses::TImpl {
+  TWinsockUse Winsock;
+  TAddrInfoList List;
+  std::vector<const ADDRINFOW*> Entries;
+};
+
+TTcpAddresses::TTcpAddresses() : impl_(std::make_unique<TImpl>()) {}
+TTcpAddresses::~TTcpAddresses() = default;
+TTcpAddresses::TTcpAddresses(TTcpAddresses&&) noexcept = default;
+TTcpAddresses& TTcpAddresses::operator=(TTcpAddresses&&) noexcept = default;
+std::size_t TTcpAddresses::Count() const { return impl_->Entries.size(); }
+
+bool ResolveTcp(const std::string& host, std::uint16_t port, TTcpAddresses& out, std::string& error) {
+  if (out.impl_->Winsock.Error() != 0) {
+    error = SystemErrorText(out.impl_->Winsock.Error());
+    return false;
+  }
+  ADDRINFOW hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  TAddrInfoList list;
+  const int rc = GetAddrInfoW(win32::Utf8ToWide(host).c_str(), std::to_wstring(port).c_str(), &hints, list.Put());
+  if (rc != 0) {
+    error = SystemErrorText(rc);
+    return false;
+  }
+  out.impl_->Entries.clear();
+  for (const ADDRINFOW* a = list.Get(); a; a = a->ai_next) out.impl_->Entries.push_back(a);
+  out.impl_->List = std::move(list);
+  return true;
+}
+
+TSocketErrorClass ClassifySocketError(OsErrorCode code) {
+  switch (code) {
+    case WSAECONNREFUSED: return TSocketErrorClass::ecRefused;
+    case WSAENETUNREACH:
+    case WSAEHOSTUNREACH:
+    case WSAENETDOWN:
+    case WSAEHOSTDOWN: return TSocketErrorClass::ecUnreachable;
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+    case WSAESHUTDOWN:
+    case WSAENOTCONN:
+    case WSAENETRESET: return TSocketErrorClass::ecClosed;
+    case WSAETIMEDOUT: return TSocketErrorClass::ecTimedOut;
+    default: return TSocketErrorClass::ecOther;
+  }
+}
+
 struct TTcpSocket::TImpl {
-  TWinsockUse winsock;
-  TSocketHandle socket;
-  int timeoutMs = 30000;
+  TWinsockUse Winsock;
+  TSocketHandle Socket;
 };
 
 TTcpSocket::TTcpSocket() : impl_(std::make_unique<TImpl>()) {}
@@ -137,130 +114,91 @@ TTcpSocket::~TTcpSocket() = default;
 TTcpSocket::TTcpSocket(TTcpSocket&&) noexcept = default;
 TTcpSocket& TTcpSocket::operator=(TTcpSocket&&) noexcept = default;
 
-void TTcpSocket::Connect(const std::string& host, std::uint16_t port, int timeoutMs) {
-  Close();
-  impl_->timeoutMs = timeoutMs;
-  const auto deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
-
-  ADDRINFOW hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
-  TAddrInfoList addresses;
-  const std::wstring service = std::to_wstring(port);
-  const int rc = GetAddrInfoW(Widen(host).c_str(), service.c_str(), &hints, &addresses.list);
-  if (rc != 0) throw ESocketError(TSocketErrorKind::skResolve, SystemText(rc));
-
-  std::string lastError;
-  TSocketErrorKind lastKind = TSocketErrorKind::skConnect;
-  for (ADDRINFOW* a = addresses.list; a; a = a->ai_next) {
-    if (RemainingMs(deadline) == 0) {
-      lastKind = TSocketErrorKind::skTimeout;
-      break;
-    }
-    TSocketHandle s(WSASocketW(a->ai_family, a->ai_socktype, a->ai_protocol, nullptr, 0,
-                               WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT));
-    if (s.Get() == INVALID_SOCKET) {
-      lastError = SystemText(WSAGetLastError());
-      continue;
-    }
-    u_long nonBlocking = 1;
-    if (ioctlsocket(s.Get(), FIONBIO, &nonBlocking) != 0) {
-      lastError = SystemText(WSAGetLastError());
-      continue;
-    }
-    if (connect(s.Get(), a->ai_addr, static_cast<int>(a->ai_addrlen)) != 0) {
-      const int code = WSAGetLastError();
-      if (code != WSAEWOULDBLOCK && code != WSAEINPROGRESS) {
-        lastError = SystemText(code);
-        lastKind = TSocketErrorKind::skConnect;
-        continue;
-      }
-      if (!WaitFor(s.Get(), true, RemainingMs(deadline))) {
-        lastError.clear();
-        lastKind = TSocketErrorKind::skTimeout;
-        continue;
-      }
-      int soError = 0;
-      int len = sizeof soError;
-      if (getsockopt(s.Get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &len) != 0)
-        soError = WSAGetLastError();
-      if (soError != 0) {
-        lastError = SystemText(soError);
-        lastKind = TSocketErrorKind::skConnect;
-        continue;
-      }
-    }
-    impl_->socket = std::move(s);
-    return;
-  }
-  throw ESocketError(lastKind, lastError);
+TSocketResult TTcpSocket::Connect(const TTcpAddresses& addresses, std::size_t index) {
+  if (impl_->Winsock.Error() != 0) return {0, impl_->Winsock.Error(), false};
+  const ADDRINFOW* a = addresses.impl_->Entries.at(index);
+  TSocketHandle s(WSASocketW(a->ai_family, a->ai_socktype, a->ai_protocol, nullptr, 0,
+                             WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT));
+  if (!s) return {0, WSAGetLastError(), false};
+  u_long nonBlocking = 1;
+  if (ioctlsocket(s.Get(), FIONBIO, &nonBlocking) != 0) return {0, WSAGetLastError(), false};
+  impl_->Socket = std::move(s);
+  if (connect(impl_->Socket.Get(), a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0) return {};
+  const int code = WSAGetLastError();
+  if (code == WSAEWOULDBLOCK || code == WSAEINPROGRESS) return {0, 0, true};
+  return {0, code, false};
 }
 
-void TTcpSocket::SetTimeout(int timeoutMs) { impl_->timeoutMs = timeoutMs; }
+OsErrorCode TTcpSocket::ConnectResult() {
+  int error = 0;
+  int size = sizeof error;
+  if (getsockopt(impl_->Socket.Get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
+    return WSAGetLastError();
+  return error;
+}
 
-std::size_t TTcpSocket::Read(char* buffer, std::size_t size) {
-  const SOCKET s = impl_->socket.Get();
-  if (s == INVALID_SOCKET) throw ESocketError(TSocketErrorKind::skClosed, "");
-  const int chunk = size > 0x40000000 ? 0x40000000 : static_cast<int>(size);
+OsErrorCode TTcpSocket::Wait(TSocketWait what, TDeadline deadline, bool& ready) {
+  const SOCKET s = impl_->Socket.Get();
+  // A failed connection shows in the exceptional set. Once connected, that set holds
+  // urgent (out-of-band) data, which a reader never takes: watching it would report
+  // the socket ready for ever.
+  const bool read = what == TSocketWait::swRead;
   for (;;) {
-    if (!WaitFor(s, false, impl_->timeoutMs)) throw ESocketError(TSocketErrorKind::skTimeout, "");
-    const int n = recv(s, buffer, chunk, 0);
-    if (n >= 0) return static_cast<std::size_t>(n);
-    const int code = WSAGetLastError();
-    if (code == WSAEWOULDBLOCK || code == WSAEINTR) continue;
-    throw ESocketError(IsClosedError(code) ? TSocketErrorKind::skClosed : TSocketErrorKind::skIO,
-                       SystemText(code));
+    // Another thread may end this thread's waits at once (cancel_scope.h): the wait looks
+    // at the signal at least every kCancelSliceMs.
+    if (TCancelScope::CancelRequested()) return WSAECANCELLED;
+    const TDeadline slice = std::min<TDeadline>(deadline, TClock::now() + std::chrono::milliseconds(kCancelSliceMs));
+    fd_set wanted;
+    fd_set failed;
+    FD_ZERO(&wanted);
+    FD_ZERO(&failed);
+    FD_SET(s, &wanted);
+    FD_SET(s, &failed);
+    timeval tv = SelectTimeout(slice);
+    const int n = select(0, read ? &wanted : nullptr, read ? nullptr : &wanted,
+                         what == TSocketWait::swConnect ? &failed : nullptr, &tv);
+    if (n == SOCKET_ERROR) return WSAGetLastError();
+    ready = n > 0;
+    if (ready || slice >= deadline) return 0;
   }
 }
 
-void TTcpSocket::Write(std::string_view data) {
-  const SOCKET s = impl_->socket.Get();
-  if (s == INVALID_SOCKET) throw ESocketError(TSocketErrorKind::skClosed, "");
-  while (!data.empty()) {
-    const int chunk = data.size() > 0x40000000 ? 0x40000000 : static_cast<int>(data.size());
-    const int n = send(s, data.data(), chunk, 0);
-    if (n >= 0) {
-      data.remove_prefix(static_cast<std::size_t>(n));
-      continue;
-    }
+TSocketResult TTcpSocket::Receive(char* buffer, std::size_t size) {
+  for (;;) {
+    const int n = recv(impl_->Socket.Get(), buffer, ChunkSize(size), 0);
+    if (n >= 0) return {static_cast<std::size_t>(n), 0, false};
     const int code = WSAGetLastError();
     if (code == WSAEINTR) continue;
-    if (code == WSAEWOULDBLOCK) {
-      if (!WaitFor(s, true, impl_->timeoutMs)) throw ESocketError(TSocketErrorKind::skTimeout, "");
-      continue;
-    }
-    throw ESocketError(IsClosedError(code) ? TSocketErrorKind::skClosed : TSocketErrorKind::skIO,
-                       SystemText(code));
+    if (code == WSAEWOULDBLOCK) return {0, 0, true};
+    return {0, code, false};
   }
 }
 
-bool TTcpSocket::HasInput() {
-  const SOCKET s = impl_->socket.Get();
-  if (s == INVALID_SOCKET) throw ESocketError(TSocketErrorKind::skClosed, "");
-  return WaitFor(s, false, 0);
+TSocketResult TTcpSocket::Send(std::string_view data) {
+  for (;;) {
+    const int n = send(impl_->Socket.Get(), data.data(), ChunkSize(data.size()), 0);
+    if (n >= 0) return {static_cast<std::size_t>(n), 0, false};
+    const int code = WSAGetLastError();
+    if (code == WSAEINTR) continue;
+    if (code == WSAEWOULDBLOCK) return {0, 0, true};
+    return {0, code, false};
+  }
 }
 
-void TTcpSocket::Close() { impl_->socket.Reset(); }
+bool TTcpSocket::IsOpen() const { return impl_ && static_cast<bool>(impl_->Socket); }
 
-bool TTcpSocket::IsOpen() const { return impl_ && impl_->socket.Get() != INVALID_SOCKET; }
+void TTcpSocket::Close() { impl_->Socket.Reset(); }
 
 std::string LocalHostName() {
   // The host name needs Windows Sockets started; the computer name does not.
-  try {
+  {
     TWinsockUse winsock;
     char name[256] = {};
-    if (gethostname(name, sizeof name - 1) == 0 && name[0] != '\0') return name;
-  } catch (const ESocketError&) {
+    if (winsock.Error() == 0 && gethostname(name, sizeof name - 1) == 0 && name[0] != '\0') return name;
   }
   wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
   DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
-  if (GetComputerNameW(computer, &size) && size > 0) {
-    const int len = WideCharToMultiByte(CP_UTF8, 0, computer, static_cast<int>(size), nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(len), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, computer, static_cast<int>(size), result.data(), len, nullptr, nullptr);
-    return result;
-  }
+  if (GetComputerNameW(computer, &size) && size > 0) return win32::WideToUtf8(std::wstring_view(computer, size));
   return "localhost";
 }
 

@@ -17,7 +17,6 @@ import argparse
 import warnings
 import json
 import os
-import signal
 import socket
 import ssl
 import sys
@@ -25,7 +24,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
-from smtp_server import make_certificate, write_atomically  # noqa: E402
+from smtp_server import make_certificate, wait_until_stopped, write_atomically  # noqa: E402
 
 # TLS 1.0 is old on purpose here: the sender must still manage it.
 warnings.filterwarnings("ignore", category=DeprecationWarning)
@@ -352,13 +351,7 @@ def main():
 
     write_atomically(args.port_file, json.dumps(ports).encode())
 
-    stop = threading.Event()
-    signal.signal(signal.SIGTERM, lambda *_: stop.set())
-    signal.signal(signal.SIGINT, lambda *_: stop.set())
-    parent = os.getppid()
-    while not stop.wait(0.5):
-        if os.getppid() != parent:
-            break
+    wait_until_stopped()
     return 0
 
 

@@ -10,19 +10,21 @@
 #include <string>
 #include <vector>
 
-#include "mail/smtp/byte_stream.h"
-#include "mail/smtp/tls_layer.h"
+#include "mail/smtp/smtp_connection.h"
+#include "mail/smtp/smtp_transaction.h"
+#include "net/byte_stream.h"
+#include "net/tls_layer.h"
 
 namespace eqd::smtp::testing {
 
-class TScriptedStream : public TByteStream {
+class TScriptedStream : public net::TByteStream {
  public:
   TScriptedStream(std::vector<std::string> replies, std::size_t cut)
       : replies_(std::move(replies)), cut_(cut) {
     Release();
   }
 
-  std::size_t Read(char* buffer, std::size_t size) override {
+  std::size_t Read(char* buffer, std::size_t size, net::TDeadline) override {
     if (readPos_ == released_.size() && wroteSinceRelease_) Release();
     std::size_t n = std::min(size, released_.size() - readPos_);
     if (readPos_ < cut_ && readPos_ + n > cut_) n = cut_ - readPos_;
@@ -31,7 +33,7 @@ class TScriptedStream : public TByteStream {
     return n;  // 0 once the script is over: the server closed the connection
   }
 
-  void Write(std::string_view data) override {
+  void Write(std::string_view data, net::TDeadline) override {
     written_.append(data);
     wroteSinceRelease_ = true;
   }
@@ -66,21 +68,50 @@ class TScriptedStream : public TByteStream {
 };
 
 // Stands in for TLS: marks the handshake in the transcript and passes bytes through.
-class TPassThroughTls : public TTlsLayer {
+class TPassThroughTls : public net::TTlsLayer {
  public:
   TPassThroughTls(TScriptedStream& lower, bool failHandshake) : lower_(lower), fail_(failHandshake) {}
-  void Handshake() override {
+  void Handshake(net::TDeadline) override {
     lower_.Mark(fail_ ? "<handshake failed>" : "<handshake>");
     if (fail_) throw std::runtime_error("handshake failure");
   }
-  void Close() noexcept override { lower_.Mark("<close_notify>"); }
-  std::size_t Read(char* buffer, std::size_t size) override { return lower_.Read(buffer, size); }
-  void Write(std::string_view data) override { lower_.Write(data); }
+  void Close(net::TDeadline) noexcept override { lower_.Mark("<close_notify>"); }
+  std::size_t Read(char* buffer, std::size_t size, net::TDeadline deadline) override {
+    return lower_.Read(buffer, size, deadline);
+  }
+  void Write(std::string_view data, net::TDeadline deadline) override { lower_.Write(data, deadline); }
   bool InputPending() override { return lower_.InputPending(); }
 
  private:
   TScriptedStream& lower_;
   bool fail_;
+};
+
+// What one send needs: the name for EHLO, the login, the envelope.
+struct TOneSendStruct {
+  std::string HeloName;
+  std::string User;  // empty: no login
+  std::string Password;
+  std::string Sender;
+  std::vector<std::string> Recipients;
+};
+
+// One send as TDevice composes it: open the connection, log in, one transaction, QUIT.
+class TOneSend {
+ public:
+  TOneSend(net::TByteStream& stream, TSmtpConnection::TTlsStarter startTls) : connection_(stream, std::move(startTls)) {}
+  void SetObserver(TSmtpDialogueObserver observer) { connection_.SetObserver(std::move(observer)); }
+  TSmtpReplyStruct Send(const TOneSendStruct& send, const TSmtpTransaction::TMessageWriter& writeMessage) {
+    connection_.Open(send.HeloName);
+    connection_.Authenticate({send.User, send.Password});
+    TSmtpReplyStruct accepted = TSmtpTransaction(connection_).Send({send.Sender, send.Recipients, {}}, writeMessage);
+    connection_.Quit();
+    return accepted;
+  }
+  bool TlsActive() const { return connection_.TlsActive(); }
+
+ private:
+  TSmtpConnection connection_;
 };
 
 }  // namespace eqd::smtp::testing

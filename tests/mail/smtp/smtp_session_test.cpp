@@ -1,4 +1,4 @@
-#include "mail/smtp/smtp_session.h"
+#include "mail/smtp/smtp_connection.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,8 @@
 namespace eqd::smtp {
 namespace {
 
+using testing::TOneSend;
+using testing::TOneSendStruct;
 using testing::TPassThroughTls;
 using testing::TScriptedStream;
 
@@ -226,10 +228,10 @@ TEST(SmtpSession, DialogueTableWithRepliesSplitAtEveryOffset) {
     for (std::size_t cut = 0; cut <= total; ++cut) {
       SCOPED_TRACE(c.name + ", replies cut at " + std::to_string(cut));
       TScriptedStream stream(c.server, cut);
-      TSmtpSession session(stream, [&](TByteStream&) {
+      TOneSend session(stream, [&](net::TByteStream&) {
         return std::make_unique<TPassThroughTls>(stream, c.handshakeFails);
       });
-      TSmtpEnvelopeStruct envelope{"client.test", c.user, "pass", "from@x.test", c.recipients};
+      TOneSendStruct envelope{"client.test", c.user, "pass", "from@x.test", c.recipients};
       std::string error;
       try {
         session.Send(envelope, WriteTestMessage);
@@ -248,7 +250,7 @@ TEST(SmtpSession, StartTlsOnlyOnceEvenWhenOfferedAgain) {
                           kOk, kGoAhead, kOk, kBye},
                          0);
   int starts = 0;
-  TSmtpSession session(stream, [&](TByteStream&) {
+  TOneSend session(stream, [&](net::TByteStream&) {
     ++starts;
     return std::make_unique<TPassThroughTls>(stream, false);
   });
@@ -259,7 +261,7 @@ TEST(SmtpSession, StartTlsOnlyOnceEvenWhenOfferedAgain) {
 
 TEST(SmtpSession, MessageFailureLeavesTheDataUnterminated) {
   TScriptedStream stream({kGreeting, kEhloPlain, kOk, kOk, kGoAhead, kOk, kBye}, 0);
-  TSmtpSession session(stream, nullptr);
+  TOneSend session(stream, nullptr);
   const auto failingWriter = [](TDataSink& out) {
     out.Write("Subject: t\r\n\r\nfirst part\r\n");
     throw EInOutError("cannot read /missing/file.pdf");
@@ -287,7 +289,7 @@ TEST(SmtpSession, PlainTextQueuedBehindTheStartTlsReplyIsRefused) {
   // replies inside the protected session.
   TScriptedStream stream({kGreeting, "250-mx\r\n250 STARTTLS\r\n", "220 go ahead\r\n250-injected\r\n"}, 0);
   bool started = false;
-  TSmtpSession session(stream, [&](TByteStream&) {
+  TOneSend session(stream, [&](net::TByteStream&) {
     started = true;
     return std::make_unique<TPassThroughTls>(stream, false);
   });
@@ -308,7 +310,7 @@ TEST(SmtpSession, DotTransparencyAcrossPiecesOfAnySize) {
   for (std::size_t piece = 1; piece <= text.size(); ++piece) {
     SCOPED_TRACE("pieces of " + std::to_string(piece));
     TScriptedStream stream({kGreeting, kEhloPlain, kOk, kOk, kGoAhead, kOk, kBye}, 0);
-    TSmtpSession session(stream, nullptr);
+    TOneSend session(stream, nullptr);
     session.Send({"client.test", "", "", "from@x.test", {"to@x.test"}}, [&](TDataSink& out) {
       for (std::size_t at = 0; at < text.size(); at += piece) out.Write(std::string_view(text).substr(at, piece));
     });
@@ -351,7 +353,7 @@ TEST(SmtpSession, TheObserverSeesEveryLineInOrderWithTheSecretsMasked) {
   for (const TObserverCase& c : cases) {
     SCOPED_TRACE(c.name);
     TScriptedStream stream(c.server, 0);
-    TSmtpSession session(stream, nullptr);
+    TOneSend session(stream, nullptr);
     std::vector<std::string> told;
     session.SetObserver([&](TSmtpDialogueSide side, std::string_view line) {
       told.push_back(DialogueLineText(side, line));

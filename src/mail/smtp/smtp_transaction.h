@@ -1,0 +1,61 @@
+// One mail transaction on an open SMTP connection: MAIL FROM, RCPT TO for each recipient
+// (in one go when the server announces PIPELINING), DATA and the message text, made
+// transparent as it streams. A refused recipient, DATA or message is followed by RSET, so
+// the connection could carry another transaction.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mail/smtp/smtp_connection.h"
+#include "mail/smtp/smtp_error.h"
+#include "mail/smtp/smtp_reply.h"
+
+namespace eqd::smtp {
+
+struct TSmtpEnvelopeStruct {
+  std::string Sender;                   // MAIL FROM
+  std::vector<std::string> Recipients;  // RCPT TO, in order
+  std::string MailParameters;           // after MAIL FROM's address, e.g. "SIZE=1024"; empty: none
+};
+
+// Where message text goes in pieces.
+class TDataSink {
+ public:
+  virtual ~TDataSink() = default;
+  virtual void Write(std::string_view data) = 0;
+};
+
+class TSmtpTransaction {
+ public:
+  // Writes the message text (unstuffed, lines ending in CR LF) to the sink in pieces.
+  using TMessageWriter = std::function<void(TDataSink& out)>;
+
+  explicit TSmtpTransaction(TSmtpConnection& connection) : connection_(connection) {}
+
+  // Runs the transaction and returns the server's reply to the end of the message.
+  // Raises ESmtpError with the failure's message, or lets the message writer's own error
+  // through; a failure inside the message text leaves the data unterminated, so the
+  // server discards it once the connection is dropped.
+  TSmtpReplyStruct Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage);
+
+ private:
+  void SendEnvelope(const TSmtpEnvelopeStruct& envelope);
+  // Returns the size of the message text (before transparency).
+  std::size_t SendMessageText(const TMessageWriter& writeMessage);
+  // Raises ESmtpError when the server sent something while the message is on its way.
+  void FailOnEarlyReply();
+  // The refusals, each with what explains it.
+  ESmtpError SenderRefused(const TSmtpReplyStruct& reply) const;
+  ESmtpError RecipientRefused(const TSmtpReplyStruct& reply, const std::string& recipient) const;
+  ESmtpError MessageRefused(const TSmtpReplyStruct& reply, std::size_t size) const;
+  // RSET, then the refusal.
+  [[noreturn]] void FailWithRset(const ESmtpError& refusal);
+
+  TSmtpConnection& connection_;
+};
+
+}  // namespace eqd::smtp
