@@ -1,7 +1,6 @@
 #include "mail/driver.h"
 
 #include <charconv>
-#include <utility>
 #include <optional>
 #include <span>
 
@@ -195,15 +194,11 @@ std::unique_ptr<TDevice> TDriver::PrepareConnectionTest() {
   return probe;
 }
 
-void TDriver::SetConnectionProof(const TConnectionReportStruct& Report) {
-  FConnectionProof = ConnectionReportText(Report);
-}
-
 bool TDriver::TestConnection(std::string& ResultDescription) {
   ResultDescription.clear();
   FConnectionProof.clear();
   try {
-    FConnectionProof = ConnectionReportText(PrepareConnectionTest()->TestConnection());
+    KeepConnectionProof(PrepareConnectionTest()->TestConnection());
     return true;
   } catch (const std::exception& e) {
     ResultDescription = e.what();
@@ -213,11 +208,17 @@ bool TDriver::TestConnection(std::string& ResultDescription) {
 
 bool TDriver::ShowSettings() { return ShowSettingsForm({std::string(kMainSettingsPage)}, false); }
 
+std::string TDriver::DeviceTestText() const {
+  std::string text = texts::kDeviceTestText;
+  if (!FConnectionProof.empty()) text += "\r\n\r\n" + FConnectionProof;
+  return text;
+}
+
 bool TDriver::DeviceTest(std::string& ResultDescription) {
   ResultDescription.clear();
   try {
-    std::string text = texts::kDeviceTestText;
-    if (!FConnectionProof.empty()) text += "\r\n\r\n" + std::exchange(FConnectionProof, {});
+    const std::string text = DeviceTestText();
+    FConnectionProof.clear();
     platform::ShowInformationBox(text, texts::kDeviceTestCaption);
     return true;
   } catch (const std::exception& e) {

@@ -44,9 +44,14 @@ class TDriver : public TBaseEMailClient {
   };
   void SetDryRun(TDryRunStruct* DryRun) { FDryRun = DryRun; }
 
-  // Shows "Успешно!" in an information box and answers true; no connection is made.
-  // After a successful connection test the box says under that word what it proved.
+  // Shows DeviceTestText() in an information box and answers true; no connection is
+  // made. What the connection test proved is shown once.
   bool DeviceTest(std::string& ResultDescription) override;
+  // "Успешно!", and under it what the last successful connection test proved, if any.
+  std::string DeviceTestText() const;
+  // Keeps what a successful connection test proved for the next device test; a caller
+  // that runs a sender's TestConnection itself hands its report in here.
+  void KeepConnectionProof(const TConnectionReportStruct& Report) { FConnectionProof = ConnectionReportText(Report); }
 
   // The connection test: the current settings, checked as Enable checks them, go into a
   // sender of its own (the sender of the last Enable stays as it is), which connects and
@@ -58,8 +63,6 @@ class TDriver : public TBaseEMailClient {
   // sender, whose TestConnection then touches nothing of this object. Raises the check
   // that failed.
   std::unique_ptr<TDevice> PrepareConnectionTest();
-  // What that sender's TestConnection proved, for the next DeviceTest to show.
-  void SetConnectionProof(const TConnectionReportStruct& Report);
 
   // Tells `Observer` every line of the SMTP dialogue of later sends and connection tests,
   // besides the event log: a console host shows the dialogue as it happens.

@@ -27,7 +27,7 @@ class TDriverConnectionCheck final : public TConnectionCheck {
   }
 
   // The driver shows what the check proved under "Успешно!".
-  void Succeeded(TBaseDevice&) override { FDriver.SetConnectionProof(FReport); }
+  void Succeeded(TBaseDevice&) override { FDriver.KeepConnectionProof(FReport); }
 
  protected:
   void Abort() override { FCancel.Raise(); }

@@ -203,7 +203,11 @@ std::string ExplainSmtpFailure(const TSmtpFailureStruct& f) {
                                 [&](const TExplanationRow& r) { return r.Class == f.Class; });
   if (row == std::end(kExplanations)) return f.Text;
 
-  std::string out = Fill(row->Step, f) + ": " + Fill(row->Cause, f) + ".";
+  const char* cause = row->Cause;
+  // The sizes are said as far as they are known.
+  if (f.Class == C::fcMessageTooLarge && f.SizeLimit == 0)
+    cause = f.MessageSize == 0 ? texts::kMessageTooLargeBare : texts::kMessageTooLargeNoLimit;
+  std::string out = Fill(row->Step, f) + ": " + Fill(cause, f) + ".";
   if (f.Certificate) AppendSentence(out, CertificateFacts(*f.Certificate));
   const char* advice = SettingsAdvice(f);
   if (advice == nullptr) advice = ReplyHint(f, f.ReplyCode);

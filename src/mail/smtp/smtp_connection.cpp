@@ -73,7 +73,7 @@ TSmtpReplyStruct TSmtpConnection::ReadGreeting() {
     return ReadReply();
   } catch (ESmtpError& e) {
     // TLS bytes where a greeting should be: the port expects TLS from the first byte.
-    if (!tls_ && LooksLikeTls(received_.empty() ? peek_.First() : received_)) {
+    if (!tls_ && LooksLikeTls(received_)) {
       TSmtpFailureStruct failure = e.Failure();
       failure.Class = TSmtpFailureClass::fcTlsOnPlainPort;
       throw ESmtpError(failure);

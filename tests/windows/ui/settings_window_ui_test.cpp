@@ -420,14 +420,16 @@ TEST_F(SettingsWindowTest, DeviceTestLogsInWithThePagesValuesOrShowsTheServersAn
         SetText(ui.Field(mfUserEmail), L"robot@example.test");
         ui.Menu(mcDeviceTest);
         const std::wstring success = AnswerBox(s, L"Информация", L"device-test-success");
-        // "Успешно!", then what the test proved.
-        s.Expect(success.rfind(L"Успешно!", 0) == 0, "login works: " + Narrow(success));
+        // Under "Успешно!" what was proved: here TLS 1.2 through Schannel and the login.
+        s.Expect(success.starts_with(L"Успешно!") && success.find(L"Соединение: TLS 1.2") != std::wstring::npos &&
+                     success.ends_with(L"Авторизация: LOGIN"),
+                 "login works: " + Narrow(success));
         SetText(ui.Field(mfSmtpServerPassword), L"wrong");
         ui.Menu(mcDeviceTest);
         const std::wstring refused = AnswerBox(s, L"Ошибка", L"device-test-error");
         // What failed in the window's words, then the driver's explanation with the server's answer.
-        s.Expect(refused.rfind(L"Проверка подключения к SMTP-серверу не пройдена.\r\n\r\n", 0) == 0 &&
-                     refused.find(L"5.7.8 Authentication credentials invalid") != std::wstring::npos,
+        s.Expect(refused.starts_with(L"Проверка подключения к SMTP-серверу не пройдена.\r\n\r\n") &&
+                     refused.ends_with(L"Ответ сервера: 5.7.8 Authentication credentials invalid"),
                  "what failed, then the server's answer: " + Narrow(refused));
         Click(ui.Control(TWindow::kIdCancel));
       },
