@@ -120,6 +120,8 @@ std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
   }
 }
 
+void TDriver::DebugLogRedirected(const std::string& Note) { NoteLogRedirect(Note); }
+
 namespace {
 
 template <typename TOption>

@@ -72,6 +72,8 @@ class TDriver : public TBaseEMailClient {
   void RegisterSettings() override;
   void OnSetDeviceInfo() override;
   std::int32_t OnEnable(std::string& ResultDescription) override;
+  // A trace line that went to this user's own file is noted once in the event log.
+  void DebugLogRedirected(const std::string& Note) override;
   bool ShowSettings() override;
   void OnCreate() override;
   void OnDestroy() override;

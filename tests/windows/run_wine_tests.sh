@@ -323,6 +323,8 @@ run_security() {  # run_security <build dir> <bits>
 
 # shellcheck source=tests/windows/msi_install.sh
 source "$here/msi_install.sh"
+# shellcheck source=tests/windows/log_folders.sh
+source "$here/log_folders.sh"
 
 run_build() {  # run_build <build dir> <bits>
   local build=$1 bits=$2 dll winexe
@@ -371,6 +373,8 @@ run_build() {  # run_build <build dir> <bits>
     done
     echo "== $bits-bit: eqhost.exe"
     run_eqhost "$build" "$bits"
+    echo "== $bits-bit: log folders with links planted in them"
+    run_log_folders "$build" "$bits"
     echo "== $bits-bit: connection security"
     run_security "$build" "$bits"
     # The settings windows, driven under the display this script runs on (ui/run_ui_tier.sh).
