@@ -208,26 +208,40 @@ void TDriver::ReadSmtpSettings(TDevice& d, oauth::TOAuthSettingsStruct& oauthSet
   oauthSettings = std::move(oauth);
 }
 
+std::unique_ptr<TConnectionProbe> TDriver::PrepareConnectionTest() {
+  auto probe = std::make_unique<TConnectionProbe>();
+  oauth::TOAuthSettingsStruct oauthSettings;
+  ReadSmtpSettings(probe->Device, oauthSettings);
+  probe->Device.DialogueObserver = FDevice->DialogueObserver;
+  // The test signs in as a send would: with a copy of this object's tokens (its cached
+  // token, a rotated refresh token) while the settings are the same, else from scratch.
+  if (probe->Device.FSecurity.AuthMethod == TSmtpAuthMethod::amOAuth2) {
+    if (FTokenSource && FTokenSource->Settings() == oauthSettings)
+      probe->Tokens.emplace(*FTokenSource);
+    else
+      probe->Tokens.emplace(std::move(oauthSettings));
+    probe->Device.TokenSource = &*probe->Tokens;
+  }
+  return probe;
+}
+
+void TDriver::KeepConnectionTest(TConnectionProbe& Probe, const TConnectionReportStruct& Report) {
+  KeepConnectionProof(Report);
+  // The tokens the test fetched serve the next send, when they are for the same settings.
+  if (FTokenSource && Probe.Tokens && FTokenSource->Settings() == Probe.Tokens->Settings()) {
+    *FTokenSource = std::move(*Probe.Tokens);
+    Probe.Tokens.reset();
+    Probe.Device.TokenSource = nullptr;
+  }
+}
+
 bool TDriver::TestConnection(std::string& ResultDescription) {
   ResultDescription.clear();
   FConnectionProof.clear();
   try {
-    TDevice probe;
-    oauth::TOAuthSettingsStruct oauthSettings;
-    ReadSmtpSettings(probe, oauthSettings);
-    // The test signs in as a send would: with this object's tokens when the settings are
-    // the same, else with a source of its own.
-    std::unique_ptr<oauth::TOAuthTokenSource> ownSource;
-    if (probe.FSecurity.AuthMethod == TSmtpAuthMethod::amOAuth2) {
-      if (FTokenSource && FTokenSource->Settings() == oauthSettings) {
-        probe.TokenSource = FTokenSource.get();
-      } else {
-        ownSource = std::make_unique<oauth::TOAuthTokenSource>(std::move(oauthSettings));
-        probe.TokenSource = ownSource.get();
-      }
-    }
-    probe.DialogueObserver = FDevice->DialogueObserver;
-    KeepConnectionProof(probe.TestConnection());
+    const std::unique_ptr<TConnectionProbe> probe = PrepareConnectionTest();
+    const TConnectionReportStruct report = probe->Device.TestConnection();
+    KeepConnectionTest(*probe, report);
     return true;
   } catch (const std::exception& e) {
     ResultDescription = e.what();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,17 @@ inline constexpr std::string_view kDefaultSmtpServerName = "smtp.yandex.ru";
 inline constexpr std::string_view kDefaultSmtpServerPort = "587";
 // The one settings page of the driver's settings window.
 inline constexpr std::string_view kMainSettingsPage = "TfrmMainSettings";
+
+// A sender for one connection test and the OAuth 2.0 tokens it signs in with, if any;
+// made by TDriver::PrepareConnectionTest. Not moved: the sender points at the tokens.
+struct TConnectionProbe {
+  TConnectionProbe() = default;
+  TConnectionProbe(const TConnectionProbe&) = delete;
+  TConnectionProbe& operator=(const TConnectionProbe&) = delete;
+
+  TDevice Device;
+  std::optional<oauth::TOAuthTokenSource> Tokens;
+};
 
 class TDriver : public TBaseEMailClient {
  public:
@@ -62,6 +74,14 @@ class TDriver : public TBaseEMailClient {
   // runs the dialogue of a send up to and including the login, then QUIT; no message is
   // sent. False with the check's or the failure's own text.
   bool TestConnection(std::string& ResultDescription);
+  // The connection test's first half, for a caller that runs the slow second half on
+  // another thread: the settings checked as Enable checks them and copied into a new
+  // sender (with tokens of its own for "OAuth 2.0"), whose TestConnection then touches
+  // nothing of this object. Raises the check that failed.
+  std::unique_ptr<TConnectionProbe> PrepareConnectionTest();
+  // After the probe's TestConnection succeeded, on the object's thread: keeps what it
+  // proved, and the tokens it fetched when this object's OAuth settings are the same.
+  void KeepConnectionTest(TConnectionProbe& Probe, const TConnectionReportStruct& Report);
 
   // Tells `Observer` every line of the SMTP dialogue of later sends and connection tests,
   // besides the event log: a console host shows the dialogue as it happens.

@@ -29,6 +29,7 @@ struct TMainSettingsFieldInfo {
   const char* Label;
   int Tab;                // 0: "Настройки SMTP", 1: "Общие"
   const char* Hint;       // tooltip, or nullptr
+  const char* AccessKey;  // the letter of the label that Alt reaches the field by
 };
 
 // The fields in reading and saving order.

@@ -43,7 +43,7 @@ platform::THttpsResponseStruct SendOAuthRequest(const TOAuthTokenSource::TSend& 
 }
 
 TOAuthTokenSource::TOAuthTokenSource(TOAuthSettingsStruct settings, TSend send, TNow now)
-    : settings_(std::move(settings)), send_(std::move(send)), now_(std::move(now)) {}
+    : settings_(std::move(settings)), send_(std::move(send)), now_(std::move(now)), refreshToken_(settings_.RefreshToken) {}
 
 TOAuthTokenSource::TTokenStruct TOAuthTokenSource::Token(std::chrono::steady_clock::time_point deadline) {
   if (settings_.Flow == TOAuthFlow::ofAccessToken) return {settings_.AccessToken, false};
@@ -61,7 +61,7 @@ std::string TOAuthTokenSource::Fetch(std::chrono::steady_clock::time_point deadl
       break;
     case TOAuthFlow::ofRefreshToken:
       request = RefreshTokenRequest(endpoints.TokenUrl, settings_.ClientId, settings_.ClientSecret,
-                                    settings_.RefreshToken, endpoints.Scope);
+                                    refreshToken_, endpoints.Scope);
       break;
     case TOAuthFlow::ofGoogleServiceAccount: {
       const TServiceAccountKeyStruct key = LoadServiceAccountKey(settings_.ServiceAccountKey);
@@ -81,8 +81,8 @@ std::string TOAuthTokenSource::Fetch(std::chrono::steady_clock::time_point deadl
   const TOAuthTokenStruct token = ParseTokenResponse(answer.Status, answer.Body);
 
   if (settings_.Flow == TOAuthFlow::ofRefreshToken && !token.RefreshToken.empty() &&
-      token.RefreshToken != settings_.RefreshToken) {
-    settings_.RefreshToken = token.RefreshToken;
+      token.RefreshToken != refreshToken_) {
+    refreshToken_ = token.RefreshToken;
     rotated_ = true;
   }
   // Without a lifetime the token serves this login only.

@@ -47,6 +47,8 @@ class TOAuthTokenSource {
   // How many tokens were asked of the provider so far.
   int Fetches() const { return fetches_; }
 
+  // The settings as given: a rotated refresh token does not change them, so a driver
+  // enabled again with the same settings keeps this source and its rotated token.
   const TOAuthSettingsStruct& Settings() const { return settings_; }
 
  private:
@@ -61,6 +63,7 @@ class TOAuthTokenSource {
   TSend send_;
   TNow now_;
   std::optional<TCachedStruct> cached_;
+  std::string refreshToken_;  // the settings' one until the provider replaces it
   bool rotated_ = false;
   int fetches_ = 0;
 };

@@ -101,6 +101,9 @@ TEST_F(TokenSourceTest, ARotatedRefreshTokenIsUsedFromThenOnAndReportedOnce) {
   source.Forget();
   source.Token(Deadline());
   EXPECT_FALSE(source.TakeRotationNotice());  // the same one again is no news
+  // The settings stay as given, so a driver enabled again with them keeps this source
+  // and its rotated token (the old one may be void at the provider).
+  EXPECT_EQ(source.Settings(), Settings(TOAuthFlow::ofRefreshToken));
   ASSERT_EQ(provider.requests.size(), 2u);
   EXPECT_NE(provider.requests[0].Body.find("refresh_token=rt-1"), std::string::npos);
   EXPECT_NE(provider.requests[1].Body.find("refresh_token=rt-2"), std::string::npos);
