@@ -1,6 +1,8 @@
 #include "mail/driver.h"
 
 #include <charconv>
+#include <optional>
+#include <span>
 
 #include "automation/errors.h"
 #include "automation/result_codes.h"
@@ -8,6 +10,8 @@
 #include "device/settings_window.h"
 #include "mail/email_client_texts.h"
 #include "mail/event_log.h"
+#include "mail/mime/text_format.h"
+#include "mail/security/security_texts.h"
 #include "platform/info_box.h"
 
 namespace eqd {
@@ -72,6 +76,16 @@ void TDriver::RegisterSettings() {
   add("UserEmail", "", texts::kUserEmail);
   add("Subject", "", texts::kSubject);
   add("BodyText", "", texts::kBodyText);
+  // Connection security, after the settings hosts have stored for years. Each of these
+  // has a description of its own that names the values it takes.
+  AddSetting("SmtpSecurity", dtString, Variant(SmtpSecurityText(TSmtpSecurity::ssAuto)), false,
+             texts::kSmtpSecurityName, texts::kSmtpSecurityDescription);
+  AddSetting("SmtpAuthMethod", dtString, Variant(SmtpAuthMethodInfo(TSmtpAuthMethod::amAuto).Text), false,
+             texts::kSmtpAuthMethodName, texts::kSmtpAuthMethodDescription);
+  AddSetting("SmtpVerifyCertificate", dtBoolean, Variant(false), false, texts::kSmtpVerifyCertificateName,
+             texts::kSmtpVerifyCertificateDescription);
+  AddSetting("SmtpCertificatePin", dtString, Variant(""), false, texts::kSmtpCertificatePinName,
+             texts::kSmtpCertificatePinDescription);
 }
 
 void TDriver::OnSetDeviceInfo() {
@@ -96,7 +110,7 @@ std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
     // leaves it as the last successful one set it.
     std::string subject = GetSettingValueStr("Subject");
     std::string body = GetSettingValueStr("BodyText");
-    ReadSmtpSettings(*FDevice);
+    ReadSmtpSettings(*FDevice, FSecurity);
     FDevice->FSubject = std::move(subject);
     FDevice->FBodyText = std::move(body);
     return rcOk;
@@ -106,7 +120,37 @@ std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
   }
 }
 
-void TDriver::ReadSmtpSettings(TDevice& d) {
+namespace {
+
+template <typename TOption>
+std::string ChoiceList(std::span<const TOption> options) {
+  std::string list;
+  for (const TOption& option : options) {
+    if (!list.empty()) list += ", ";
+    list += option.Text;
+  }
+  return list;
+}
+
+template <typename TValue, typename TOption>
+TValue ReadChoice(std::string_view id, const std::string& text, std::optional<TValue> value,
+                  std::span<const TOption> options) {
+  if (!value) throw EDriverError(FormatText(security_texts::kBadChoice, {id, text, ChoiceList(options)}));
+  return *value;
+}
+
+}  // namespace
+
+TSmtpSecurityStruct TDriver::ReadSecuritySettings() const {
+  TSmtpSecurityStruct security;
+  const std::string mode = GetSettingValueStr("SmtpSecurity");
+  security.Security = ReadChoice("SmtpSecurity", mode, SmtpSecurityFromText(mode), SmtpSecurityOptions());
+  const std::string method = GetSettingValueStr("SmtpAuthMethod");
+  security.AuthMethod = ReadChoice("SmtpAuthMethod", method, SmtpAuthMethodFromText(method), SmtpAuthMethods());
+  return security;
+}
+
+void TDriver::ReadSmtpSettings(TDevice& d, TSmtpSecurityStruct& s) {
   // All read and checked first; the sender gets them only when every check holds.
   std::string server = TrimBlanks(GetSettingValueStr("SmtpServerName"));
   const std::int32_t port = SmtpPortFromText(GetSettingValueStr("SmtpServerPort"));
@@ -115,21 +159,40 @@ void TDriver::ReadSmtpSettings(TDevice& d) {
   std::string userEmail = TrimBlanks(GetSettingValueStr("UserEmail"));
   if (server.empty()) throw EDriverError(texts::kNoSmtpServer);
   if (port == -1) throw EDriverError(texts::kNoSmtpPort);
-  if (user.empty()) throw EDriverError(texts::kNoSmtpUser);
-  if (password.empty()) throw EDriverError(texts::kNoSmtpPassword);
+  // The way of logging in decides whether a user and a password are needed.
+  TSmtpSecurityStruct security = ReadSecuritySettings();
+  const bool needsUser = SmtpAuthMethodInfo(security.AuthMethod).NeedsUser;
+  const bool needsPassword = SmtpAuthMethodInfo(security.AuthMethod).NeedsPassword;
+  if (needsUser && user.empty()) throw EDriverError(texts::kNoSmtpUser);
+  if (needsPassword && password.empty()) throw EDriverError(texts::kNoSmtpPassword);
   if (userEmail.empty()) throw EDriverError(texts::kNoUserEmail);
+  try {
+    security.VerifyCertificate = GetSettingValueBool("SmtpVerifyCertificate");
+  } catch (const EConvertError&) {
+    throw EDriverError(FormatText(security_texts::kBadChoice, {"SmtpVerifyCertificate",
+                                                               GetSettingValueStr("SmtpVerifyCertificate"),
+                                                               security_texts::kBooleanChoices}));
+  }
+  security.PinnedKey = ParseCertificatePin(GetSettingValueStr("SmtpCertificatePin"));
+  // Without a login nothing identifies the user to the server.
+  if (!needsUser) {
+    user.clear();
+    password.clear();
+  }
   d.FSmtpServerName = std::move(server);
   d.FSmtpServerPort = port;
   d.FSmtpServerUser = std::move(user);
   d.FSmtpServerPassword = std::move(password);
   d.FUserEmail = std::move(userEmail);
+  s = security;
 }
 
 bool TDriver::TestConnection(std::string& ResultDescription) {
   ResultDescription.clear();
   try {
     TDevice probe;
-    ReadSmtpSettings(probe);
+    TSmtpSecurityStruct security;
+    ReadSmtpSettings(probe, security);
     probe.DialogueObserver = FDevice->DialogueObserver;
     probe.TestConnection();
     return true;

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "mail/base_email_client.h"
+#include "mail/security/connection_security.h"
 #include "mail/smtp/device_sender.h"
 
 namespace eqd {
@@ -32,6 +33,8 @@ class TDriver : public TBaseEMailClient {
 
   // The sender, holding the settings of the last Enable.
   const TDevice& Device() const { return *FDevice; }
+  // How the sender protects the connection and logs in, as the last successful Enable read it.
+  const TSmtpSecurityStruct& Security() const { return FSecurity; }
 
   // A dry run: while one is set, SendMail composes its message into `Message` and keeps
   // the envelope in `Envelope` instead of connecting to the server (TDevice::ComposeMail).
@@ -65,10 +68,14 @@ class TDriver : public TBaseEMailClient {
                           const std::string& Body, const Variant& Attachments) override;
 
  private:
-  // The SMTP settings as Enable takes them, into `d`; raises the first check that fails.
-  void ReadSmtpSettings(TDevice& d);
+  // The SMTP settings as Enable takes them, into `d` and `security`; raises the first
+  // check that fails and changes nothing then.
+  void ReadSmtpSettings(TDevice& d, TSmtpSecurityStruct& security);
+  // SmtpSecurity and SmtpAuthMethod; raises for a text that is neither.
+  TSmtpSecurityStruct ReadSecuritySettings() const;
 
   std::unique_ptr<TDevice> FDevice;
+  TSmtpSecurityStruct FSecurity;  // as the last successful Enable read it
   TDryRunStruct* FDryRun = nullptr;
 };
 

@@ -41,6 +41,22 @@ inline constexpr const char* kSmtpServerPassword = "SMTP пароль";
 inline constexpr const char* kUserEmail = "Email отправителя";
 inline constexpr const char* kSubject = "Тема уведомления";
 inline constexpr const char* kBodyText = "Текст уведомления";
+// Connection security: a name and a description that says which values it takes.
+inline constexpr const char* kSmtpSecurityName = "Защита соединения";
+inline constexpr const char* kSmtpSecurityDescription =
+    "Защита соединения с SMTP сервером: Авто (STARTTLS, если сервер предлагает; порт 465 заменяется на 25), "
+    "STARTTLS (обязательно), SSL/TLS (TLS с первого байта, обычно порт 465), Без шифрования";
+inline constexpr const char* kSmtpAuthMethodName = "Способ авторизации";
+inline constexpr const char* kSmtpAuthMethodDescription =
+    "Способ авторизации на SMTP сервере: Авто (LOGIN, если сервер его предлагает), LOGIN, PLAIN, "
+    "Без авторизации";
+inline constexpr const char* kSmtpVerifyCertificateName = "Проверять сертификат сервера";
+inline constexpr const char* kSmtpVerifyCertificateDescription =
+    "Проверять сертификат SMTP сервера: доверенный корневой центр, имя сервера, срок действия";
+inline constexpr const char* kSmtpCertificatePinName = "Отпечаток ключа сертификата";
+inline constexpr const char* kSmtpCertificatePinDescription =
+    "SHA-256 открытого ключа (SPKI) сертификата SMTP сервера, шестнадцатеричный или Base64; если задан, "
+    "ключ сервера должен совпасть с ним (этого достаточно и для самоподписанного сертификата)";
 
 // Device information.
 inline constexpr const char* kModelName = "Корвента: клиент электронной почты";

@@ -115,7 +115,7 @@ TEST_F(DriverTest, MethodsSettingsAndDeviceInformation) {
               {"UserEmail", "", "Email отправителя"},
               {"Subject", "", "Тема уведомления"},
               {"BodyText", "", "Текст уведомления"}};
-  ASSERT_EQ(table.size(), 10u);
+  ASSERT_EQ(table.size(), 14u);
   EXPECT_EQ(table[0].ID, "DefaultTimeOut");
   EXPECT_EQ(table[2].ID, "DebugLogEnabled");
   for (std::size_t i = 0; i < std::size(rows); ++i) {
@@ -200,6 +200,127 @@ TEST_F(DriverTest, EnableChecksTheSmtpSettingsInOrder) {
       EXPECT_EQ(s.Driver().Device().FUserEmail, "r@x");
     } else {
       EXPECT_EQ(r.Code(), 1001) << c.error;
+      EXPECT_EQ(r.Text(), c.error);
+      EXPECT_NE(s.Driver().DeviceState(), dsEnabled);
+    }
+  }
+}
+
+// The connection security settings follow the seven SMTP settings. Their defaults keep
+// the driver as it always was; each has a description naming the values it takes.
+TEST_F(DriverTest, SecuritySettingsFollowTheSmtpSettingsWithTheOldBehaviourAsDefault) {
+  TDriverSession s;
+  const auto table = ReadSettingsTable(s.Call("GetSettings").Out);
+  ASSERT_EQ(table.size(), 14u);
+  struct Row {
+    const char* id;
+    Variant value;
+    const char* type;
+    const char* name;
+    const char* descriptionHas;
+  } rows[] = {{"SmtpSecurity", Variant("Авто"), "String", "Защита соединения", "SSL/TLS"},
+              {"SmtpAuthMethod", Variant("Авто"), "String", "Способ авторизации", "Без авторизации"},
+              {"SmtpVerifyCertificate", Variant(false), "Boolean", "Проверять сертификат сервера", "срок действия"},
+              {"SmtpCertificatePin", Variant(""), "String", "Отпечаток ключа сертификата", "SPKI"}};
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    const auto& t = table[10 + i];
+    EXPECT_EQ(t.ID, rows[i].id);
+    EXPECT_TRUE(SameValue(t.Value, rows[i].value)) << t.ID;
+    EXPECT_TRUE(SameValue(t.Default, rows[i].value)) << t.ID;
+    EXPECT_EQ(t.TypeName, rows[i].type);
+    EXPECT_FALSE(t.ReadOnly);
+    EXPECT_EQ(t.Name, rows[i].name);
+    EXPECT_NE(t.Description.find(rows[i].descriptionHas), std::string::npos) << t.Description;
+  }
+}
+
+TEST_F(DriverTest, EnableReadsTheSecuritySettingsAndTheLoginFollowsTheMethod) {
+  const std::map<std::string, Variant> base{{"SmtpServerUser", Variant("u")}, {"SmtpServerPassword", Variant("p")},
+                                            {"UserEmail", Variant("r@x")}};
+  const std::string pinHex = "8a1b2c3d4e5f60718293a4b5c6d7e8f90112233445566778899aabbccddeeff0";
+  TKeySha256 pin{};
+  for (std::size_t i = 0; i < pin.size(); ++i)
+    pin[i] = static_cast<std::uint8_t>(std::stoi(pinHex.substr(2 * i, 2), nullptr, 16));
+  const auto sec = [](TSmtpSecurity security, TSmtpAuthMethod method = TSmtpAuthMethod::amAuto,
+                      bool verify = false, std::optional<TKeySha256> key = std::nullopt) {
+    TSmtpSecurityStruct s;
+    s.Security = security;
+    s.AuthMethod = method;
+    s.VerifyCertificate = verify;
+    s.PinnedKey = key;
+    return s;
+  };
+  const TSmtpSecurityStruct defaults = sec(TSmtpSecurity::ssAuto);
+  struct Case {
+    const char* name;
+    std::map<std::string, Variant> settings;  // over `base`
+    const char* error;                        // nullptr: enables with `expected`
+    TSmtpSecurityStruct expected;
+    const char* user;
+  } cases[] = {
+      {"defaults", {}, nullptr, defaults, "u"},
+      {"each mode by its text, Latin letters in any case, blanks around",
+       {{"SmtpSecurity", Variant(" starttls ")}}, nullptr, sec(TSmtpSecurity::ssStartTls), "u"},
+      {"implicit TLS", {{"SmtpSecurity", Variant("SSL/TLS")}}, nullptr, sec(TSmtpSecurity::ssImplicitTls), "u"},
+      {"no encryption", {{"SmtpSecurity", Variant("Без шифрования")}}, nullptr, sec(TSmtpSecurity::ssNone), "u"},
+      {"empty text is the default", {{"SmtpSecurity", Variant("")}, {"SmtpAuthMethod", Variant("")}}, nullptr, defaults, "u"},
+      {"PLAIN", {{"SmtpAuthMethod", Variant("plain")}}, nullptr, sec(TSmtpSecurity::ssAuto, TSmtpAuthMethod::amPlain), "u"},
+      {"LOGIN", {{"SmtpAuthMethod", Variant("LOGIN")}}, nullptr, sec(TSmtpSecurity::ssAuto, TSmtpAuthMethod::amLogin), "u"},
+      {"verification as a Boolean or its text",
+       {{"SmtpVerifyCertificate", Variant("true")}}, nullptr,
+       sec(TSmtpSecurity::ssAuto, TSmtpAuthMethod::amAuto, true), "u"},
+      {"a pin in hex with colons",
+       {{"SmtpCertificatePin", Variant("8A:1B:2C:3D:4E:5F:60:71:82:93:A4:B5:C6:D7:E8:F9:01:12:23:34:45:56:67:78:89:"
+                                       "9A:AB:BC:CD:DE:EF:F0")}},
+       nullptr, sec(TSmtpSecurity::ssAuto, TSmtpAuthMethod::amAuto, false, pin), "u"},
+      {"a pin in Base64", {{"SmtpCertificatePin", Variant("ihssPU5fYHGCk6S1xtfo+QESIzRFVmd4iZqrvM3e7/A=")}}, nullptr,
+       sec(TSmtpSecurity::ssAuto, TSmtpAuthMethod::amAuto, false, pin), "u"},
+      // Without authorisation no user or password is needed, and none is kept.
+      {"no login needs neither",
+       {{"SmtpAuthMethod", Variant("Без авторизации")}, {"SmtpServerUser", Variant("")},
+        {"SmtpServerPassword", Variant("")}},
+       nullptr, sec(TSmtpSecurity::ssAuto, TSmtpAuthMethod::amNone), ""},
+      {"no login drops a user given anyway",
+       {{"SmtpAuthMethod", Variant("Без авторизации")}}, nullptr, sec(TSmtpSecurity::ssAuto, TSmtpAuthMethod::amNone), ""},
+      {"PLAIN needs a password", {{"SmtpAuthMethod", Variant("PLAIN")}, {"SmtpServerPassword", Variant(" ")}},
+       "Не задан пароль SMTP пользователя", defaults, "u"},
+      {"a bad mode comes before the user check",
+       {{"SmtpSecurity", Variant("TLS")}, {"SmtpServerUser", Variant("")}},
+       "Неверное значение настройки SmtpSecurity: \"TLS\". Допустимые значения: Авто, STARTTLS, SSL/TLS, "
+       "Без шифрования", defaults, "u"},
+      {"a bad method",
+       {{"SmtpAuthMethod", Variant("CRAM-MD5")}},
+       "Неверное значение настройки SmtpAuthMethod: \"CRAM-MD5\". Допустимые значения: Авто, LOGIN, PLAIN, "
+       "Без авторизации", defaults, "u"},
+      {"a Cyrillic value compares exactly", {{"SmtpSecurity", Variant("авто")}},
+       "Неверное значение настройки SmtpSecurity: \"авто\". Допустимые значения: Авто, STARTTLS, SSL/TLS, "
+       "Без шифрования", defaults, "u"},
+      {"verification that is no Boolean", {{"SmtpVerifyCertificate", Variant("да")}},
+       "Неверное значение настройки SmtpVerifyCertificate: \"да\". Допустимые значения: True, False", defaults, "u"},
+      {"a pin too short", {{"SmtpCertificatePin", Variant("8a1b2c")}},
+       "Неверный отпечаток ключа сертификата (SmtpCertificatePin): нужен SHA-256 открытого ключа (SPKI), "
+       "64 шестнадцатеричные цифры или 44 знака Base64", defaults, "u"},
+      {"a pin with a stray letter", {{"SmtpCertificatePin", Variant(pinHex.substr(0, 63) + "g")}},
+       "Неверный отпечаток ключа сертификата (SmtpCertificatePin): нужен SHA-256 открытого ключа (SPKI), "
+       "64 шестнадцатеричные цифры или 44 знака Base64", defaults, "u"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TDriverSession s;
+    std::map<std::string, Variant> settings = base;
+    for (const auto& [k, v] : c.settings) settings[k] = v;
+    ASSERT_TRUE(s.Set(settings).Result);
+    const TCallResult r = s.Call("Enable");
+    if (c.error == nullptr) {
+      ASSERT_TRUE(r.Result) << r.Text();
+      const TSmtpSecurityStruct& got = s.Driver().Security();
+      EXPECT_EQ(got.Security, c.expected.Security);
+      EXPECT_EQ(got.AuthMethod, c.expected.AuthMethod);
+      EXPECT_EQ(got.VerifyCertificate, c.expected.VerifyCertificate);
+      EXPECT_EQ(got.PinnedKey, c.expected.PinnedKey);
+      EXPECT_EQ(s.Driver().Device().FSmtpServerUser, c.user);
+    } else {
+      EXPECT_EQ(r.Code(), 1001);
       EXPECT_EQ(r.Text(), c.error);
       EXPECT_NE(s.Driver().DeviceState(), dsEnabled);
     }
