@@ -98,7 +98,17 @@ class Handler:
         self.maildir = maildir
         self.refuse_left = refuse_first
         self.count = 0
+        self.mail_commands = 0
         self.sni = {}  # id(ssl object) -> server name the client sent
+
+    async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        # Every MAIL FROM that passed aiosmtpd's own checks is counted in the file
+        # "mail_commands", so a test can tell that a client stopped before it.
+        self.mail_commands += 1
+        write_atomically(os.path.join(self.maildir, "mail_commands"), str(self.mail_commands).encode())
+        envelope.mail_from = address
+        envelope.mail_options.extend(mail_options)
+        return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
         if self.refuse_left > 0:
@@ -119,6 +129,7 @@ class Handler:
             auth_user = session.auth_data.login.decode("utf-8", "replace")
         info = {
             "mail_from": envelope.mail_from,
+            "mail_options": envelope.mail_options,
             "rcpt_tos": envelope.rcpt_tos,
             "tls_version": tls_version,
             "sni": sni,
@@ -149,6 +160,9 @@ def main():
                         help="answer the first N messages with 451 after their final dot")
     parser.add_argument("--no-starttls", action="store_true", help="plain text only, no TLS offered")
     parser.add_argument("--pipelining", action="store_true", help="announce PIPELINING")
+    parser.add_argument("--size-limit", type=int, default=None,
+                        help="announce SIZE with this limit in octets (SIZE is not announced without it)")
+    parser.add_argument("--smtputf8", action="store_true", help="announce and accept SMTPUTF8")
     args = parser.parse_args()
     logging.getLogger("mail.log").setLevel(logging.ERROR)
     # Plain-text AUTH is what --no-starttls asks for.
@@ -186,7 +200,8 @@ def main():
         return SMTP(
             handler,
             hostname="smtp.test",
-            data_size_limit=None,
+            data_size_limit=args.size_limit,
+            enable_SMTPUTF8=args.smtputf8,
             tls_context=tls_context,
             require_starttls=tls_context is not None,
             authenticator=authenticate if use_auth else None,

@@ -41,6 +41,8 @@ struct TSmtpServerOptions {
   int RefuseFirst = 0;               // messages answered 451 after their final dot
   bool StartTls = true;
   bool Pipelining = false;           // PIPELINING announced
+  int SizeLimit = -1;                // SIZE announced with this limit; -1: SIZE not announced
+  bool SmtpUtf8 = false;             // SMTPUTF8 announced and accepted
 };
 
 class TSmtpServerProcess {
@@ -62,9 +64,16 @@ class TSmtpServerProcess {
     return MailDir() / (std::to_string(n) + ".eml");
   }
 
-  // The envelope of message `n`: mail_from, rcpt_tos, tls_version, sni, auth_user, helo.
+  // The envelope of message `n`: mail_from, mail_options (the parameters after MAIL
+  // FROM's address), rcpt_tos, tls_version, sni, auth_user, helo.
   nlohmann::json Envelope(int n) const {
     return nlohmann::json::parse(ReadFileBytes(MailDir() / (std::to_string(n) + ".json")));
+  }
+
+  // How many MAIL FROM commands the server accepted, over all connections.
+  int MailCommandCount() const {
+    const auto path = MailDir() / "mail_commands";
+    return std::filesystem::exists(path) ? std::stoi(ReadFileBytes(path)) : 0;
   }
 
   int MessageCount() const {
@@ -87,6 +96,8 @@ class TSmtpServerProcess {
     if (options.RefuseFirst > 0) args.insert(args.end(), {"--refuse-first", std::to_string(options.RefuseFirst)});
     if (!options.StartTls) args.push_back("--no-starttls");
     if (options.Pipelining) args.push_back("--pipelining");
+    if (options.SizeLimit >= 0) args.insert(args.end(), {"--size-limit", std::to_string(options.SizeLimit)});
+    if (options.SmtpUtf8) args.push_back("--smtputf8");
     return args;
   }
 

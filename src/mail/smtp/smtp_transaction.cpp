@@ -1,7 +1,10 @@
 #include "mail/smtp/smtp_transaction.h"
 
+#include <charconv>
+#include <optional>
 #include <utility>
 
+#include "automation/ascii_case.h"
 #include "mail/codecs/dot_stuffing.h"
 #include "mail/smtp/smtp_error.h"
 #include "mail/smtp/smtp_texts.h"
@@ -55,14 +58,30 @@ class TDataStream final : public TDataSink {
   std::size_t size_ = 0;
 };
 
+// The limit of the SIZE extension line ("SIZE 10240000"): nullopt when SIZE is not
+// announced, 0 when it is announced without a limit (or with one that is not a number).
+std::optional<std::uint64_t> AnnouncedSizeLimit(const TSmtpConnection& connection) {
+  if (!connection.HasExtension("SIZE")) return std::nullopt;
+  for (const std::string& line : connection.Extensions()) {
+    const std::string_view text(line);
+    if (text.size() < 6 || text[4] != ' ' || !AsciiSameText(text.substr(0, 4), "SIZE")) continue;
+    const std::string_view value = text.substr(5);
+    std::uint64_t limit = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), limit);
+    if (error == std::errc() && end == value.data() + value.size()) return limit;
+  }
+  return 0;
+}
+
 bool Accepted(const TSmtpReplyStruct& recipientReply) {
   return recipientReply.Code == 250 || recipientReply.Code == 251;
 }
 
 }  // namespace
 
-TSmtpReplyStruct TSmtpTransaction::Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage) {
-  SendEnvelope(envelope);
+TSmtpReplyStruct TSmtpTransaction::Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage,
+                                        const TSmtpMessageNeedsStruct& needs) {
+  SendEnvelope(envelope, needs);
   connection_.SendCommand("DATA");
   const TSmtpReplyStruct goAhead = connection_.ReadReply();
   if (goAhead.Code != 354) FailWithRset(goAhead);
@@ -72,9 +91,26 @@ TSmtpReplyStruct TSmtpTransaction::Send(const TSmtpEnvelopeStruct& envelope, con
   return accepted;
 }
 
-void TSmtpTransaction::SendEnvelope(const TSmtpEnvelopeStruct& envelope) {
+std::string TSmtpTransaction::MailFromCommand(const TSmtpEnvelopeStruct& envelope,
+                                              const TSmtpMessageNeedsStruct& needs) const {
   std::string mailFrom = "MAIL FROM:<" + envelope.Sender + ">";
   if (!envelope.MailParameters.empty()) mailFrom += " " + envelope.MailParameters;
+  if (needs.SmtpUtf8) {
+    if (!connection_.HasExtension("SMTPUTF8")) throw ESmtpError(texts::kSmtpUtf8NotAnnounced);
+    mailFrom += " SMTPUTF8";
+  }
+  if (const std::optional<std::uint64_t> limit = AnnouncedSizeLimit(connection_); limit && needs.Size) {
+    const std::uint64_t size = needs.Size();
+    if (*limit > 0 && size > *limit)
+      throw ESmtpError(std::string(texts::kMessageTooLarge) + std::to_string(size) + texts::kServerSizeLimit +
+                       std::to_string(*limit));
+    mailFrom += " SIZE=" + std::to_string(size);
+  }
+  return mailFrom;
+}
+
+void TSmtpTransaction::SendEnvelope(const TSmtpEnvelopeStruct& envelope, const TSmtpMessageNeedsStruct& needs) {
+  const std::string mailFrom = MailFromCommand(envelope, needs);
   if (connection_.HasExtension("PIPELINING")) {
     // A server that announces PIPELINING takes the envelope in one go and answers each
     // command in order; DATA still waits for those answers.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -18,7 +19,18 @@ namespace eqd::smtp {
 struct TSmtpEnvelopeStruct {
   std::string Sender;                   // MAIL FROM
   std::vector<std::string> Recipients;  // RCPT TO, in order
-  std::string MailParameters;           // after MAIL FROM's address, e.g. "SIZE=1024"; empty: none
+  std::string MailParameters;           // after MAIL FROM's address, e.g. "BODY=8BITMIME"; empty: none
+};
+
+// What the message asks of the server's extensions.
+struct TSmtpMessageNeedsStruct {
+  // The message's exact size in octets, asked only when the server announces SIZE
+  // (RFC 1870): it then goes out as SIZE= after MAIL FROM's address, and a message larger
+  // than the server's announced limit is refused before MAIL FROM. Empty: never told.
+  std::function<std::uint64_t()> Size;
+  // An address has a local part outside ASCII: MAIL FROM carries SMTPUTF8 (RFC 6531),
+  // and a server that does not announce it gets no MAIL FROM at all.
+  bool SmtpUtf8 = false;
 };
 
 // Where message text goes in pieces.
@@ -39,10 +51,14 @@ class TSmtpTransaction {
   // Raises ESmtpError with the failure's message, or lets the message writer's own error
   // through; a failure inside the message text leaves the data unterminated, so the
   // server discards it once the connection is dropped.
-  TSmtpReplyStruct Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage);
+  TSmtpReplyStruct Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage,
+                        const TSmtpMessageNeedsStruct& needs = {});
 
  private:
-  void SendEnvelope(const TSmtpEnvelopeStruct& envelope);
+  // MAIL FROM with its parameters; refuses, before anything is sent, a message the
+  // server announced it will not take (too large, or needing SMTPUTF8 it lacks).
+  std::string MailFromCommand(const TSmtpEnvelopeStruct& envelope, const TSmtpMessageNeedsStruct& needs) const;
+  void SendEnvelope(const TSmtpEnvelopeStruct& envelope, const TSmtpMessageNeedsStruct& needs);
   void SendMessageText(const TMessageWriter& writeMessage);
   // Raises ESmtpError when the server sent something while the message is on its way.
   void FailOnEarlyReply();
