@@ -197,7 +197,7 @@ bool TDriver::TestConnection(std::string& ResultDescription) {
     probe.TestConnection();
     return true;
   } catch (const std::exception& e) {
-    ResultDescription = e.what();
+    ResultDescription = ErrorMessage(e);
     return false;
   }
 }

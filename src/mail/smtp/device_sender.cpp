@@ -93,7 +93,7 @@ void TDevice::RunSession(const std::function<void(smtp::TSmtpConnection&)>& tran
     transaction(connection);
     connection.Quit();
   } catch (const std::exception& e) {
-    const std::string text = e.what();
+    const std::string text = ErrorMessage(e);
     WriteLogQuietly(text, elError);
     throw EDriverError(text, "Exception");
   }

@@ -1,9 +1,11 @@
 #include "mail/smtp/smtp_connection.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "automation/ascii_case.h"
 #include "automation/value_text.h"
+#include "mail/codecs/base64.h"
 #include "mail/smtp/network_failure_text.h"
 #include "mail/smtp/smtp_error.h"
 #include "mail/smtp/smtp_texts.h"
@@ -79,12 +81,17 @@ void TSmtpConnection::Authenticate(const sasl::TSaslCredentialsStruct& credentia
   const std::unique_ptr<sasl::TSaslMechanism> mechanism =
       sasl::SelectSaslMechanism(AuthMechanisms(), credentials, preferred);
   if (!mechanism) return;
+  for (const std::string& secret : {credentials.User, credentials.Password}) {
+    KeepSecret(secret);
+    KeepSecret(Base64Encode(secret));
+  }
   std::string command = "AUTH " + std::string(mechanism->Name());
   std::size_t secretFrom = std::string::npos;
   if (const std::optional<std::string> initial = mechanism->InitialResponse()) {
     command += ' ';
     secretFrom = command.size();
     command += *initial;
+    KeepSecret(*initial);
   }
   SendCommand(command, secretFrom);
   // One state for every mechanism: each 334 is a challenge the mechanism answers, until
@@ -95,6 +102,7 @@ void TSmtpConnection::Authenticate(const sasl::TSaslCredentialsStruct& credentia
     if (reply.Code != 334) throw ESmtpError(reply.Text());
     const std::optional<std::string> response = mechanism->Respond(reply.Lines.empty() ? "" : reply.Lines.front());
     if (!response) throw ESmtpError(reply.Text());
+    KeepSecret(*response);
     SendCommand(*response, 0);
   }
 }
@@ -115,6 +123,22 @@ void TSmtpConnection::Quit() {
   } catch (const ESmtpError&) {
   }
   if (tls_) tls_->Close(platform::DeadlineAfter(limits_.QuitWait));
+}
+
+void TSmtpConnection::KeepSecret(std::string secret) {
+  if (secret.empty() || std::find(secrets_.begin(), secrets_.end(), secret) != secrets_.end()) return;
+  secrets_.push_back(std::move(secret));
+  // The longer first, so that a Base64 line is masked whole before a part of it could be.
+  std::stable_sort(secrets_.begin(), secrets_.end(),
+                   [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+}
+
+std::string TSmtpConnection::Masked(std::string text) const {
+  for (const std::string& secret : secrets_) {
+    for (std::size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + kSecretMask.size()))
+      text.replace(at, secret.size(), kSecretMask);
+  }
+  return text;
 }
 
 bool TSmtpConnection::HasExtension(std::string_view keyword) const {
@@ -168,10 +192,16 @@ TSmtpReplyStruct TSmtpConnection::ReadReply(std::chrono::milliseconds limit) {
   const net::TDeadline deadline = platform::DeadlineAfter(limit);
   char chunk[4096];
   for (;;) {
-    const std::size_t used = reader_.Feed(received_);
+    std::size_t used = 0;
+    try {
+      used = reader_.Feed(received_);
+    } catch (const ESmtpError& e) {
+      throw ESmtpError(Masked(e.Message()));  // a refusal in lines of different codes
+    }
     received_.erase(0, used);
     if (reader_.Complete()) {
       TSmtpReplyStruct reply = reader_.Take();
+      for (std::string& line : reply.Lines) line = Masked(std::move(line));
       for (std::size_t i = 0; i < reply.Lines.size(); ++i) Tell(TSmtpDialogueSide::dsServer, reply.WireLine(i));
       return reply;
     }

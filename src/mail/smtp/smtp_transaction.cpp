@@ -1,5 +1,6 @@
 #include "mail/smtp/smtp_transaction.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "mail/codecs/dot_stuffing.h"
@@ -55,6 +56,12 @@ class TDataStream final : public TDataSink {
   std::size_t size_ = 0;
 };
 
+// Envelope commands written together, and left unanswered at most, when the server
+// pipelines: their answers (at most 512 bytes each, mostly far less) fit the receive
+// buffers of every system.
+constexpr std::size_t kPipelinePiece = 50;
+constexpr std::size_t kPipelineWindow = 100;
+
 bool Accepted(const TSmtpReplyStruct& recipientReply) {
   return recipientReply.Code == 250 || recipientReply.Code == 251;
 }
@@ -73,36 +80,46 @@ TSmtpReplyStruct TSmtpTransaction::Send(const TSmtpEnvelopeStruct& envelope, con
 }
 
 void TSmtpTransaction::SendEnvelope(const TSmtpEnvelopeStruct& envelope) {
-  std::string mailFrom = "MAIL FROM:<" + envelope.Sender + ">";
-  if (!envelope.MailParameters.empty()) mailFrom += " " + envelope.MailParameters;
-  if (connection_.HasExtension("PIPELINING")) {
-    // A server that announces PIPELINING takes the envelope in one go and answers each
-    // command in order; DATA still waits for those answers.
-    std::string joined;
-    connection_.Tell(TSmtpDialogueSide::dsClient, mailFrom);
-    joined += mailFrom + "\r\n";
-    for (const std::string& recipient : envelope.Recipients) {
-      const std::string command = "RCPT TO:<" + recipient + ">";
-      connection_.Tell(TSmtpDialogueSide::dsClient, command);
-      joined += command + "\r\n";
-    }
-    connection_.Write(joined);
-    const TSmtpReplyStruct sender = connection_.ReadReply();
-    if (sender.Code != 250) throw ESmtpError(sender.Text());
-    for (std::size_t i = 0; i < envelope.Recipients.size(); ++i) {
-      const TSmtpReplyStruct reply = connection_.ReadReply();
-      if (!Accepted(reply)) FailWithRset(reply);
+  std::vector<std::string> commands;
+  commands.reserve(envelope.Recipients.size() + 1);
+  commands.push_back("MAIL FROM:<" + envelope.Sender + ">");
+  if (!envelope.MailParameters.empty()) commands.front() += " " + envelope.MailParameters;
+  for (const std::string& recipient : envelope.Recipients) commands.push_back("RCPT TO:<" + recipient + ">");
+  // The reply to command `index` of the envelope: the sender's is refused as it is, a
+  // recipient's with a reset.
+  const auto take = [&](std::size_t index) {
+    const TSmtpReplyStruct reply = connection_.ReadReply();
+    if (index == 0 && reply.Code != 250) throw ESmtpError(reply.Text());
+    if (index > 0 && !Accepted(reply)) FailWithRset(reply);
+  };
+
+  if (!connection_.HasExtension("PIPELINING")) {
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+      connection_.SendCommand(commands[i]);
+      take(i);
     }
     return;
   }
-  connection_.SendCommand(mailFrom);
-  const TSmtpReplyStruct sender = connection_.ReadReply();
-  if (sender.Code != 250) throw ESmtpError(sender.Text());
-  for (const std::string& recipient : envelope.Recipients) {
-    connection_.SendCommand("RCPT TO:<" + recipient + ">");
-    const TSmtpReplyStruct reply = connection_.ReadReply();
-    if (!Accepted(reply)) FailWithRset(reply);
+  // A server that announces PIPELINING takes the envelope in pieces and answers each
+  // command in order; DATA still waits for every answer. A server may answer each command
+  // as it reads it: so that it never stops reading because its answers back up while this
+  // side still writes, no more commands are left unanswered than kPipelineWindow, and the
+  // answers already there are taken before each piece.
+  std::size_t sent = 0;
+  std::size_t answered = 0;
+  while (sent < commands.size()) {
+    const std::size_t piece = std::min(kPipelinePiece, commands.size() - sent);
+    while (answered < sent && (sent + piece - answered > kPipelineWindow || connection_.InputPending()))
+      take(answered++);
+    std::string joined;
+    for (std::size_t i = sent; i < sent + piece; ++i) {
+      connection_.Tell(TSmtpDialogueSide::dsClient, commands[i]);
+      joined += commands[i] + "\r\n";
+    }
+    connection_.Write(joined);
+    sent += piece;
   }
+  while (answered < sent) take(answered++);
 }
 
 void TSmtpTransaction::SendMessageText(const TMessageWriter& writeMessage) {

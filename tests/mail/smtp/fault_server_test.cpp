@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "automation/errors.h"
+#include "mail/codecs/base64.h"
 #include "mail/event_log.h"
 #include "mail/smtp/device_sender.h"
 #include "mail/smtp/smtp_texts.h"
@@ -315,6 +316,65 @@ TEST_F(FaultServer, AServerThatAnnouncesPipeliningGetsTheEnvelopeInOneGo) {
   EXPECT_EQ(ServerLog("pipelining"),
             (std::vector<std::string>{Ehlo(), "MAIL FROM:<from@fault.test>", "RCPT TO:<a@fault.test>",
                                       "RCPT TO:<b@fault.test>", "DATA", "<message: terminated>", "QUIT"}));
+}
+
+TEST_F(FaultServer, AServerThatAnswersEachCommandAsItReadsItTakesAnEnvelopeOfAnySize) {
+  // Its answers (about 220 bytes each) back up long before the client could write 20 000
+  // commands without reading one.
+  TDevice device = Device("pipelining_each");
+  device.TimeLimits.Wait = std::chrono::milliseconds(5000);
+  std::string bcc;
+  for (int i = 0; i < 20000; ++i) bcc += "r" + std::to_string(i) + "@fault.test;";
+  std::string message;
+  try {
+    device.SendMail("a@fault.test", "", bcc, "Subject", "<p>Body</p>", {});
+  } catch (const EDriverError& e) {
+    message = e.what();
+  }
+  EXPECT_EQ(message, "");
+  const std::vector<std::string> log = ServerLog("pipelining_each");
+  ASSERT_EQ(log.size(), 20006u);
+  EXPECT_EQ(log[1], "MAIL FROM:<from@fault.test>");
+  EXPECT_EQ(log[2], "RCPT TO:<a@fault.test>");
+  EXPECT_EQ(log[20002], "RCPT TO:<r19999@fault.test>");
+  EXPECT_EQ((std::vector<std::string>(log.end() - 3, log.end())),
+            (std::vector<std::string>{"DATA", "<message: terminated>", "QUIT"}));
+}
+
+TEST_F(FaultServer, AServersTextReachesTheHostWholeAndTheLogsHarmless) {
+  // The host gets the whole text, past its NUL; the event log shows every control byte as
+  // an escape, so nothing in it can steer a terminal that shows the file.
+  static constexpr char kSent[] = "5.7.1 refused\0after NUL \x1b[2J\x1b]0;title\x07 \xc2\x9b" "31m end";
+  const std::string sent(kSent, sizeof kSent - 1);
+  const std::string shown = "5.7.1 refused\\x00after NUL \\x1B[2J\\x1B]0;title\\x07 \\u009B31m end";
+  TDevice device = Device("reply_with_controls");
+  const std::string before = EventLogText();
+  std::string message;
+  try {
+    device.SendMail("a@fault.test", "", "", "Subject", "<p>Body</p>", {});
+  } catch (const EDriverError& e) {
+    message = e.Message();
+  }
+  EXPECT_EQ(message, sent);
+  const std::string log = EventLogText().substr(before.size());
+  EXPECT_NE(log.find("\tDEBUG\tTDevice: \tS: 550 " + shown + "\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("\tERROR\tTDevice: \t" + shown + "\r\n"), std::string::npos) << log;
+  for (const char control : {'\0', '\x1b', '\x07'}) EXPECT_EQ(log.find(control), std::string::npos) << int(control);
+  EXPECT_EQ(log.find("\xc2\x9b"), std::string::npos);
+}
+
+TEST_F(FaultServer, WhatAServerRepeatsOfTheLoginIsMasked) {
+  const std::string user = "robot-user";
+  const std::string password = "S3cr3t-Пароль";
+  TDevice device = Device("echo_credentials");
+  device.FSmtpServerUser = user;
+  device.FSmtpServerPassword = password;
+  const std::string before = EventLogText();
+  EXPECT_EQ(Send(device), "5.7.8 ******** is not ********");
+  const std::string log = EventLogText().substr(before.size());
+  EXPECT_NE(log.find("\tDEBUG\tTDevice: \tS: 334 ******** means ********\r\n"), std::string::npos) << log;
+  for (const std::string& secret : {user, password, Base64Encode(user), Base64Encode(password)})
+    EXPECT_EQ(log.find(secret), std::string::npos) << secret;
 }
 
 TEST_F(FaultServer, AnUnwritableEventLogDoesNotHideTheFailure) {
