@@ -294,7 +294,8 @@ class Connection:
                 while True:
                     command = self.read_line()
                     self.log.append(command)
-                    time.sleep(options.get("delay", 0))
+                    if options.get("delay"):
+                        time.sleep(options["delay"])
                     if command.upper() == "QUIT":
                         if options.get("quit") == "silent":
                             self.log.append("<client hung up>" if self.wait_for_close(10) else "<client still there>")
@@ -343,8 +344,10 @@ def main():
             # Small buffers on our side, so the client's writes back up soon.
             listener.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
         if name == "pipelining_each":
-            # Answers back up soon when the client does not read them.
+            # Answers back up soon when the client does not read them, and so do commands
+            # the server does not read.
             listener.setsockopt(socket.SOL_SOCKET, socket.SO_SNDBUF, 4096)
+            listener.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
         listener.bind(("127.0.0.1", 0))
         listener.listen(8)
         ports[name] = listener.getsockname()[1]
