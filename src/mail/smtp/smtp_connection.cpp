@@ -21,6 +21,7 @@ auto OnStream(TStep&& step) -> decltype(step()) {
   try {
     return step();
   } catch (const net::ENetError& e) {
+    if (e.Kind() == net::TNetErrorKind::neClosed) throw ESmtpConnectionLost(NetworkFailureText(e));
     throw ESmtpError(NetworkFailureText(e));
   }
 }
@@ -206,7 +207,7 @@ TSmtpReplyStruct TSmtpConnection::ReadReply(std::chrono::milliseconds limit) {
       return reply;
     }
     const std::size_t n = OnStream([&] { return stream_->Read(chunk, sizeof chunk, deadline); });
-    if (n == 0) throw ESmtpError(texts::kConnectionClosed);
+    if (n == 0) throw ESmtpConnectionLost(texts::kConnectionClosed);
     received_.append(chunk, n);
   }
 }

@@ -12,4 +12,11 @@ class ESmtpError : public EDriverError {
   explicit ESmtpError(const std::string& message) : EDriverError(message, "ESmtpError") {}
 };
 
+// The server closed or reset the connection: what it said before it went may still be
+// there to read.
+class ESmtpConnectionLost : public ESmtpError {
+ public:
+  using ESmtpError::ESmtpError;
+};
+
 }  // namespace eqd::smtp

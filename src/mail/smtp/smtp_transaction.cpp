@@ -16,8 +16,9 @@ namespace {
 // Counts the bytes of the message itself, as they were before transparency.
 class TDataStream final : public TDataSink {
  public:
-  TDataStream(TSmtpConnection& connection, std::function<void()> beforeWrite)
-      : connection_(connection), beforeWrite_(std::move(beforeWrite)) {
+  // `onLost` runs when a write finds the connection closed, before that error goes on.
+  TDataStream(TSmtpConnection& connection, std::function<void()> beforeWrite, std::function<void()> onLost)
+      : connection_(connection), beforeWrite_(std::move(beforeWrite)), onLost_(std::move(onLost)) {
     buffer_.reserve(kChunk + 1024);
   }
 
@@ -45,12 +46,18 @@ class TDataStream final : public TDataSink {
   void Flush() {
     if (buffer_.empty()) return;
     beforeWrite_();
-    connection_.Write(buffer_);
+    try {
+      connection_.Write(buffer_);
+    } catch (const ESmtpConnectionLost&) {
+      onLost_();
+      throw;
+    }
     buffer_.clear();
   }
 
   TSmtpConnection& connection_;
   std::function<void()> beforeWrite_;
+  std::function<void()> onLost_;
   TDotStuffingFilter stuffing_;
   std::string buffer_;
   std::size_t size_ = 0;
@@ -126,7 +133,7 @@ void TSmtpTransaction::SendMessageText(const TMessageWriter& writeMessage) {
   // An error while the text is being produced (an attachment that cannot be read)
   // leaves here before the end-of-data mark is sent: the caller then drops the
   // connection and the server discards the unfinished message.
-  TDataStream data(connection_, [this] { FailOnEarlyReply(); });
+  TDataStream data(connection_, [this] { FailOnEarlyReply(); }, [this] { FailOnLastWords(); });
   writeMessage(data);
   data.Finish();
   connection_.Tell(TSmtpDialogueSide::dsClient,
@@ -144,6 +151,19 @@ void TSmtpTransaction::FailOnEarlyReply() {
     // Bytes that make no reply, or the connection's end: the refusal stands alone.
   }
   throw ESmtpError(text);
+}
+
+void TSmtpTransaction::FailOnLastWords() {
+  // The server went while the message was on its way. What it said before it went (its
+  // refusal, already in the receive buffer) is what the host must see, whichever of the
+  // two the client met first.
+  std::string text;
+  try {
+    text = connection_.ReadReply(connection_.Limits().QuitWait).Text();
+  } catch (const ESmtpError&) {
+    return;  // it said nothing: the closed connection is the failure
+  }
+  throw ESmtpError(std::string(texts::kEarlyReply) + ": " + text);
 }
 
 void TSmtpTransaction::FailWithRset(const TSmtpReplyStruct& reply) {

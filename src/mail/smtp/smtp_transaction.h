@@ -46,6 +46,9 @@ class TSmtpTransaction {
   void SendMessageText(const TMessageWriter& writeMessage);
   // Raises ESmtpError when the server sent something while the message is on its way.
   void FailOnEarlyReply();
+  // After a write found the connection closed: raises ESmtpError with the reply the
+  // server sent before it went, when there is one.
+  void FailOnLastWords();
   [[noreturn]] void FailWithRset(const TSmtpReplyStruct& reply);
 
   TSmtpConnection& connection_;
