@@ -1,6 +1,6 @@
 // One mail transaction on an open SMTP connection: MAIL FROM, RCPT TO for each recipient
-// (in one go when the server announces PIPELINING), DATA and the message text, made
-// transparent as it streams. A refused recipient, DATA or message is followed by RSET, so
+// (in pieces without waiting for each answer when the server announces PIPELINING), DATA
+// and the message text, made transparent as it streams. A refused recipient, DATA or message is followed by RSET, so
 // the connection could carry another transaction.
 #pragma once
 
