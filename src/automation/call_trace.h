@@ -22,8 +22,9 @@ std::string FormatDebugLogLine(const platform::LocalTime& Time, std::string_view
                                std::string_view InstanceID, std::string_view Name, std::string_view Text,
                                bool NameOnly);
 
-// The common application data folder + the module's base name + delimiter, created
-// and opened to every local user (EOSError when that fails).
+// The common application data folder + the module's base name + delimiter, never
+// reached through a link or junction; created and opened to every local user when it is
+// missing, used as it is otherwise (EOSError when it cannot be opened or made).
 std::string DefaultDebugLogDir();
 
 }  // namespace eqd

@@ -40,5 +40,5 @@ int main(int argc, char** argv) {
   // -v also shows the SMTP dialogue as it happens, masked as the event log is.
   const smtp::TSmtpDialogueObserver dialogue = options.Verbose ? PrintSmtpDialogue(std::cerr) : nullptr;
   return RunHostCommand(options, [&dialogue] { return CreateInProcessDriver(nullptr, dialogue); }, manager, io,
-                        testConnection);
+                        IsDriverSecretSetting, testConnection);
 }

@@ -41,6 +41,11 @@ struct TSmtpServerOptions {
   int RefuseFirst = 0;               // messages answered 451 after their final dot
   bool StartTls = true;
   bool Pipelining = false;           // PIPELINING announced
+  bool ImplicitTls = false;          // TLS from the first byte instead of STARTTLS
+  std::string CertChain;             // PEM chain to send (test_pki.h); empty: a self-signed one
+  std::string CertKey;
+  std::string TlsMax;                // "1.2": nothing newer; empty: what Python allows
+  std::string AuthMechanisms;        // "LOGIN", "PLAIN", "LOGIN,PLAIN"; empty: all
 };
 
 class TSmtpServerProcess {
@@ -62,7 +67,8 @@ class TSmtpServerProcess {
     return MailDir() / (std::to_string(n) + ".eml");
   }
 
-  // The envelope of message `n`: mail_from, rcpt_tos, tls_version, sni, auth_user, helo.
+  // The envelope of message `n`: mail_from, rcpt_tos, tls_version, sni, auth_user,
+  // auth_mechanism, helo.
   nlohmann::json Envelope(int n) const {
     return nlohmann::json::parse(ReadFileBytes(MailDir() / (std::to_string(n) + ".json")));
   }
@@ -87,6 +93,11 @@ class TSmtpServerProcess {
     if (options.RefuseFirst > 0) args.insert(args.end(), {"--refuse-first", std::to_string(options.RefuseFirst)});
     if (!options.StartTls) args.push_back("--no-starttls");
     if (options.Pipelining) args.push_back("--pipelining");
+    if (options.ImplicitTls) args.push_back("--implicit-tls");
+    if (!options.CertChain.empty())
+      args.insert(args.end(), {"--cert-chain", options.CertChain, "--cert-key", options.CertKey});
+    if (!options.TlsMax.empty()) args.insert(args.end(), {"--tls-max", options.TlsMax});
+    if (!options.AuthMechanisms.empty()) args.insert(args.end(), {"--auth-mechanisms", options.AuthMechanisms});
     return args;
   }
 

@@ -73,16 +73,21 @@ bool Accepted(const TSmtpReplyStruct& recipientReply) {
   return recipientReply.Code == 250 || recipientReply.Code == 251;
 }
 
+// 552 (RFC 5321: exceeded storage allocation) and 5.3.4 (message too big for system).
+bool TooLarge(const TSmtpReplyStruct& reply) {
+  return reply.Code == 552 || reply.Text().rfind("5.3.4", 0) == 0;
+}
+
 }  // namespace
 
 TSmtpReplyStruct TSmtpTransaction::Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage) {
   SendEnvelope(envelope);
   connection_.SendCommand("DATA");
   const TSmtpReplyStruct goAhead = connection_.ReadReply();
-  if (goAhead.Code != 354) FailWithRset(goAhead);
-  SendMessageText(writeMessage);
+  if (goAhead.Code != 354) FailWithRset(MessageRefused(goAhead, 0));
+  const std::size_t size = SendMessageText(writeMessage);
   TSmtpReplyStruct accepted = connection_.ReadReply();
-  if (accepted.Code != 250) FailWithRset(accepted);
+  if (accepted.Code != 250) FailWithRset(MessageRefused(accepted, size));
   return accepted;
 }
 
@@ -96,8 +101,8 @@ void TSmtpTransaction::SendEnvelope(const TSmtpEnvelopeStruct& envelope) {
   // recipient's with a reset.
   const auto take = [&](std::size_t index) {
     const TSmtpReplyStruct reply = connection_.ReadReply();
-    if (index == 0 && reply.Code != 250) throw ESmtpError(reply.Text());
-    if (index > 0 && !Accepted(reply)) FailWithRset(reply);
+    if (index == 0 && reply.Code != 250) throw SenderRefused(reply);
+    if (index > 0 && !Accepted(reply)) FailWithRset(RecipientRefused(reply, envelope.Recipients[index - 1]));
   };
 
   if (!connection_.HasExtension("PIPELINING")) {
@@ -129,7 +134,25 @@ void TSmtpTransaction::SendEnvelope(const TSmtpEnvelopeStruct& envelope) {
   while (answered < sent) take(answered++);
 }
 
-void TSmtpTransaction::SendMessageText(const TMessageWriter& writeMessage) {
+ESmtpError TSmtpTransaction::SenderRefused(const TSmtpReplyStruct& reply) const {
+  if (TooLarge(reply)) return MessageRefused(reply, 0);
+  return ESmtpError(TSmtpFailureClass::fcSenderRefused, reply);
+}
+
+ESmtpError TSmtpTransaction::RecipientRefused(const TSmtpReplyStruct& reply, const std::string& recipient) const {
+  ESmtpError error(TSmtpFailureClass::fcRecipientRefused, reply);
+  error.Failure().Recipient = recipient;
+  return error;
+}
+
+ESmtpError TSmtpTransaction::MessageRefused(const TSmtpReplyStruct& reply, std::size_t size) const {
+  ESmtpError error(TooLarge(reply) ? TSmtpFailureClass::fcMessageTooLarge : TSmtpFailureClass::fcMessageRefused, reply);
+  error.Failure().MessageSize = size;
+  error.Failure().SizeLimit = connection_.SizeLimit();
+  return error;
+}
+
+std::size_t TSmtpTransaction::SendMessageText(const TMessageWriter& writeMessage) {
   // An error while the text is being produced (an attachment that cannot be read)
   // leaves here before the end-of-data mark is sent: the caller then drops the
   // connection and the server discards the unfinished message.
@@ -138,6 +161,7 @@ void TSmtpTransaction::SendMessageText(const TMessageWriter& writeMessage) {
   data.Finish();
   connection_.Tell(TSmtpDialogueSide::dsClient,
                    ". (" + std::string(texts::kMessageSizeNote) + std::to_string(data.Size()) + ")");
+  return data.Size();
 }
 
 void TSmtpTransaction::FailOnEarlyReply() {
@@ -166,14 +190,14 @@ void TSmtpTransaction::FailOnLastWords() {
   throw ESmtpError(std::string(texts::kEarlyReply) + ": " + text);
 }
 
-void TSmtpTransaction::FailWithRset(const TSmtpReplyStruct& reply) {
+void TSmtpTransaction::FailWithRset(const ESmtpError& refusal) {
   try {
     connection_.SendCommand("RSET");
     connection_.ReadReply();
   } catch (const ESmtpError&) {
     // The refusal is what the host must see, not a failure of the reset after it.
   }
-  throw ESmtpError(reply.Text());
+  throw refusal;
 }
 
 }  // namespace eqd::smtp

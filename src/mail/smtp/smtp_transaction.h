@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "mail/smtp/smtp_connection.h"
+#include "mail/smtp/smtp_error.h"
 #include "mail/smtp/smtp_reply.h"
 
 namespace eqd::smtp {
@@ -43,13 +44,19 @@ class TSmtpTransaction {
 
  private:
   void SendEnvelope(const TSmtpEnvelopeStruct& envelope);
-  void SendMessageText(const TMessageWriter& writeMessage);
+  // Returns the size of the message text (before transparency).
+  std::size_t SendMessageText(const TMessageWriter& writeMessage);
   // Raises ESmtpError when the server sent something while the message is on its way.
   void FailOnEarlyReply();
   // After a write found the connection closed: raises ESmtpError with the reply the
   // server sent before it went, when there is one.
   void FailOnLastWords();
-  [[noreturn]] void FailWithRset(const TSmtpReplyStruct& reply);
+  // The refusals, each with what explains it.
+  ESmtpError SenderRefused(const TSmtpReplyStruct& reply) const;
+  ESmtpError RecipientRefused(const TSmtpReplyStruct& reply, const std::string& recipient) const;
+  ESmtpError MessageRefused(const TSmtpReplyStruct& reply, std::size_t size) const;
+  // RSET, then the refusal.
+  [[noreturn]] void FailWithRset(const ESmtpError& refusal);
 
   TSmtpConnection& connection_;
 };

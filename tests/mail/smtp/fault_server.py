@@ -156,6 +156,14 @@ SCENARIOS = {
     + [("data_part", 20), ("close",)],
     "slow_reader": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN)] + HAPPY_END[:6]
     + [("slow_data", 4096, 0.02), ("send", OK), ("rest",)],
+    # What an attacker in the path makes of a server that offers STARTTLS: the same
+    # server without it, taking a login in clear text and the message after it.
+    "strip_starttls": [("send", GREETING), ("expect",), ("send", EHLO_AUTH), ("expect",), ("send", "334 VXNlcm5hbWU6"),
+                       ("expect",), ("send", "334 UGFzc3dvcmQ6"), ("expect",),
+                       ("send", "235 2.7.0 Authentication successful")] + HAPPY_END,
+    # A TLS alert where the greeting should be: a port that takes TLS from the first byte
+    # and tells a plain-text client so.
+    "tls_alert_greeting": [("send", "\x15\x03\x01\x00\x02\x02\x46"), ("close",)],
     # The greeting one byte a second: the line would take 22 s.
     "tarpit": [("trickle", GREETING, 1.0), ("rest",)],
     # Answers each command as it reads it, every answer long, its own sending buffer small:

@@ -112,7 +112,9 @@ class FaultServer : public ::testing::Test {
 
 struct TFaultCase {
   std::string scenario;
-  std::string message;               // exactly, or the start of it when `prefixOnly`
+  // The end of the message, after the explanation of the step that failed (or the whole
+  // of it where there is none); or its start when `prefixOnly`.
+  std::string message;
   bool prefixOnly;
   std::vector<std::string> commands;  // what the server received; empty: not checked
   std::string to = "a@fault.test";
@@ -153,7 +155,7 @@ TEST_F(FaultServer, EveryFailureReachesTheCallerAndTheEventLog) {
       {"close_after_dot", texts::kConnectionClosed, true, plus(untilData, {"<message: terminated>"})},
       {"endless_reply", texts::kReplyTooLong, false, {ehlo}},
       {"endless_line", texts::kReplyLineTooLong, false, {}},
-      {"refused", texts::kConnectFailed, true, {}},
+      {"refused", "Connection refused", false, {}},
   };
   const std::size_t descriptors = OpenDescriptors();
   for (const TFaultCase& c : cases) {
@@ -163,7 +165,7 @@ TEST_F(FaultServer, EveryFailureReachesTheCallerAndTheEventLog) {
     if (c.prefixOnly) {
       EXPECT_EQ(message.rfind(c.message, 0), 0u) << message;
     } else {
-      EXPECT_EQ(message, c.message);
+      EXPECT_TRUE(message.ends_with(c.message)) << message;
     }
     EXPECT_NE(EventLogText().find("\tERROR\tTDevice: \t" + message + "\r\n"), std::string::npos) << message;
     if (!c.commands.empty()) {
@@ -186,7 +188,11 @@ TEST_F(FaultServer, SilentOrStalledServersTimeOut) {
       {"silent", texts::kReadTimeout, {}},
       {"silent_after_dot", texts::kReadTimeout, {}},
       {"stall_in_data", texts::kWriteTimeout, {{big, "", ""}}},
-      {"blackhole", std::string(texts::kConnectTimeout) + " 127.0.0.1:" + std::to_string(ports_.at("blackhole")), {}},
+      {"blackhole",
+       "Подключение к 127.0.0.1:" + std::to_string(ports_.at("blackhole")) +
+           ": нет ответа на этом порту. Провайдеры и сети часто закрывают порт 25; обычно используют 587 с защитой "
+           "«STARTTLS» или 465 с «SSL/TLS». Проверьте также брандмауэр.",
+       {}},
   };
   const std::size_t descriptors = OpenDescriptors();
   for (const TCase& c : cases) {
@@ -194,7 +200,8 @@ TEST_F(FaultServer, SilentOrStalledServersTimeOut) {
     TDevice device = Device(c.scenario);
     device.TimeLimits.Wait = std::chrono::milliseconds(700);
     const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(Send(device, "a@fault.test", c.attachments), c.message);
+    const std::string message = Send(device, "a@fault.test", c.attachments);
+    EXPECT_TRUE(message.ends_with(c.message)) << message;
     // Ends on the shortened limit, not on the product's 30 s.
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
   }
@@ -238,7 +245,7 @@ TEST_F(FaultServer, ConnectionTestStopsAfterTheLoginAndFailsAsASendFails) {
        {ehlo, "STARTTLS", "<tls TLSv1>", ehlo, "AUTH LOGIN", "dXNlcg==", "cGFzcw==", "QUIT"}},
       {"starttls_454", texts::kStartTlsRefused, false, {ehlo, "STARTTLS"}},
       {"handshake_garbage", texts::kTlsHandshakeFailed, false, {ehlo, "STARTTLS"}},
-      {"refused", texts::kConnectFailed, true, {}},
+      {"refused", "Connection refused", false, {}},
   };
   for (const TFaultCase& c : cases) {
     SCOPED_TRACE(c.scenario);
@@ -254,7 +261,7 @@ TEST_F(FaultServer, ConnectionTestStopsAfterTheLoginAndFailsAsASendFails) {
     if (c.prefixOnly) {
       EXPECT_EQ(message.rfind(c.message, 0), 0u) << message;
     } else {
-      EXPECT_EQ(message, c.message);
+      EXPECT_TRUE(message.ends_with(c.message)) << message;
     }
     if (!message.empty()) {
       EXPECT_NE(EventLogText().find("\tERROR\tTDevice: \t" + message + "\r\n"), std::string::npos) << message;
@@ -365,10 +372,12 @@ TEST_F(FaultServer, AServersTextReachesTheHostWholeAndTheLogsHarmless) {
   } catch (const EDriverError& e) {
     message = e.Message();
   }
-  EXPECT_EQ(message, sent);
+  EXPECT_TRUE(message.ends_with(sent)) << message;
   const std::string log = EventLogText().substr(before.size());
   EXPECT_NE(log.find("\tDEBUG\tTDevice: \tS: 550 " + shown + "\r\n"), std::string::npos) << log;
-  EXPECT_NE(log.find("\tERROR\tTDevice: \t" + shown + "\r\n"), std::string::npos) << log;
+  const std::size_t error = log.find("\tERROR\tTDevice: \t");
+  ASSERT_NE(error, std::string::npos) << log;
+  EXPECT_EQ(log.find(shown + "\r\n", error), log.find("\r\n", error) - shown.size()) << log;
   for (const char control : {'\0', '\x1b', '\x07'}) EXPECT_EQ(log.find(control), std::string::npos) << int(control);
   EXPECT_EQ(log.find("\xc2\x9b"), std::string::npos);
 }
@@ -380,7 +389,8 @@ TEST_F(FaultServer, WhatAServerRepeatsOfTheLoginIsMasked) {
   device.FSmtpServerUser = user;
   device.FSmtpServerPassword = password;
   const std::string before = EventLogText();
-  EXPECT_EQ(Send(device), "5.7.8 ******** is not ********");
+  const std::string message = Send(device);
+  EXPECT_TRUE(message.ends_with("5.7.8 ******** is not ********")) << message;
   const std::string log = EventLogText().substr(before.size());
   EXPECT_NE(log.find("\tDEBUG\tTDevice: \tS: 334 ******** means ********\r\n"), std::string::npos) << log;
   for (const std::string& secret : {user, password, Base64Encode(user), Base64Encode(password)})
@@ -395,16 +405,17 @@ TEST_F(FaultServer, AnUnwritableEventLogDoesNotHideTheFailure) {
   TDevice device = Device("mail_from_550");
   const std::string message = Send(device);
   setenv("VLM_DODEZOZ41_DATA_DIR", (dir_->Path() / "data").string().c_str(), 1);
-  EXPECT_EQ(message, "5.7.1 Sender address rejected: Access denied");
+  EXPECT_TRUE(message.ends_with("Ответ сервера: 5.7.1 Sender address rejected: Access denied")) << message;
 }
 
 TEST_F(FaultServer, ALineBreakInsideAReplyCannotForgeAnEventLogLine) {
   TDevice device = Device("reply_with_cr");
   const std::string shown = "5.7.1 refused\\r2026.12.10 00:00:00.000\tINFO\tTDevice: \tforged";
-  EXPECT_EQ(Send(device), "5.7.1 refused\r2026.12.10 00:00:00.000\tINFO\tTDevice: \tforged");
+  const std::string message = Send(device);
+  EXPECT_TRUE(message.ends_with("5.7.1 refused\r2026.12.10 00:00:00.000\tINFO\tTDevice: \tforged")) << message;
   const std::string log = EventLogText();
   EXPECT_NE(log.find("\tDEBUG\tTDevice: \tS: 550 " + shown + "\r\n"), std::string::npos);
-  EXPECT_NE(log.find("\tERROR\tTDevice: \t" + shown + "\r\n"), std::string::npos);
+  EXPECT_NE(log.find("Ответ сервера: " + shown + "\r\n"), std::string::npos);
   EXPECT_EQ(log.find("\r2026.12.10 00:00:00.000"), std::string::npos);
 }
 
@@ -444,7 +455,8 @@ TEST_F(FaultServer, UnresolvableHostName) {
   TDevice device = Device("refused");
   device.FSmtpServerName = "no-such-host.invalid";
   const std::string message = Send(device);
-  EXPECT_EQ(message.rfind(std::string(texts::kResolveFailed) + " no-such-host.invalid", 0), 0u) << message;
+  EXPECT_EQ(message.rfind("Подключение к SMTP-серверу: не найден адрес сервера no-such-host.invalid.", 0), 0u)
+      << message;
 }
 
 TEST(DevicePort, LowSixteenBitsAnd465BecomesTwentyFive) {
