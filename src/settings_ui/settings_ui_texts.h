@@ -100,6 +100,12 @@ inline constexpr char kLabelSecurity[] = "Защита:";
 inline constexpr char kLabelAuthMethod[] = "Авторизация:";
 inline constexpr char kVerifyCertificate[] = "Проверять сертификат сервера";
 inline constexpr char kLabelPin[] = "Отпечаток ключа:";
+// Their access keys, none of them taken on the other tabs or by the window.
+inline constexpr char kMailServiceKey[] = "л";
+inline constexpr char kSecurityKey[] = "щ";
+inline constexpr char kAuthMethodKey[] = "ц";
+inline constexpr char kVerifyCertificateKey[] = "ф";
+inline constexpr char kPinKey[] = "ч";
 inline constexpr char kMailServiceHint[] =
     "Заполнить сервер, порт, защиту и авторизацию по документации почтовой службы";
 inline constexpr char kSecurityHint[] =

@@ -13,6 +13,7 @@
 #define EQ_IDD_PAGE_INFO 105     // the tab "Информация"
 #define EQ_IDD_SETTINGS_LIST 106 // the settings list editor
 #define EQ_IDD_DEVICE_TEST 107   // "Проверка…" while the device test connects
+#define EQ_IDD_TAB_SECURITY 108  // the SMTP page's tab "Безопасность"
 
 // The frame.
 #define EQ_IDC_PAGES 401
@@ -28,6 +29,17 @@
 #define EQ_IDC_INNER_TABS 410
 #define EQ_IDC_FIRST_LABEL 430   // + field, the label of each field
 #define EQ_IDC_FIRST_FIELD 420   // + field (TMainSettingsField)
+// The SMTP page's tab "Безопасность".
+#define EQ_IDC_SEC_SERVICE_LABEL 460
+#define EQ_IDC_SEC_SERVICE 461
+#define EQ_IDC_SEC_NOTE 462
+#define EQ_IDC_SEC_SECURITY_LABEL 463
+#define EQ_IDC_SEC_SECURITY 464
+#define EQ_IDC_SEC_AUTH_LABEL 465
+#define EQ_IDC_SEC_AUTH 466
+#define EQ_IDC_SEC_VERIFY 467
+#define EQ_IDC_SEC_PIN_LABEL 468
+#define EQ_IDC_SEC_PIN 469
 // The tab "Информация": caption and value of each row.
 #define EQ_IDC_FIRST_INFO_CAPTION 450
 #define EQ_IDC_FIRST_INFO 440

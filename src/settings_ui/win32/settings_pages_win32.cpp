@@ -21,7 +21,16 @@ struct TInnerTabInfo {
 constexpr TInnerTabInfo kInnerTabs[] = {
     {texts::kSmtpTab, EQ_IDD_TAB_SMTP},
     {texts::kGeneralTab, EQ_IDD_TAB_GENERAL},
+    {texts::kSecurityTab, EQ_IDD_TAB_SECURITY},
 };
+constexpr std::size_t kSecurityTabIndex = 2;
+
+void FillComboBox(HWND box, const std::vector<std::string>& items, std::size_t selected) {
+  SendMessageW(box, CB_RESETCONTENT, 0, 0);
+  for (const std::string& item : items)
+    SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item).c_str()));
+  SendMessageW(box, CB_SETCURSEL, selected, 0);
+}
 
 SIZE WindowSize(HWND window) {
   RECT r{};
@@ -60,6 +69,12 @@ bool TPageWin32::DialogMessage(HWND, UINT Msg, WPARAM WParam, LPARAM LParam, LRE
 }
 
 bool TMainPageWin32::TInnerTab::DialogMessage(HWND, UINT Msg, WPARAM WParam, LPARAM LParam, LRESULT& Result) {
+  if (Msg == WM_COMMAND && LOWORD(WParam) == EQ_IDC_SEC_SERVICE && HIWORD(WParam) == CBN_SELCHANGE &&
+      Page != nullptr && Page->FMailServiceChosen) {
+    const LRESULT index = SendMessageW(reinterpret_cast<HWND>(LParam), CB_GETCURSEL, 0, 0);
+    if (index >= 0) Page->FMailServiceChosen(static_cast<std::size_t>(index));
+    return true;
+  }
   return ChildDialogMessage(Frame, Msg, WParam, LParam, Result);
 }
 
@@ -74,6 +89,7 @@ TMainPageWin32::TMainPageWin32(HWND Frame, TTooltips& Tips) {
   for (std::size_t i = 0; i < std::size(kInnerTabs); ++i) {
     InsertTab(FTabs, static_cast<int>(i), kInnerTabs[i].Caption);
     FInner[i].Frame = Frame;
+    FInner[i].Page = this;
     FInner[i].Window = CreateDialogFor(FInner[i], kInnerTabs[i].Template, FWindow);
     if (FInner[i].Window == nullptr) throw std::runtime_error("a tab of the SMTP page cannot be created");
     TakeOverDpiChanges(FInner[i].Window);
@@ -92,9 +108,63 @@ TMainPageWin32::TMainPageWin32(HWND Frame, TTooltips& Tips) {
   }
   SendMessageW(FFields[mfUserEmail], EM_SETCUEBANNER, FALSE,
                reinterpret_cast<LPARAM>(Wide(texts::kEmailPlaceholder).c_str()));
+  MakeSecurityTab(Tips);
   TabCtrl_SetCurSel(FTabs, 0);
   ShowInner(0);
 }
+
+void TMainPageWin32::MakeSecurityTab(TTooltips& Tips) {
+  FSecurityTab = FInner[kSecurityTabIndex].Window;
+  struct TLabel {
+    int Id;
+    const char* Text;
+    const char* Key;
+  } labels[] = {
+      {EQ_IDC_SEC_SERVICE_LABEL, texts::kLabelMailService, texts::kMailServiceKey},
+      {EQ_IDC_SEC_SECURITY_LABEL, texts::kLabelSecurity, texts::kSecurityKey},
+      {EQ_IDC_SEC_AUTH_LABEL, texts::kLabelAuthMethod, texts::kAuthMethodKey},
+      {EQ_IDC_SEC_VERIFY, texts::kVerifyCertificate, texts::kVerifyCertificateKey},
+      {EQ_IDC_SEC_PIN_LABEL, texts::kLabelPin, texts::kPinKey},
+  };
+  for (const TLabel& label : labels)
+    SetWindowTextW(GetDlgItem(FSecurityTab, label.Id), WithAccessKey(label.Text, label.Key).c_str());
+  const std::pair<int, const char*> hints[] = {
+      {EQ_IDC_SEC_SERVICE, texts::kMailServiceHint}, {EQ_IDC_SEC_SECURITY, texts::kSecurityHint},
+      {EQ_IDC_SEC_AUTH, texts::kAuthMethodHint},     {EQ_IDC_SEC_VERIFY, texts::kVerifyCertificateHint},
+      {EQ_IDC_SEC_PIN, texts::kPinHint},
+  };
+  for (const auto& [id, hint] : hints) Tips.Add(GetDlgItem(FSecurityTab, id), hint);
+  FillComboBox(GetDlgItem(FSecurityTab, EQ_IDC_SEC_SERVICE), MailServiceItems(), 0);
+}
+
+HWND TMainPageWin32::SecurityControl(int Id) const { return GetDlgItem(FSecurityTab, Id); }
+
+HWND TMainPageWin32::ChoiceBox(TSecurityChoice Choice) const {
+  return SecurityControl(Choice == scSecurity ? EQ_IDC_SEC_SECURITY : EQ_IDC_SEC_AUTH);
+}
+
+void TMainPageWin32::SetChoices(TSecurityChoice Choice, const std::vector<std::string>& Items, std::size_t Selected) {
+  FillComboBox(ChoiceBox(Choice), Items, Selected);
+}
+
+std::size_t TMainPageWin32::SelectedChoice(TSecurityChoice Choice) {
+  const LRESULT index = SendMessageW(ChoiceBox(Choice), CB_GETCURSEL, 0, 0);
+  return index < 0 ? static_cast<std::size_t>(-1) : static_cast<std::size_t>(index);
+}
+
+bool TMainPageWin32::VerifyChecked() {
+  return SendMessageW(SecurityControl(EQ_IDC_SEC_VERIFY), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TMainPageWin32::SetVerifyChecked(bool Checked) {
+  SendMessageW(SecurityControl(EQ_IDC_SEC_VERIFY), BM_SETCHECK, Checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+std::string TMainPageWin32::PinText() { return Utf8(WindowText(SecurityControl(EQ_IDC_SEC_PIN))); }
+
+void TMainPageWin32::SetPinText(const std::string& Text) { SetText(SecurityControl(EQ_IDC_SEC_PIN), Text); }
+
+void TMainPageWin32::SetServiceNote(const std::string& Text) { SetText(SecurityControl(EQ_IDC_SEC_NOTE), Text); }
 
 TMainPageWin32::~TMainPageWin32() {
   if (FWindow != nullptr) DestroyWindow(FWindow);

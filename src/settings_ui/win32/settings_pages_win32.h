@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,8 +36,8 @@ class TPageWin32 : public TDialogHandler {
   HWND FFrame = nullptr;
 };
 
-// The e-mail driver's page: inner tabs "Настройки SMTP" and "Общие".
-class TMainPageWin32 final : public TPageWin32, public TMainSettingsView {
+// The e-mail driver's page: inner tabs "Настройки SMTP", "Общие" and "Безопасность".
+class TMainPageWin32 final : public TPageWin32, public TMainSettingsView, public TSecuritySettingsView {
  public:
   TMainPageWin32(HWND Frame, TTooltips& Tips);
   ~TMainPageWin32() override;
@@ -53,16 +54,34 @@ class TMainPageWin32 final : public TPageWin32, public TMainSettingsView {
   void SetFieldText(TMainSettingsField Field, const std::string& Text) override;
   HWND Field(TMainSettingsField Field) const { return FFields[Field]; }
 
+  // TSecuritySettingsView
+  void SetChoices(TSecurityChoice Choice, const std::vector<std::string>& Items, std::size_t Selected) override;
+  std::size_t SelectedChoice(TSecurityChoice Choice) override;
+  bool VerifyChecked() override;
+  void SetVerifyChecked(bool Checked) override;
+  std::string PinText() override;
+  void SetPinText(const std::string& Text) override;
+  void SetServiceNote(const std::string& Text) override;
+  // Told the index of the mail service the user chose in the list.
+  void SetMailServiceHandler(std::function<void(std::size_t)> Handler) { FMailServiceChosen = std::move(Handler); }
+  // A control of the tab "Безопасность" by its resource identifier (EQ_IDC_SEC_…).
+  HWND SecurityControl(int Id) const;
+
  private:
   // One child dialog per inner tab.
   struct TInnerTab : TDialogHandler {
     HWND Window = nullptr;
     HWND Frame = nullptr;
+    TMainPageWin32* Page = nullptr;
     bool DialogMessage(HWND Dialog, UINT Msg, WPARAM WParam, LPARAM LParam, LRESULT& Result) override;
   };
+  void MakeSecurityTab(TTooltips& Tips);
+  HWND ChoiceBox(TSecurityChoice Choice) const;
   HWND FTabs = nullptr;
   std::vector<TInnerTab> FInner;
   std::array<HWND, mfCount> FFields{};
+  HWND FSecurityTab = nullptr;
+  std::function<void(std::size_t)> FMailServiceChosen;
 };
 
 // The tab "Информация": six rows of a bold caption and a word-wrapped value.

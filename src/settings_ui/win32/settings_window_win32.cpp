@@ -175,6 +175,8 @@ void TSettingsWindowWin32::CreateFrame(HWND Owner) {
     if (main == nullptr) throw std::runtime_error("a settings page this window cannot show: " + page->Caption());
     auto window = std::make_unique<TMainPageWin32>(FWindow, *FTips);
     main->SetView(window.get());
+    main->SetSecurityView(window.get());
+    window->SetMailServiceHandler([main](std::size_t Index) { main->MailServiceChosen(Index); });
     FMainPage = window.get();
     FPageWindows.push_back(std::move(window));
     captions.push_back(page->Caption());

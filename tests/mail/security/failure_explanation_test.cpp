@@ -179,9 +179,8 @@ std::vector<TCase> Cases() {
   add("a preset service adds its own note", f,
       "Авторизация LOGIN: сервер не принял имя пользователя или пароль. Проверьте имя пользователя и "
       "пароль; многие почтовые службы требуют отдельный пароль приложения. Яндекс Почта: нужен пароль "
-      "приложения (Яндекс ID → Безопасность → Пароли приложений); в настройках почты разрешите доступ "
-      "почтовым программам. Ответ сервера: 5.7.8 Error: authentication failed: Invalid user or "
-      "password!");
+      "приложения; включите доступ почтовых программ. Ответ сервера: 5.7.8 Error: authentication failed: "
+      "Invalid user or password!");
   f.Host = "smtp.office365.com";
   f.Text = "5.7.139 Authentication unsuccessful, SmtpClientAuthentication is disabled for the Tenant.";
   add("Microsoft 365 with SMTP AUTH off", f,

@@ -445,6 +445,68 @@ TEST_F(SettingsWindowTest, DeviceTestLogsInWithThePagesValuesOrShowsTheServersAn
 // order, access keys on the labels and buttons, Ctrl+Tab through every tab, Tab out of
 // the body's memo (Ctrl+Tab types a tab there), Enter on a focused button, and the focus
 // back where it was after an error box and after the settings list.
+// The tab "Безопасность": the stored values shown, a mail service filling the server, the
+// port, the protection and the login, and what was chosen saved by OK.
+TEST_F(SettingsWindowTest, SecurityTabFillsFromAMailServiceAndSaves) {
+  TScript script;
+  Variant out;
+  bool accepted = false;
+  script.Run(
+      [](TScript& s) {
+        const TSettingsUi ui = WaitForSettings(s);
+        const auto comboText = [](HWND combo) {
+          const LRESULT index = SendBounded(combo, CB_GETCURSEL, 0, 0);
+          wchar_t text[256] = {};
+          if (index >= 0 && SendBounded(combo, CB_GETLBTEXTLEN, index, 0) < 255)
+            SendBounded(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
+          return std::wstring(text);
+        };
+        HWND security = ui.Control(EQ_IDC_SEC_SECURITY);
+        HWND auth = ui.Control(EQ_IDC_SEC_AUTH);
+        HWND verify = ui.Control(EQ_IDC_SEC_VERIFY);
+        HWND service = ui.Control(EQ_IDC_SEC_SERVICE);
+        SelectTab(ui.Control(TWindow::kIdInnerTabs), 2);
+        s.Expect(WaitFor([&] { return IsWindowVisible(security) != FALSE; }), "tab \"Безопасность\" shows");
+        s.Expect(!IsWindowVisible(ui.Field(mfSmtpServerName)) && !IsWindowVisible(ui.Field(mfSubject)),
+                 "the other tabs hide");
+        s.Expect(comboText(security) == L"Авто" && comboText(auth) == L"Авто", "the defaults: " +
+                 Narrow(comboText(security)) + ", " + Narrow(comboText(auth)));
+        s.Expect(SendBounded(verify, BM_GETCHECK, 0, 0) == BST_UNCHECKED, "no certificate check by default");
+        s.Expect(SendBounded(security, CB_GETCOUNT, 0, 0) == 4 && SendBounded(auth, CB_GETCOUNT, 0, 0) == 4 &&
+                     SendBounded(service, CB_GETCOUNT, 0, 0) == 6,
+                 "four modes, four ways of logging in, five services after \"(вручную)\"");
+
+        // Gmail, chosen as a click on the list does it.
+        const LRESULT gmail = SendBounded(service, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                          reinterpret_cast<LPARAM>(L"Gmail"));
+        SendBounded(service, CB_SETCURSEL, static_cast<WPARAM>(gmail), 0);
+        SendBounded(GetParent(service), WM_COMMAND, MAKEWPARAM(EQ_IDC_SEC_SERVICE, CBN_SELCHANGE),
+                    reinterpret_cast<LPARAM>(service));
+        s.Expect(TextOf(ui.Field(mfSmtpServerName)) == L"smtp.gmail.com" && TextOf(ui.Field(mfSmtpServerPort)) == L"587",
+                 "server and port from the service: " + Narrow(TextOf(ui.Field(mfSmtpServerName))));
+        s.Expect(comboText(security) == L"STARTTLS" && comboText(auth) == L"LOGIN",
+                 "protection and login from the service");
+        s.Expect(TextOf(ui.Control(EQ_IDC_SEC_NOTE)).rfind(L"Gmail: нужен пароль приложения", 0) == 0,
+                 "the service's note: " + Narrow(TextOf(ui.Control(EQ_IDC_SEC_NOTE))));
+        SendBounded(verify, BM_CLICK, 0, 0);  // as a click on the box itself
+        s.Expect(WaitFor([&] { return SendBounded(verify, BM_GETCHECK, 0, 0) == BST_CHECKED; }), "the check box ticks");
+        SetText(ui.Control(EQ_IDC_SEC_PIN), L"sha256//ihssPU5fYHGCk6S1xtfo+QESIzRFVmd4iZqrvM3e7/A=");
+        s.Shot({ui.Window}, L"settings-security");
+        SendBounded(security, CB_SETCURSEL, 2, 0);  // "SSL/TLS": the user has the last word
+        Click(ui.Control(TWindow::kIdOk));
+      },
+      [&] { accepted = ShowSettingsDlg(out); });
+  for (const std::string& f : script.Failures) ADD_FAILURE() << f;
+  EXPECT_TRUE(accepted);
+  auto settings = Settings();
+  EXPECT_EQ(VarToStr(settings["SmtpServerName"]), "smtp.gmail.com");
+  EXPECT_EQ(VarToStr(settings["SmtpServerPort"]), "587");
+  EXPECT_EQ(VarToStr(settings["SmtpSecurity"]), "SSL/TLS");
+  EXPECT_EQ(VarToStr(settings["SmtpAuthMethod"]), "LOGIN");
+  EXPECT_TRUE(VarToBool(settings["SmtpVerifyCertificate"]));
+  EXPECT_EQ(VarToStr(settings["SmtpCertificatePin"]), "sha256//ihssPU5fYHGCk6S1xtfo+QESIzRFVmd4iZqrvM3e7/A=");
+}
+
 TEST_F(SettingsWindowTest, KeyboardAloneReachesEveryControl) {
   TScript script;
   Variant out;
@@ -481,18 +543,33 @@ TEST_F(SettingsWindowTest, KeyboardAloneReachesEveryControl) {
         s.Expect(WaitFor([&] { return ui.Focus() == ui.Field(mfSmtpServerPassword); }),
                  "the focus is back on the password field after the box");
 
-        // Ctrl+Tab: "Настройки SMTP" → "Общие" → "Информация" → "Настройки SMTP"; Shift back.
+        // Ctrl+Tab: "Настройки SMTP" → "Общие" → "Безопасность" → "Информация" → "Настройки
+        // SMTP"; Shift back.
+        HWND security = ui.Control(EQ_IDC_SEC_SECURITY);
         Type(ui.Window, {VK_CONTROL, VK_TAB});
         s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(inner) == 1 && IsWindowVisible(ui.Field(mfSubject)); }, 5s),
                  "Ctrl+Tab: \"Общие\"");
         Type(ui.Window, {VK_CONTROL, VK_TAB});
-        s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(pages) == 1 && !IsWindowVisible(ui.Field(mfSubject)); }, 5s),
+        s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(inner) == 2 && IsWindowVisible(security); }, 5s),
+                 "Ctrl+Tab: \"Безопасность\"");
+        Type(ui.Window, {VK_CONTROL, VK_TAB});
+        s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(pages) == 1 && !IsWindowVisible(security); }, 5s),
                  "Ctrl+Tab: \"Информация\"");
         Type(ui.Window, {VK_CONTROL, VK_TAB});
         s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(pages) == 0 && TabCtrl_GetCurSel(inner) == 0; }, 5s),
                  "Ctrl+Tab: round to the first tab");
         Type(ui.Window, {VK_CONTROL, VK_SHIFT, VK_TAB});
         s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(pages) == 1; }, 5s), "Ctrl+Shift+Tab: back to \"Информация\"");
+        Type(ui.Window, {VK_CONTROL, VK_SHIFT, VK_TAB});
+        s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(pages) == 0 && TabCtrl_GetCurSel(inner) == 2; }, 5s),
+                 "Ctrl+Shift+Tab: back to \"Безопасность\"");
+        // The tab's access keys.
+        for (const auto& [letter, id] : {std::pair{L'щ', EQ_IDC_SEC_SECURITY}, std::pair{L'ц', EQ_IDC_SEC_AUTH},
+                                         std::pair{L'ч', EQ_IDC_SEC_PIN}, std::pair{L'л', EQ_IDC_SEC_SERVICE}}) {
+          PostAccessKey(ui.Focus(), letter);
+          s.Expect(WaitFor([&] { return ui.Focus() == ui.Control(id); }, 5s),
+                   "Alt+" + Narrow(std::wstring(1, letter)) + " reaches its control");
+        }
         Type(ui.Window, {VK_CONTROL, VK_SHIFT, VK_TAB});
         s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(pages) == 0 && TabCtrl_GetCurSel(inner) == 1; }, 5s),
                  "Ctrl+Shift+Tab: back to \"Общие\"");
