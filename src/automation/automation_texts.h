@@ -28,8 +28,13 @@ inline constexpr const char* kUnknownDataType = "Неизвестный тип �
 
 // Files and folders of the logs.
 inline constexpr const char* kCannotWriteFile = "Не удалось записать в файл";
-inline constexpr const char* kCannotCreateFolder = "Не удалось создать папку";
-inline constexpr const char* kCannotOpenFolder = "Не удалось открыть доступ к папке";
+inline constexpr const char* kCannotOpenLogFolder = "Не удалось открыть папку журнала";
+inline constexpr const char* kLinkNotFollowed =
+    "на месте папки или файла стоит символическая ссылка, точка соединения или точка монтирования; "
+    "драйвер не переходит по ним";
 inline constexpr const char* kNoDataFolder = "Не удалось определить папку данных приложения";
+// "<kLogFileRefused> '<file>': <reason><kLogFileInstead> '<file of this user>'".
+inline constexpr const char* kLogFileRefused = "Файл журнала нельзя безопасно дополнить";
+inline constexpr const char* kLogFileInstead = "; записи этого пользователя пишутся в файл";
 
 }  // namespace eqd::texts

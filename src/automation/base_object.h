@@ -119,7 +119,9 @@ class TBaseObject {
   // Switching the trace on calls BeginDebugLog(); setting the current value does nothing.
   void SetDebugLogEnabled(bool Value);
   // One line of the day's trace file when the trace is on: time stamp, instance GUID,
-  // Name, and ": \t" + Text unless NameOnly. EInOutError when the file cannot be written.
+  // Name, and ": \t" + Text unless NameOnly. A day's file that cannot be appended to
+  // safely is replaced by one of this user's own beside it (DebugLogRedirected). EOSError
+  // when the folder cannot be opened, EInOutError when no file can be written.
   void WriteDebugLog(std::string_view Name, std::string_view Text, bool NameOnly = false);
   // The trace folder: DebugLogDir() when it names an existing folder, else the default one.
   const std::string& DebugLogDir() const { return FDebugLogDir; }
@@ -135,6 +137,10 @@ class TBaseObject {
   // Called when the trace is switched on, after the flag is set; the device writes its
   // debug-log header here.
   virtual void BeginDebugLog() {}
+  // Called after a trace line went to this user's own file because the day's file could
+  // not be appended to safely (AppendToLogFile, file_system.h); Note says which file, why
+  // and where the line went. Must not raise.
+  virtual void DebugLogRedirected(const std::string& Note) { (void)Note; }
 
   TMethodArray FMethodList;
   Variant FExtData;  // cleared before each public call

@@ -47,20 +47,25 @@ std::string FormatDebugLogLine(const platform::LocalTime& Time, std::string_view
   line += " Inst.: ";
   line += InstanceID;
   line += '\t';
-  line += VisibleLineBreaks(Name);
+  line += VisibleControls(Name);
   if (!NameOnly) {
     line += ": \t";
-    line += VisibleLineBreaks(Text);
+    line += VisibleControls(Text);
   }
   return line;
 }
 
-std::string DefaultDebugLogDir() {
-  const std::string dir = IncludeTrailingPathDelimiter(GetSpecialFolder(sfCommonAppData) + ModuleBaseName());
-  ForceDirectories(dir);
-  GrantEveryoneFullAccess(dir);
-  return dir;
+namespace {
+
+// The folder is made once, by whichever user's driver comes first, and opened to every
+// user then; a folder that is there already keeps its permissions.
+platform::TLogFolder OpenDefaultDebugLogFolder() {
+  return OpenLogFolder(GetSpecialFolder(sfCommonAppData), {ModuleBaseName()}, platform::fcCreateShared);
 }
+
+}  // namespace
+
+std::string DefaultDebugLogDir() { return OpenDefaultDebugLogFolder().Path(); }
 
 void TBaseObject::SetDebugLogEnabled(bool Value) {
   if (Value == FDebugLogEnabled) return;
@@ -72,11 +77,14 @@ void TBaseObject::WriteDebugLog(std::string_view Name, std::string_view Text, bo
   if (!FDebugLogEnabled) return;
   // The folder is chosen anew for every line: a device folder removed meanwhile sends
   // the following lines to the default folder.
-  const std::string folder = DirectoryExists(FDebugLogDir) ? FDebugLogDir : DefaultDebugLogDir();
-  const std::string file = DebugLogFileName(folder, FTraceClock());
+  platform::TLogFolder folder;
+  if (FDebugLogDir.empty() || folder.Open(FDebugLogDir, {}, platform::fcOpenOnly) != 0)
+    folder = OpenDefaultDebugLogFolder();
+  const std::string file = DebugLogFileName("", FTraceClock());
   const std::string line = FormatDebugLogLine(FTraceClock(), CurrentFormatSettings()->TimeSeparator, FInstanceID, Name,
                                               Text, NameOnly);
-  AppendToFile(file, Utf8ToWindows1251(line) + "\r\n");
+  const TLogAppendStruct written = AppendToLogFile(folder, file, Utf8ToWindows1251(line) + "\r\n");
+  if (!written.Note.empty()) DebugLogRedirected(written.Note);
 }
 
 }  // namespace eqd

@@ -4,7 +4,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/files.h"
 #include "platform/folders.h"
 
 namespace eqd {
@@ -21,18 +23,33 @@ enum TSpecialFolder : int {
 // environment variable VLM_DODEZOZ41_DATA_DIR, when set, is every such folder.
 std::string GetSpecialFolder(int Folder);
 
-// Opens the folder to every local user (platform/folders.h); EOSError when its
-// permissions cannot be read (a folder that does not exist, for example).
-void GrantEveryoneFullAccess(const std::string& Folder);
-
-// Creates the folder with all missing parents; EOSError on failure.
-void ForceDirectories(const std::string& Folder);
-
 bool DirectoryExists(const std::string& Folder);
 std::string IncludeTrailingPathDelimiter(std::string Path);
 
-// Appends the bytes to the file in one open-write-close, creating the file when
-// missing and never following a symbolic link; EInOutError on failure.
-void AppendToFile(const std::string& FileName, std::string_view Bytes);
+// A log folder: Base as it is, then the folders of Below, never through a symbolic
+// link, junction or mount point (platform::TLogFolder::Open). EOSError when it cannot
+// be opened or made; a link in place of one of the folders is refused with its own text.
+platform::TLogFolder OpenLogFolder(const std::string& Base, const std::vector<std::string>& Below,
+                                   platform::TFolderCreation Creation);
+
+struct TLogAppendStruct {
+  std::string FileName;  // the file written, in the folder
+  // When the file asked for could not be appended to safely: one sentence that says
+  // which file, why, and where this user's lines went instead. Empty otherwise.
+  std::string Note;
+};
+
+// The names AppendToLogFile tries for FileName ("<name>.log"), in order: the name
+// itself; this user's own "<name>.<user>.log" (the user name as FolderNameFromIdentifier
+// makes it); "<name>.<user>.<8 random characters>.log", the same for the whole process
+// and unknown to anybody else, so nobody can plant a file under it beforehand.
+std::vector<std::string> LogFileNames(const std::string& FileName);
+
+// Appends Bytes to FileName in Folder. When that file cannot be appended to safely (a
+// link, a pipe, a folder; on POSIX another user's file), the bytes go to the next of
+// LogFileNames that can. EInOutError with the file asked for and its reason when none
+// can be written.
+TLogAppendStruct AppendToLogFile(const platform::TLogFolder& Folder, const std::string& FileName,
+                                 std::string_view Bytes);
 
 }  // namespace eqd

@@ -3,7 +3,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 
+#include "automation/errors.h"
+#include "automation/value_text.h"
 #include "host/call_lines.h"
 #include "host/host_error.h"
 #include "host/host_files.h"
@@ -16,8 +19,8 @@ namespace eqd {
 namespace {
 
 // A driver call that failed: what the user is told.
-struct ECallFailed : std::runtime_error {
-  using std::runtime_error::runtime_error;
+struct ECallFailed : EDriverError {
+  explicit ECallFailed(const std::string& message) : EDriverError(message, "ECallFailed") {}
 };
 
 const char* const kDeviceInfoFields[] = {"TypeName",      "ModelID",     "ModelName",         "MajorVersion",
@@ -42,9 +45,24 @@ std::size_t TextWidth(const std::string& s) {
   return n;
 }
 
+// The text of a --set-from-file: the file's (or standard input's) bytes without the one
+// line end an editor or `echo` puts after the last line.
+std::string ValueFromFile(const std::string& path, std::istream& in) {
+  std::string text;
+  if (path == "-") {
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } else {
+    text = ReadHostFile(path);
+  }
+  if (text.ends_with('\n')) text.pop_back();
+  if (text.ends_with('\r')) text.pop_back();
+  return text;
+}
+
 class THostSession {
  public:
-  THostSession(DispatchObject& driver, const DispatchPtr& manager) : FDriver(driver), FManager(manager) {}
+  THostSession(DispatchObject& driver, const DispatchPtr& manager, const TIsSecretSetting& isSecret)
+      : FDriver(driver), FManager(manager), FIsSecret(isSecret) {}
 
   // A public method: InData, OutData, TimeOut 0. Returns OutData; a false result is
   // ECallFailed with the method, code and description.
@@ -78,13 +96,16 @@ class THostSession {
     CallPrivate("Open", Variant(deviceId));
   }
 
-  std::vector<THostSettingStruct> Settings() { return ReadSettingsTable(Call("GetSettings")); }
+  std::vector<THostSettingStruct> Settings() { return ReadSettingsTable(Call("GetSettings"), FIsSecret); }
 
-  // The settings file and the --set options, checked against the driver's table.
-  void ApplySettings(const THostOptionsStruct& o) {
-    if (o.SettingsFile.empty() && o.Sets.empty()) return;
+  // The settings file, the --set options, then the --set-from-file options, checked
+  // against the driver's table.
+  void ApplySettings(const THostOptionsStruct& o, std::istream& in) {
+    if (o.SettingsFile.empty() && o.Sets.empty() && o.SetsFromFiles.empty()) return;
     const auto fileValues = o.SettingsFile.empty() ? std::vector<TSettingValueStruct>{} : LoadSettingsFile(o.SettingsFile);
-    const auto values = ResolveSettings(Settings(), fileValues, o.Sets);
+    auto sets = o.Sets;
+    for (const auto& [id, path] : o.SetsFromFiles) sets.emplace_back(id, ValueFromFile(path, in));
+    const auto values = ResolveSettings(Settings(), fileValues, sets);
     if (!values.empty()) Call("SetSettings", SetSettingsInData(values));
   }
 
@@ -95,15 +116,16 @@ class THostSession {
     } catch (const EHostError&) {
       throw;
     } catch (const std::exception& e) {
-      throw ECallFailed(method + ": " + e.what());
+      throw ECallFailed(method + ": " + ErrorMessage(e));
     }
   }
 
   DispatchObject& FDriver;
   DispatchPtr FManager;
+  TIsSecretSetting FIsSecret;
 };
 
-int Send(const THostOptionsStruct& o, THostSession& s) {
+int Send(const THostOptionsStruct& o, THostSession& s, std::istream& in) {
   // Read every input file before the driver is touched, so a typo costs no half-done send.
   std::string body = o.Body.value_or("");
   if (o.BodyFile) body = ReadHostFile(*o.BodyFile);
@@ -111,7 +133,7 @@ int Send(const THostOptionsStruct& o, THostSession& s) {
   for (const auto& a : o.AttachBase64) base64.emplace_back(a.FileName, Base64Encode(ReadHostFile(a.SourcePath), 76));
 
   s.Start(o.DeviceID);
-  s.ApplySettings(o);
+  s.ApplySettings(o, in);
   s.Call("Enable");
   for (const auto& a : o.To) s.Call("AddRecepient", Variant::Array({Variant(a)}));
   for (const auto& a : o.Cc) s.Call("AddCcRecepient", Variant::Array({Variant(a)}));
@@ -130,26 +152,33 @@ int Send(const THostOptionsStruct& o, THostSession& s) {
 }
 
 int Check(const THostOptionsStruct& o, THostSession& s, DispatchObject& driver, const TConnectionTest& testConnection,
-          std::ostream& out) {
+          THostStreamsStruct io) {
   if (o.Connect && !testConnection) throw EHostError(host_texts::kNoConnectionTest);
   s.Start(o.DeviceID);
-  s.ApplySettings(o);
+  s.ApplySettings(o, io.In);
   s.Call("Enable");
   s.Call("CheckHealth");
-  out << "CheckHealth: OK" << std::endl;
+  io.Out << "CheckHealth: OK" << std::endl;
   if (o.Connect) {
     std::string description;
     if (!testConnection(driver, description)) throw ECallFailed("TestConnection: " + description);
-    out << "TestConnection: OK" << std::endl;
+    io.Out << "TestConnection: OK" << std::endl;
   }
   s.Call("Disable");
   s.Close();
   return 0;
 }
 
-int ShowSettings(const THostOptionsStruct& o, THostSession& s, std::ostream& out) {
-  s.ApplySettings(o);
-  const auto table = s.Settings();
+int ShowSettings(const THostOptionsStruct& o, THostSession& s, THostStreamsStruct io) {
+  s.ApplySettings(o, io.In);
+  auto table = s.Settings();
+  std::ostream& out = io.Out;
+  if (!o.ShowSecrets)
+    for (auto& r : table)
+      if (r.Secret) {
+        r.Value = MaskedSecret(r.Value);
+        r.Default = MaskedSecret(r.Default);
+      }
   if (o.Json) {
     Json rows = Json::array();
     for (const auto& r : table)
@@ -204,17 +233,17 @@ int Run(const THostOptionsStruct& o, DispatchObject& driver, const DispatchPtr& 
 }  // namespace
 
 int RunHostCommand(const THostOptionsStruct& o, const TDriverFactory& createDriver, const DispatchPtr& manager,
-                   THostStreamsStruct io, const TConnectionTest& testConnection) {
+                   THostStreamsStruct io, const TIsSecretSetting& isSecret, const TConnectionTest& testConnection) {
   try {
     const DispatchPtr driver = createDriver();
-    THostSession session(*driver, manager);
+    THostSession session(*driver, manager, isSecret);
     switch (o.Command) {
       case THostCommand::hcSend:
-        return Send(o, session);
+        return Send(o, session, io.In);
       case THostCommand::hcCheck:
-        return Check(o, session, *driver, testConnection, io.Out);
+        return Check(o, session, *driver, testConnection, io);
       case THostCommand::hcSettings:
-        return ShowSettings(o, session, io.Out);
+        return ShowSettings(o, session, io);
       case THostCommand::hcInfo:
         return ShowInfo(o, session, io.Out);
       case THostCommand::hcRun:
@@ -222,10 +251,11 @@ int RunHostCommand(const THostOptionsStruct& o, const TDriverFactory& createDriv
     }
     return 2;
   } catch (const ECallFailed& e) {
-    io.Err << "eqhost: " << e.what() << std::endl;
+    // A description may hold a server's text: shown whole, its control bytes as escapes.
+    io.Err << "eqhost: " << VisibleControls(e.Message()) << std::endl;
     return 1;
   } catch (const std::exception& e) {
-    io.Err << "eqhost: " << e.what() << std::endl;
+    io.Err << "eqhost: " << VisibleControls(ErrorMessage(e)) << std::endl;
     return 2;
   }
 }

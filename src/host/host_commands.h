@@ -8,6 +8,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "automation/value_text.h"
 #include "automation/variant.h"
 #include "host/host_options.h"
 
@@ -27,7 +28,10 @@ using TDriverFactory = std::function<DispatchPtr()>;
 // reaching it through COM: true when it worked, else false with the failure's text.
 using TConnectionTest = std::function<bool(DispatchObject& driver, std::string& description)>;
 
+// `isSecret` tells which settings hold secrets (passwords): "settings" shows them masked
+// unless --show-secrets, and no error repeats their values.
 int RunHostCommand(const THostOptionsStruct& options, const TDriverFactory& createDriver, const DispatchPtr& manager,
-                   THostStreamsStruct streams, const TConnectionTest& testConnection = {});
+                   THostStreamsStruct streams, const TIsSecretSetting& isSecret,
+                   const TConnectionTest& testConnection = {});
 
 }  // namespace eqd

@@ -6,6 +6,8 @@
 
 #include "host/host_error.h"
 #include "host/host_texts.h"
+#include "platform/guid.h"
+#include "platform/temp_files.h"
 
 namespace eqd {
 
@@ -23,11 +25,27 @@ std::string ReadHostFile(const std::string& path) {
   return bytes;
 }
 
-void WriteHostFile(const std::string& path, const std::string& bytes) {
-  std::ofstream file(HostPath(path), std::ios::binary | std::ios::trunc);
-  if (file) file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (file) file.close();
-  if (!file) throw EHostError(host_texts::kCannotWrite + path);
+void WriteNewHostFile(const std::string& path, const std::string& bytes, bool replace) {
+  platform::TFileIdentity written;
+  if (!replace) {
+    const platform::OsErrorCode error = platform::WriteNewFile(path, bytes, written);
+    if (error == 0) return;
+    std::error_code ec;
+    if (std::filesystem::symlink_status(HostPath(path), ec).type() != std::filesystem::file_type::not_found && !ec)
+      throw EHostError(host_texts::kCannotWrite + path + host_texts::kFileExists);
+    throw EHostError(host_texts::kCannotWrite + path + ": " + platform::OsErrorText(error));
+  }
+  // A name nobody can have made beforehand, in the same folder, so the rename stays on
+  // one volume and swaps the whole file in at once.
+  const std::string temporary = path + "." + platform::NewGuidText().substr(1, 8) + ".tmp";
+  if (const platform::OsErrorCode error = platform::WriteNewFile(temporary, bytes, written))
+    throw EHostError(host_texts::kCannotWrite + temporary + ": " + platform::OsErrorText(error));
+  std::error_code ec;
+  std::filesystem::rename(HostPath(temporary), HostPath(path), ec);
+  if (ec) {
+    (void)platform::DeleteFileIfExists(temporary);
+    throw EHostError(host_texts::kCannotWrite + path + ": " + ec.message());
+  }
 }
 
 }  // namespace eqd

@@ -25,9 +25,11 @@ TBase64AttachmentStruct ParseBase64(const std::string& text) {
   return {text.substr(0, comma), text.substr(comma + 1)};
 }
 
-std::pair<std::string, std::string> ParseSet(const std::string& text) {
+// "ID=VALUE" split at the first '='. The text is not repeated in the error: it may hold a
+// password.
+std::pair<std::string, std::string> ParseSet(const std::string& option, const std::string& text, const char* expected) {
   const auto eq = text.find('=');
-  if (eq == std::string::npos || eq == 0) throw CLI::ValidationError("--set", host_texts::kBadSetValue + text);
+  if (eq == std::string::npos || eq == 0) throw CLI::ValidationError(option, expected);
   return {text.substr(0, eq), text.substr(eq + 1)};
 }
 
@@ -39,12 +41,15 @@ std::optional<int> ParseHostOptions(const std::vector<std::string>& args, THostO
   app.add_flag("-v,--verbose", o.Verbose, host_texts::kVerbose);
   app.require_subcommand(1, 1);
 
-  std::vector<std::string> sets, inlines, base64s;
+  std::vector<std::string> sets, setsFromFiles, inlines, base64s;
   std::string body, bodyFile, subject, dryRun;
   auto addSettings = [&](CLI::App* cmd, bool required) {
     auto* opt = cmd->add_option("--settings", o.SettingsFile, host_texts::kSettingsFileOption);
     if (required) opt->required();
     cmd->add_option("--set", sets, host_texts::kSetOption)->type_name("ID=VALUE")->allow_extra_args(false);
+    cmd->add_option("--set-from-file", setsFromFiles, host_texts::kSetFromFileOption)
+        ->type_name("ID=PATH")
+        ->allow_extra_args(false);
   };
 
   auto* send = app.add_subcommand("send", host_texts::kSendCommand);
@@ -65,6 +70,7 @@ std::optional<int> ParseHostOptions(const std::vector<std::string>& args, THostO
       ->type_name("NAME,FILE")
       ->allow_extra_args(false);
   auto* dryRunOpt = send->add_option("--dry-run", dryRun, host_texts::kDryRunOption)->type_name("FILE.eml");
+  send->add_flag("--force", o.Force, host_texts::kForceOption)->needs(dryRunOpt);
 
   auto* check = app.add_subcommand("check", host_texts::kCheckCommand);
   addSettings(check, true);
@@ -74,6 +80,7 @@ std::optional<int> ParseHostOptions(const std::vector<std::string>& args, THostO
   auto* settings = app.add_subcommand("settings", host_texts::kSettingsCommand);
   addSettings(settings, false);
   settings->add_flag("--json", o.Json, host_texts::kJsonOption);
+  settings->add_flag("--show-secrets", o.ShowSecrets, host_texts::kShowSecretsOption);
 
   auto* info = app.add_subcommand("info", host_texts::kInfoCommand);
   info->add_flag("--json", o.Json, host_texts::kJsonOption);
@@ -86,7 +93,9 @@ std::optional<int> ParseHostOptions(const std::vector<std::string>& args, THostO
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
     app.parse(reversed);
-    for (const auto& s : sets) o.Sets.push_back(ParseSet(s));
+    for (const auto& s : sets) o.Sets.push_back(ParseSet("--set", s, host_texts::kBadSetValue));
+    for (const auto& s : setsFromFiles)
+      o.SetsFromFiles.push_back(ParseSet("--set-from-file", s, host_texts::kBadSetFromFileValue));
     for (const auto& s : inlines) o.Inline.push_back(ParseInline(s));
     for (const auto& s : base64s) o.AttachBase64.push_back(ParseBase64(s));
   } catch (const CLI::ParseError& e) {

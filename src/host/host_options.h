@@ -30,6 +30,10 @@ struct THostOptionsStruct {
   bool Json = false;
   std::string SettingsFile;  // empty: none given
   std::vector<std::pair<std::string, std::string>> Sets;  // --set ID=VALUE, in the order given
+  // --set-from-file ID=PATH: the value is the file's text ("-": standard input), so that a
+  // password never stands on the command line, which every local user can read.
+  std::vector<std::pair<std::string, std::string>> SetsFromFiles;
+  bool ShowSecrets = false;  // settings: secret values as they are, not masked
   std::string DeviceID = "eqhost";
   bool Connect = false;  // check: the connection test after CheckHealth
   std::vector<std::string> To;
@@ -42,6 +46,7 @@ struct THostOptionsStruct {
   std::vector<TInlineAttachmentStruct> Inline;
   std::vector<TBase64AttachmentStruct> AttachBase64;
   std::optional<std::string> DryRunFile;  // --dry-run: the message goes to this file, not to the server
+  bool Force = false;  // --force: the dry run may replace a file that exists
   std::string RunFile = "-";
 };
 

@@ -17,6 +17,9 @@ inline constexpr const char* kInfoCommand = "показать сведения �
 inline constexpr const char* kRunCommand = "выполнить вызовы методов из файла JSON (по одному в строке)";
 inline constexpr const char* kSettingsFileOption = "файл настроек JSON: {\"ID\": значение, ...}";
 inline constexpr const char* kSetOption = "задать настройку ID=ЗНАЧЕНИЕ поверх файла";
+inline constexpr const char* kSetFromFileOption =
+    "задать настройку ID текстом файла ПУТЬ (\"-\": стандартный ввод) поверх файла и --set; "
+    "для пароля: командную строку видят все пользователи компьютера";
 inline constexpr const char* kDeviceIdOption = "идентификатор устройства для Open";
 inline constexpr const char* kConnectOption =
     "затем проверить соединение: подключиться к SMTP-серверу и войти, не отправляя письма";
@@ -32,10 +35,13 @@ inline constexpr const char* kAttachBase64Option = "вложить файл че
 inline constexpr const char* kJsonOption = "вывод в формате JSON";
 inline constexpr const char* kDryRunOption =
     "не отправлять: записать письмо в файл .eml и напечатать отправителя и получателей (JSON)";
+inline constexpr const char* kForceOption = "с --dry-run: заменить файл, если он уже есть";
+inline constexpr const char* kShowSecretsOption = "показать значения секретных настроек (пароля) вместо ********";
 inline constexpr const char* kRunFileOption = "файл вызовов; \"-\" или ничего: стандартный ввод";
 
 // Option values.
-inline constexpr const char* kBadSetValue = "ожидается ID=ЗНАЧЕНИЕ: ";
+inline constexpr const char* kBadSetValue = "ожидается ID=ЗНАЧЕНИЕ";
+inline constexpr const char* kBadSetFromFileValue = "ожидается ID=ПУТЬ";
 inline constexpr const char* kBadInlineValue = "ожидается ПУТЬ,ТИП,CONTENT-ID: ";
 inline constexpr const char* kBadBase64Value = "ожидается ИМЯ,ФАЙЛ: ";
 
@@ -49,9 +55,14 @@ inline constexpr const char* kNoManager = "менеджер оборудован
 // Files and settings.
 inline constexpr const char* kCannotRead = "не удалось прочитать файл ";
 inline constexpr const char* kCannotWrite = "не удалось записать файл ";
+inline constexpr const char* kFileExists = ": файл уже существует (--force заменяет его)";
 inline constexpr const char* kBadSettingsFile = "файл настроек должен содержать объект JSON: ";
 inline constexpr const char* kUnknownSetting = "неизвестная настройка: ";
 inline constexpr const char* kBadSettingValue = "недопустимое значение настройки ";
+// A secret's value is never shown; this stands in its place in an error.
+inline constexpr const char* kHiddenValue = "(значение скрыто)";
+// "<kBadSettingInFile><ID> в файле <path>", the value not repeated.
+inline constexpr const char* kInFile = " в файле ";
 
 // Calls.
 inline constexpr const char* kNoConnectionTest = "проверка соединения (--connect) в этой сборке eqhost недоступна";

@@ -1,7 +1,9 @@
 #include "host/in_process_driver.h"
 
+#include <algorithm>
 #include <memory>
 
+#include "automation/ascii_case.h"
 #include "host/driver_dispatch.h"
 #include "host/host_files.h"
 #include "host/json_variant.h"
@@ -16,13 +18,25 @@ DispatchPtr CreateInProcessDriver(TDriver::TDryRunStruct* dryRun, const smtp::TS
   return std::make_shared<TDriverDispatch>(std::move(driver));
 }
 
+bool IsDriverSecretSetting(std::string_view id) {
+  static const std::vector<std::string> secrets = [] {
+    std::vector<std::string> ids;
+    const auto driver = CreateDevice<TDriver>();
+    for (std::int32_t i = 0; i < driver->SettingsCount(); ++i)
+      if (driver->GetSetting(i)->Secret) ids.push_back(driver->GetSetting(i)->ID);
+    return ids;
+  }();
+  return std::any_of(secrets.begin(), secrets.end(), [id](const std::string& s) { return AsciiSameText(s, id); });
+}
+
 int RunDryRunSend(const THostOptionsStruct& options, const DispatchPtr& manager, THostStreamsStruct io) {
   // Composed in memory, so that a send the driver refuses leaves no file behind.
   TDriver::TDryRunStruct dryRun{};
-  const int code = RunHostCommand(options, [&dryRun] { return CreateInProcessDriver(&dryRun); }, manager, io);
+  const int code = RunHostCommand(options, [&dryRun] { return CreateInProcessDriver(&dryRun); }, manager, io,
+                                  IsDriverSecretSetting);
   if (code != 0) return code;
   try {
-    WriteHostFile(options.DryRunFile.value_or(""), dryRun.Message);
+    WriteNewHostFile(options.DryRunFile.value_or(""), dryRun.Message, options.Force);
   } catch (const std::exception& e) {
     io.Err << "eqhost: " << e.what() << std::endl;
     return 2;

@@ -15,9 +15,15 @@ namespace eqd {
 DispatchPtr CreateInProcessDriver(TDriver::TDryRunStruct* dryRun = nullptr,
                                   const smtp::TSmtpDialogueObserver& dialogue = nullptr);
 
+// Whether the driver marks the setting as a secret (a password). Asked of a driver object
+// of this build, as eqhost.exe reaches the registered class through COM, which does not
+// tell.
+bool IsDriverSecretSetting(std::string_view id);
+
 // "send --dry-run FILE": runs the send against an in-process driver, writes the composed
-// message to FILE and prints its envelope as JSON ({"sender": ..., "recipients": [...]}).
-// Exit codes as RunHostCommand's; 2 as well when FILE cannot be written.
+// message to FILE (a new file, or with --force one that replaces it) and prints its
+// envelope as JSON ({"sender": ..., "recipients": [...]}). Exit codes as
+// RunHostCommand's; 2 as well when FILE cannot be written.
 int RunDryRunSend(const THostOptionsStruct& options, const DispatchPtr& manager, THostStreamsStruct streams);
 
 }  // namespace eqd

@@ -16,7 +16,7 @@ namespace {
 // Each line of the SMTP dialogue on `out` as it passes, its line breaks shown as text.
 eqd::smtp::TSmtpDialogueObserver PrintSmtpDialogue(std::ostream& out) {
   return [&out](eqd::smtp::TSmtpDialogueSide side, std::string_view line) {
-    out << "eqhost: smtp " << eqd::VisibleLineBreaks(eqd::smtp::DialogueLineText(side, line)) << std::endl;
+    out << "eqhost: smtp " << eqd::VisibleControls(eqd::smtp::DialogueLineText(side, line)) << std::endl;
   };
 }
 
@@ -40,5 +40,5 @@ int main(int argc, char** argv) {
   // -v also shows the SMTP dialogue as it happens, masked as the event log is.
   const smtp::TSmtpDialogueObserver dialogue = options.Verbose ? PrintSmtpDialogue(std::cerr) : nullptr;
   return RunHostCommand(options, [&dialogue] { return CreateInProcessDriver(nullptr, dialogue); }, manager, io,
-                        testConnection);
+                        IsDriverSecretSetting, testConnection);
 }

@@ -127,7 +127,7 @@ int Main() {
   // A dry run needs the driver's composer without its connection, which no host reaches
   // through COM: it runs against a driver object of this build made in this process.
   if (options.DryRunFile) return RunDryRunSend(options, manager, io);
-  return RunHostCommand(options, createDriver, manager, io);
+  return RunHostCommand(options, createDriver, manager, io, IsDriverSecretSetting);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <limits>
+#include <string_view>
 
+#include "automation/errors.h"
 #include "host/host_error.h"
 #include "host/host_files.h"
 #include "host/host_texts.h"
@@ -28,6 +30,17 @@ const THostSettingStruct& FindInTable(const std::vector<THostSettingStruct>& tab
 
 std::string StrOf(const Variant& v) { return v.Deref().Vt() == VT_BSTR ? v.Deref().StrValue() : std::string(); }
 
+// The parser's message without the text it quotes from the file ("...; last read:
+// '<text>'", "... parsing '<number>'"), which may be part of a password.
+std::string WithoutQuotedText(std::string message) {
+  const auto quote = message.find('\'');
+  if (quote == std::string::npos) return message;
+  message.resize(quote);
+  for (const std::string_view tail : {"; last read: ", " parsing "})
+    if (message.ends_with(tail)) message.resize(message.size() - tail.size());
+  return message;
+}
+
 }  // namespace
 
 std::vector<TSettingValueStruct> LoadSettingsFile(const std::string& path) {
@@ -36,15 +49,21 @@ std::vector<TSettingValueStruct> LoadSettingsFile(const std::string& path) {
   try {
     doc = ParseJson(text);
   } catch (const std::exception& e) {  // no JSON, or nested too deep
-    throw EHostError(host_texts::kBadSettingsFile + path + ": " + e.what());
+    throw EHostError(host_texts::kBadSettingsFile + path + ": " + WithoutQuotedText(e.what()));
   }
   if (!doc.is_object()) throw EHostError(host_texts::kBadSettingsFile + path);
   std::vector<TSettingValueStruct> values;
-  for (const auto& [id, value] : doc.items()) values.push_back({id, JsonToVariant(value)});
+  for (const auto& [id, value] : doc.items()) {
+    try {
+      values.push_back({id, JsonToVariant(value)});
+    } catch (const EConvertError&) {  // its message shows the value
+      throw EConvertError(host_texts::kBadSettingValue + id + host_texts::kInFile + path);
+    }
+  }
   return values;
 }
 
-std::vector<THostSettingStruct> ReadSettingsTable(const Variant& outData) {
+std::vector<THostSettingStruct> ReadSettingsTable(const Variant& outData, const TIsSecretSetting& isSecret) {
   const Variant& out = outData.Deref();
   const SafeArray* outer = out.IsArray() ? out.ArrayValue() : nullptr;
   if (outer == nullptr || outer->DimCount() != 1 || outer->ElementCount() == 0 ||
@@ -63,6 +82,7 @@ std::vector<THostSettingStruct> ReadSettingsTable(const Variant& outData) {
     row.ReadOnly = v.At({a + 4, i}).Deref().Vt() == VT_BOOL && v.At({a + 4, i}).Deref().BoolValue();
     row.Name = StrOf(v.At({a + 5, i}));
     row.Description = StrOf(v.At({a + 6, i}));
+    row.Secret = isSecret && isSecret(row.ID);
     table.push_back(std::move(row));
   }
   return table;
@@ -98,7 +118,7 @@ std::vector<TSettingValueStruct> ResolveSettings(const std::vector<THostSettingS
     try {
       resolved.push_back({row.ID, SettingTextToValue(row.TypeName, text)});
     } catch (const EHostError&) {
-      throw EHostError(host_texts::kBadSettingValue + row.ID + "=" + text);
+      throw EHostError(host_texts::kBadSettingValue + row.ID + "=" + (row.Secret ? host_texts::kHiddenValue : text));
     }
   }
   return resolved;

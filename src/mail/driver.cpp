@@ -110,7 +110,7 @@ std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
     // leaves it as the last successful one set it.
     std::string subject = GetSettingValueStr("Subject");
     std::string body = GetSettingValueStr("BodyText");
-    ReadSmtpSettings(*FDevice, FSecurity);
+    ReadSmtpSettings(*FDevice);
     FDevice->FSubject = std::move(subject);
     FDevice->FBodyText = std::move(body);
     return rcOk;
@@ -119,6 +119,8 @@ std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
     return rcUnknownError;
   }
 }
+
+void TDriver::DebugLogRedirected(const std::string& Note) { NoteLogRedirect(Note); }
 
 namespace {
 
@@ -150,7 +152,7 @@ TSmtpSecurityStruct TDriver::ReadSecuritySettings() const {
   return security;
 }
 
-void TDriver::ReadSmtpSettings(TDevice& d, TSmtpSecurityStruct& s) {
+void TDriver::ReadSmtpSettings(TDevice& d) {
   // All read and checked first; the sender gets them only when every check holds.
   std::string server = TrimBlanks(GetSettingValueStr("SmtpServerName"));
   const std::int32_t port = SmtpPortFromText(GetSettingValueStr("SmtpServerPort"));
@@ -184,30 +186,42 @@ void TDriver::ReadSmtpSettings(TDevice& d, TSmtpSecurityStruct& s) {
   d.FSmtpServerUser = std::move(user);
   d.FSmtpServerPassword = std::move(password);
   d.FUserEmail = std::move(userEmail);
-  s = security;
+  d.FSecurity = security;
+}
+
+std::unique_ptr<TDevice> TDriver::PrepareConnectionTest() {
+  auto probe = std::make_unique<TDevice>();
+  ReadSmtpSettings(*probe);
+  probe->DialogueObserver = FDevice->DialogueObserver;
+  return probe;
 }
 
 bool TDriver::TestConnection(std::string& ResultDescription) {
   ResultDescription.clear();
+  FConnectionProof.clear();
   try {
-    TDevice probe;
-    TSmtpSecurityStruct security;
-    ReadSmtpSettings(probe, security);
-    probe.DialogueObserver = FDevice->DialogueObserver;
-    probe.TestConnection();
+    KeepConnectionProof(PrepareConnectionTest()->TestConnection());
     return true;
   } catch (const std::exception& e) {
-    ResultDescription = e.what();
+    ResultDescription = ErrorMessage(e);
     return false;
   }
 }
 
 bool TDriver::ShowSettings() { return ShowSettingsForm({std::string(kMainSettingsPage)}, false); }
 
+std::string TDriver::DeviceTestText() const {
+  std::string text = texts::kDeviceTestText;
+  if (!FConnectionProof.empty()) text += "\r\n\r\n" + FConnectionProof;
+  return text;
+}
+
 bool TDriver::DeviceTest(std::string& ResultDescription) {
   ResultDescription.clear();
   try {
-    platform::ShowInformationBox(texts::kDeviceTestText, texts::kDeviceTestCaption);
+    const std::string text = DeviceTestText();
+    FConnectionProof.clear();
+    platform::ShowInformationBox(text, texts::kDeviceTestCaption);
     return true;
   } catch (const std::exception& e) {
     ResultDescription = e.what();

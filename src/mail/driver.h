@@ -34,7 +34,7 @@ class TDriver : public TBaseEMailClient {
   // The sender, holding the settings of the last Enable.
   const TDevice& Device() const { return *FDevice; }
   // How the sender protects the connection and logs in, as the last successful Enable read it.
-  const TSmtpSecurityStruct& Security() const { return FSecurity; }
+  const TSmtpSecurityStruct& Security() const { return FDevice->FSecurity; }
 
   // A dry run: while one is set, SendMail composes its message into `Message` and keeps
   // the envelope in `Envelope` instead of connecting to the server (TDevice::ComposeMail).
@@ -44,14 +44,25 @@ class TDriver : public TBaseEMailClient {
   };
   void SetDryRun(TDryRunStruct* DryRun) { FDryRun = DryRun; }
 
-  // Shows "Успешно!" in an information box and answers true; no connection is made.
+  // Shows DeviceTestText() in an information box and answers true; no connection is
+  // made. What the connection test proved is shown once.
   bool DeviceTest(std::string& ResultDescription) override;
+  // "Успешно!", and under it what the last successful connection test proved, if any.
+  std::string DeviceTestText() const;
+  // Keeps what a successful connection test proved for the next device test; a caller
+  // that runs a sender's TestConnection itself hands its report in here.
+  void KeepConnectionProof(const TConnectionReportStruct& Report) { FConnectionProof = ConnectionReportText(Report); }
 
   // The connection test: the current settings, checked as Enable checks them, go into a
   // sender of its own (the sender of the last Enable stays as it is), which connects and
   // runs the dialogue of a send up to and including the login, then QUIT; no message is
   // sent. False with the check's or the failure's own text.
   bool TestConnection(std::string& ResultDescription);
+  // The connection test's first half, for a caller that runs the slow second half on
+  // another thread: the settings checked as Enable checks them and copied into a new
+  // sender, whose TestConnection then touches nothing of this object. Raises the check
+  // that failed.
+  std::unique_ptr<TDevice> PrepareConnectionTest();
 
   // Tells `Observer` every line of the SMTP dialogue of later sends and connection tests,
   // besides the event log: a console host shows the dialogue as it happens.
@@ -61,6 +72,8 @@ class TDriver : public TBaseEMailClient {
   void RegisterSettings() override;
   void OnSetDeviceInfo() override;
   std::int32_t OnEnable(std::string& ResultDescription) override;
+  // A trace line that went to this user's own file is noted once in the event log.
+  void DebugLogRedirected(const std::string& Note) override;
   bool ShowSettings() override;
   void OnCreate() override;
   void OnDestroy() override;
@@ -68,14 +81,16 @@ class TDriver : public TBaseEMailClient {
                           const std::string& Body, const Variant& Attachments) override;
 
  private:
-  // The SMTP settings as Enable takes them, into `d` and `security`; raises the first
-  // check that fails and changes nothing then.
-  void ReadSmtpSettings(TDevice& d, TSmtpSecurityStruct& security);
+  // The SMTP settings as Enable takes them, into `d`; raises the first check that fails
+  // and changes nothing then.
+  void ReadSmtpSettings(TDevice& d);
   // SmtpSecurity and SmtpAuthMethod; raises for a text that is neither.
   TSmtpSecurityStruct ReadSecuritySettings() const;
 
   std::unique_ptr<TDevice> FDevice;
-  TSmtpSecurityStruct FSecurity;  // as the last successful Enable read it
+  // What the last successful connection test proved, for the device test to show; the
+  // device test takes it.
+  std::string FConnectionProof;
   TDryRunStruct* FDryRun = nullptr;
 };
 

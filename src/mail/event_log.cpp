@@ -10,7 +10,7 @@ namespace eqd {
 namespace {
 
 constexpr const char* kCompanyFolder = "Korventa";
-constexpr const char* kLevelNames[] = {"INFO", "DEBUG", "ERROR"};
+constexpr const char* kLevelNames[] = {"INFO", "DEBUG", "ERROR", "WARN"};
 const std::string kBlankLine(40, ' ');
 constexpr const char* kStartLine = "============Start log=============";
 constexpr const char* kStopLine = "============Stop log===============\r\n";
@@ -87,12 +87,12 @@ std::string FormatEventLogLine(const platform::LocalTime& t, std::string_view Na
   std::snprintf(stamp, sizeof stamp, "%04d.%02d.%02d %02d:%02d:%02d.%03d\t", t.Year, t.Month, t.Day, t.Hour,
                 t.Minute, t.Second, t.Millisecond);
   std::string out = stamp;
-  out += Level <= elError ? kLevelNames[Level] : "INFO";
+  out += Level <= elWarn ? kLevelNames[Level] : "INFO";
   out += '\t';
-  out += VisibleLineBreaks(Trim(Name));
+  out += VisibleControls(Trim(Name));
   if (!Text.empty()) {
     out += ": \t";
-    out += VisibleLineBreaks(Trim(Text));
+    out += VisibleControls(Trim(Text));
   }
   return out;
 }
@@ -112,37 +112,58 @@ TEventLog::~TEventLog() {
   // Nothing may escape a destructor: a footer that cannot be written is lost.
   try {
     std::lock_guard guard(lock_);
-    if (mode_ != kEventLogOff && headerWritten_) AppendToFile(FileName(), Line(kStopLine));
+    if (mode_ != kEventLogOff && headerWritten_) AppendLocked(OpenFolder(), Line(kStopLine));
   } catch (...) {
   }
 }
 
-std::string TEventLog::FileName() const {
-  const std::string folder = IncludeTrailingPathDelimiter(
-      IncludeTrailingPathDelimiter(GetSpecialFolder(sfCommonAppData) + kCompanyFolder) + ModuleBaseName());
-  if (!DirectoryExists(folder)) {
-    ForceDirectories(folder);
-    GrantEveryoneFullAccess(folder);
-  }
+platform::TLogFolder TEventLog::OpenFolder() const {
+  // Made once, by whichever user's driver comes first, and opened to every user then; a
+  // folder that is there already keeps its permissions.
+  return OpenLogFolder(GetSpecialFolder(sfCommonAppData), {kCompanyFolder, ModuleBaseName()},
+                       platform::fcCreateShared);
+}
+
+std::string TEventLog::DayFileName() const {
   const platform::LocalTime t = clock_();
   char date[16];
   std::snprintf(date, sizeof date, "%04d.%02d.%02d", t.Year, t.Month, t.Day);
-  return folder + ModuleBaseName() + "_" + date + ".log";
+  return ModuleBaseName() + "_" + date + ".log";
+}
+
+std::string TEventLog::FileName() const { return OpenFolder().Path() + DayFileName(); }
+
+void TEventLog::AppendLocked(const platform::TLogFolder& folder, const std::string& bytes) {
+  const std::string name = DayFileName();
+  const TLogAppendStruct written = AppendToLogFile(folder, name, bytes);
+  if (!written.Note.empty() && noted_.insert(written.Note).second)
+    (void)AppendToLogFile(folder, name, Line(FormatEventLogLine(clock_(), "WriteEventLog", written.Note, elInfo)));
 }
 
 void TEventLog::Write(std::string_view Name, std::string_view Text, TEventLogLevel Level) {
   if (Mode() == kEventLogOff) return;
   const std::string line = Line(FormatEventLogLine(clock_(), Name, Text, Level));
-  const std::string fileName = FileName();  // outside the lock: it may create the folder
+  const platform::TLogFolder folder = OpenFolder();  // outside the lock: it may create the folder
   std::lock_guard guard(lock_);
   if (mode_ == kEventLogOff) return;
   if (!headerWritten_) {
     // Header and line in one append; the header counts as written only once it is.
-    AppendToFile(fileName, EventLogHeader() + line);
+    AppendLocked(folder, EventLogHeader() + line);
     headerWritten_ = true;
     return;
   }
-  AppendToFile(fileName, line);
+  AppendLocked(folder, line);
+}
+
+void TEventLog::NoteRedirect(const std::string& Note) noexcept {
+  try {
+    {
+      std::lock_guard guard(lock_);
+      if (mode_ == kEventLogOff || !noted_.insert(Note).second) return;
+    }
+    Write("WriteDebugLog", Note, elInfo);
+  } catch (...) {
+  }
 }
 
 void TEventLog::SetMode(std::uint8_t Mode) {
@@ -152,7 +173,7 @@ void TEventLog::SetMode(std::uint8_t Mode) {
   if (old != kEventLogOff && Mode == kEventLogOff) {
     const bool footer = headerWritten_;
     headerWritten_ = false;
-    if (footer) AppendToFile(FileName(), Line(kStopLine));
+    if (footer) AppendLocked(OpenFolder(), Line(kStopLine));
   }
 }
 
@@ -175,5 +196,7 @@ void WriteEventLog(std::string_view Name, std::string_view Text, TEventLogLevel 
 void SetEventLogMode(std::uint8_t Mode) { ProcessEventLog().SetMode(Mode); }
 
 std::string EventLogFileName() { return ProcessEventLog().FileName(); }
+
+void NoteLogRedirect(const std::string& Note) noexcept { ProcessEventLog().NoteRedirect(Note); }
 
 }  // namespace eqd

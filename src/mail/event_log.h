@@ -7,23 +7,29 @@
 // run with a footer. Appends are serialized by one lock, so lines from several threads
 // never mix.
 //
-// Writing can fail (no data folder, no right to write); the error reaches the caller of
-// WriteEventLog. A caller that logs on its own failure path should drop that error and
-// report its own, so that the user sees what actually went wrong.
+// The folder is never reached through a symbolic link or junction; a day's file that
+// cannot be appended to safely (a link, a pipe, another user's file) is replaced by one
+// of this user's own beside it, and the log says so once. Writing can still fail (no
+// data folder, no right to write); the error reaches the caller of WriteEventLog. A
+// caller that logs on its own failure path should drop that error and report its own,
+// so that the user sees what actually went wrong.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/os_version.h"
 
 namespace eqd {
 
-enum TEventLogLevel : std::uint8_t { elInfo = 0, elDebug = 1, elError = 2 };
+// elWarn: something the user should know although the send went on (a login in clear text).
+enum TEventLogLevel : std::uint8_t { elInfo = 0, elDebug = 1, elError = 2, elWarn = 3 };
 
 // Filter modes: off, and every level passes.
 inline constexpr std::uint8_t kEventLogOff = 0;
@@ -38,6 +44,10 @@ void SetEventLogMode(std::uint8_t Mode);
 // Today's file with its folder; the folder is created (and opened to every local user)
 // when it is missing.
 std::string EventLogFileName();
+// Says once per process, as an INFO line, that a log file could not be appended to
+// safely and where this user's lines went instead (the Note of AppendToLogFile,
+// automation/file_system.h). Nothing while the log is off; never raises.
+void NoteLogRedirect(const std::string& Note) noexcept;
 // The operating system text of the header.
 std::string OSVersionText();
 
@@ -57,12 +67,21 @@ class TEventLog {
   void SetMode(std::uint8_t Mode);
   std::uint8_t Mode() const;
   std::string FileName() const;
+  void NoteRedirect(const std::string& Note) noexcept;
 
  private:
+  // The folder, never reached through a link or junction; made when missing.
+  platform::TLogFolder OpenFolder() const;
+  std::string DayFileName() const;
+  // Appends to the day's file; when the lines go to this user's own file instead, says
+  // so there once. Called with the lock held.
+  void AppendLocked(const platform::TLogFolder& folder, const std::string& bytes);
+
   TClock clock_;
   std::uint8_t mode_ = kEventLogOff;
   bool headerWritten_ = false;
-  mutable std::mutex lock_;  // the file lock, and guard of the two fields above
+  std::set<std::string> noted_;  // the notes of NoteRedirect and AppendLocked given so far
+  mutable std::mutex lock_;  // the file lock, and guard of the fields above
 };
 
 // The pieces of the file's text, kept apart so they can be checked on their own. A

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
+
+#include "platform/tls_engine.h"
 
 namespace eqd::net {
 
@@ -34,9 +37,19 @@ class ENetError : public std::runtime_error {
   // The system's or the backend's own wording; may be empty.
   std::string Detail() const { return what(); }
 
+  // neCertificate: why, and the certificate, when the backend read it.
+  void SetCertificate(platform::TTlsCertificateProblem problem, const platform::TTlsSessionInfoStruct* certificate) {
+    problem_ = problem;
+    if (certificate != nullptr) certificate_ = *certificate;
+  }
+  platform::TTlsCertificateProblem CertificateProblem() const { return problem_; }
+  const std::optional<platform::TTlsSessionInfoStruct>& Certificate() const { return certificate_; }
+
  private:
   TNetErrorKind kind_;
   TNetStep step_;
+  platform::TTlsCertificateProblem problem_ = platform::TTlsCertificateProblem::cpOther;
+  std::optional<platform::TTlsSessionInfoStruct> certificate_;
 };
 
 }  // namespace eqd::net

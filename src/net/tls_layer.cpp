@@ -19,7 +19,11 @@ ENetError Failure(const ETlsFailure& e, TNetStep step) {
   switch (e.Kind()) {
     case TTlsFailureKind::tfUnsupported: return ENetError(TNetErrorKind::neTlsPolicy, step, e.what());
     case TTlsFailureKind::tfHandshake: return ENetError(TNetErrorKind::neTlsHandshake, step, e.what());
-    case TTlsFailureKind::tfCertificate: return ENetError(TNetErrorKind::neCertificate, step, e.what());
+    case TTlsFailureKind::tfCertificate: {
+      ENetError failure(TNetErrorKind::neCertificate, step, e.what());
+      failure.SetCertificate(e.Problem(), e.Certificate());
+      return failure;
+    }
     case TTlsFailureKind::tfRecord: break;
   }
   return ENetError(TNetErrorKind::neTls, step, e.what());

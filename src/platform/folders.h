@@ -1,4 +1,5 @@
-// The folders the driver writes into, and opening a folder to every local user.
+// The folders the driver writes into, opening a folder to every local user, and the user
+// the driver writes as.
 #pragma once
 
 #include <string>
@@ -26,9 +27,15 @@ std::string GetSpecialFolder(int folder);
 
 // Lets every local user create files in the folder and keeps each user's files safe
 // from the others: on Linux mode 1777 (like /tmp), on Windows an inherited full-access
-// entry for Everyone. A folder that already allows this is left as it is. Failing to
-// read the folder's permissions is an error; failing to change them is ignored, as
-// the folder may belong to another user who has opened it already.
+// entry for Everyone. A folder that already allows this is left as it is. The folder
+// itself is changed, never what a symbolic link or junction in its place points to
+// (kLinkNotFollowed, files.h). Failing to read the folder's permissions is an error;
+// failing to change them is ignored, as the folder may belong to another user who has
+// opened it already.
 [[nodiscard]] OsErrorCode GrantEveryoneFullAccess(const std::string& folder);
+
+// The name of the user this process acts as (POSIX: the effective user; its number when
+// it has no name); empty when the system cannot tell.
+std::string CurrentUserName();
 
 }  // namespace eqd::platform

@@ -58,14 +58,38 @@ enum class TTlsFailureKind : std::uint8_t {
   tfRecord,       // a record after the handshake could not be decrypted or encrypted
 };
 
-// Every failure of an engine; what() is the backend's own wording.
+// Why a certificate failed its check (tfCertificate).
+enum class TTlsCertificateProblem : std::uint8_t {
+  cpOther,          // any other reason; the text says it
+  cpUntrusted,      // no chain to a trusted root (self-signed, unknown issuer, partial chain)
+  cpNameMismatch,   // the certificate names another server
+  cpExpired,        // after its end date
+  cpNotYetValid,    // before its start date
+  cpPinMismatch,    // the key is not the pinned one
+};
+
+// Every failure of an engine; what() is the backend's own wording. A certificate that
+// failed its check comes with what it was and why it failed, so the user can be told
+// what to trust or to pin.
 class ETlsFailure : public std::runtime_error {
  public:
   ETlsFailure(TTlsFailureKind kind, const std::string& detail) : std::runtime_error(detail), kind_(kind) {}
+  ETlsFailure(TTlsCertificateProblem problem, const std::string& detail, const TTlsSessionInfoStruct& certificate)
+      : std::runtime_error(detail),
+        kind_(TTlsFailureKind::tfCertificate),
+        problem_(problem),
+        certificate_(certificate),
+        hasCertificate_(true) {}
   TTlsFailureKind Kind() const { return kind_; }
+  TTlsCertificateProblem Problem() const { return problem_; }
+  // The server's certificate (subject, issuer, dates, key), when one was read.
+  const TTlsSessionInfoStruct* Certificate() const { return hasCertificate_ ? &certificate_ : nullptr; }
 
  private:
   TTlsFailureKind kind_;
+  TTlsCertificateProblem problem_ = TTlsCertificateProblem::cpOther;
+  TTlsSessionInfoStruct certificate_;
+  bool hasCertificate_ = false;
 };
 
 enum class TTlsStep : std::uint8_t {

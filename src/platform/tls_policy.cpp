@@ -37,9 +37,10 @@ void CheckTlsPolicy(const TTlsPolicyStruct& policy) {
     throw ETlsFailure(TTlsFailureKind::tfUnsupported, "no key is pinned");
 }
 
-void CheckPinnedKey(const TTlsPolicyStruct& policy, const TSha256& key) {
-  if (policy.Verification == TTlsVerification::tvPin && key != policy.PinnedKey)
-    throw ETlsFailure(TTlsFailureKind::tfCertificate, "the server's public key is not the pinned one");
+void CheckPinnedKey(const TTlsPolicyStruct& policy, const TTlsSessionInfoStruct& certificate) {
+  if (policy.Verification == TTlsVerification::tvPin && certificate.KeySha256 != policy.PinnedKey)
+    throw ETlsFailure(TTlsCertificateProblem::cpPinMismatch, "the server's public key is not the pinned one",
+                      certificate);
 }
 
 std::string_view TlsHostName(const TTlsPolicyStruct& policy) {

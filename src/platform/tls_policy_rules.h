@@ -10,8 +10,8 @@ namespace eqd::platform {
 // Raises ETlsFailure (tfUnsupported) for a policy no backend can honour: versions the
 // wrong way round, a certificate check without a name to check, a pin of nothing.
 void CheckTlsPolicy(const TTlsPolicyStruct& policy);
-// Raises ETlsFailure (tfCertificate) when the policy pins a key and `key` is another.
-void CheckPinnedKey(const TTlsPolicyStruct& policy, const TSha256& key);
+// Raises ETlsFailure (cpPinMismatch) when the policy pins a key and `certificate` has another.
+void CheckPinnedKey(const TTlsPolicyStruct& policy, const TTlsSessionInfoStruct& certificate);
 // The server name without the brackets of an IPv6 literal.
 std::string_view TlsHostName(const TTlsPolicyStruct& policy);
 

@@ -165,7 +165,7 @@ void TfrmCommonSettings::MenuOpening() {
 
 void TfrmCommonSettings::MenuCommand(TMenuCommand Command, std::int32_t ActionIndex) {
   const TMenuItemState* item = FindMenuItem(Command);
-  if (item == nullptr || !item->Enabled) return;
+  if (item == nullptr || !item->Enabled || FDeviceTestRunning) return;
   try {
     switch (Command) {
       case mcReset: ResetClick(); break;
@@ -189,9 +189,15 @@ void TfrmCommonSettings::ResetClick() {
 }
 
 void TfrmCommonSettings::DeviceTestClick() {
+  FDeviceTestRunning = true;
+  struct TRunning {
+    bool& flag;
+    ~TRunning() { flag = false; }
+  } running{FDeviceTestRunning};
   FDeviceManager.StoreSettings();
   std::string message;
   bool ok = false;
+  bool cancelled = false;
   {
     TWaitCursor wait(FView);
     // The pages' values reach the device for the test only: whatever happens, the
@@ -216,10 +222,18 @@ void TfrmCommonSettings::DeviceTestClick() {
     } else {
       message = texts::kCannotSavePages;
     }
-    if (ok && FConnectionTest) ok = FConnectionTest(FDeviceManager, message);
+    if (ok && FConnectionTest) {
+      // Made here, on the window's thread, from the device's settings; run elsewhere.
+      if (const std::unique_ptr<TConnectionCheck> check = FConnectionTest(FDeviceManager)) {
+        ok = FView.RunConnectionCheck(*check, message);
+        cancelled = check->Cancelled();
+        if (ok) check->Succeeded(FDeviceManager);
+      }
+    }
     if (ok) ok = FDeviceManager.DeviceTest(message);
   }
-  if (!ok) FView.ShowError(message);
+  // The user who stopped the test knows how it ended.
+  if (!ok && !cancelled) FView.ShowError(message);
 }
 
 void TfrmCommonSettings::SettingsListClick() {
@@ -270,6 +284,7 @@ void TfrmCommonSettings::AdditionalActionClick(std::int32_t Index) {
 }
 
 bool TfrmCommonSettings::CloseQuery(bool Ok) {
+  if (FDeviceTestRunning) return false;
   if (Ok) {
     if (!SavePages()) return false;
   } else {

@@ -12,6 +12,7 @@
 // and the settings list only and is emptied when the window ends.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -37,6 +38,32 @@ struct THelpPopup {
   std::uint32_t TopicID = 0;
 };
 
+// The slow step of the device test, the connection to the device. It is made on the
+// window's thread from the device's settings and then runs on a worker thread, where it
+// touches neither the device object nor the window; Cancel, from the window's thread,
+// ends a Run under way at once.
+class TConnectionCheck {
+ public:
+  virtual ~TConnectionCheck() = default;
+  // False with the failure's text in Message (also after Cancel).
+  virtual bool Run(std::string& Message) = 0;
+  // On the window's thread after a Run that succeeded: hands what the check proved to
+  // the device.
+  virtual void Succeeded(TBaseDevice& Device) { (void)Device; }
+  void Cancel() {
+    FCancelled = true;
+    Abort();
+  }
+  bool Cancelled() const { return FCancelled; }
+
+ protected:
+  // Ends the Run under way, or the next one before it starts.
+  virtual void Abort() = 0;
+
+ private:
+  std::atomic<bool> FCancelled{false};
+};
+
 // What the window's toolkit layer does for the core.
 class TCommonSettingsView {
  public:
@@ -57,11 +84,16 @@ class TCommonSettingsView {
   // (or the pointer's position when there is no such control).
   virtual std::string ControlHintAt(TScreenPoint& Position) = 0;
   virtual void ShowHelpPopup(const THelpPopup& Popup) = 0;
+  // Runs Check.Run on a worker thread and returns its result once it has ended. The
+  // window keeps answering meanwhile, shows that the device test runs ("Проверка…") and
+  // offers "Отмена", which calls Check.Cancel(); it takes no other command.
+  virtual bool RunConnectionCheck(TConnectionCheck& Check, std::string& Message) = 0;
 };
 
-// The connection step of the device test, run after the device was enabled with the
-// pages' values; false with the failure's text in Message.
-using TDeviceConnectionTest = std::function<bool(TBaseDevice& Device, std::string& Message)>;
+// Makes the connection step of the device test for a device just enabled with the
+// pages' values; nullptr when the device has nothing to connect to. Raises the error
+// that keeps the check from being made.
+using TDeviceConnectionTest = std::function<std::unique_ptr<TConnectionCheck>(TBaseDevice& Device)>;
 
 // Menu commands; additional actions follow from mcFirstAction on, by index.
 enum TMenuCommand : std::int32_t {
@@ -136,13 +168,16 @@ class TfrmCommonSettings {
   // The menu as it is to be shown now; call MenuOpening first when it opens.
   const std::vector<TMenuItemState>& MenuItems() const { return FMenu; }
   void MenuOpening();
-  // Runs a menu command. Errors are shown in an error box, never passed on.
+  // Runs a menu command. Errors are shown in an error box, never passed on. While the
+  // device test runs, no command runs.
   void MenuCommand(TMenuCommand Command, std::int32_t ActionIndex = -1);
+  bool DeviceTestRunning() const { return FDeviceTestRunning; }
   const TMenuItemState* FindMenuItem(TMenuCommand Command) const;
 
   // ---- closing ----
   // OK: the save step; true lets the window close. Cancel (also the close box): every
-  // setting back as it was when the window opened; always true.
+  // setting back as it was when the window opened; true. While the device test runs the
+  // window stays open (false).
   bool CloseQuery(bool Ok);
 
   // ---- the logo and the help ----
@@ -184,6 +219,7 @@ class TfrmCommonSettings {
   TDeviceConnectionTest FConnectionTest;
   std::string FCI_www;
   bool FHelpEnabled = false;
+  bool FDeviceTestRunning = false;
   std::string FHelpFolder;
   std::string FHelpFile;
 };

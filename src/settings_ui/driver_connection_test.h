@@ -7,7 +7,10 @@
 
 namespace eqd {
 
-// For a TDriver; a device of another class has no connection to test and passes.
+// For a TDriver, a check that holds a sender of its own, made from the driver's settings
+// on the calling thread; a device of another class has no connection to test (nullptr).
+// A failure reads "Проверка подключения к SMTP-серверу не пройдена." and then the
+// driver's own text.
 TDeviceConnectionTest DriverConnectionTest();
 
 }  // namespace eqd

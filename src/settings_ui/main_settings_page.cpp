@@ -8,22 +8,27 @@ namespace texts = settings_ui_texts;
 
 const std::array<TMainSettingsFieldInfo, mfCount>& MainSettingsFields() {
   static const std::array<TMainSettingsFieldInfo, mfCount> fields{{
-      {"SmtpServerName", texts::kLabelServer, 0, nullptr},
-      {"SmtpServerPort", texts::kLabelPort, 0, nullptr},
-      {"SmtpServerUser", texts::kLabelUser, 0, nullptr},
-      {"SmtpServerPassword", texts::kLabelPassword, 0, texts::kPasswordHint},
-      {"UserEmail", texts::kLabelEmail, 0, nullptr},
-      {"Subject", texts::kLabelSubject, 1, nullptr},
-      {"BodyText", texts::kLabelBody, 1, nullptr},
+      {"SmtpServerName", texts::kLabelServer, 0, nullptr, "в"},
+      {"SmtpServerPort", texts::kLabelPort, 0, nullptr, "П"},
+      {"SmtpServerUser", texts::kLabelUser, 0, nullptr, "з"},
+      {"SmtpServerPassword", texts::kLabelPassword, 0, texts::kPasswordHint, "а"},
+      {"UserEmail", texts::kLabelEmail, 0, nullptr, "E"},
+      {"Subject", texts::kLabelSubject, 1, nullptr, "Т"},
+      {"BodyText", texts::kLabelBody, 1, nullptr, "к"},
   }};
   return fields;
 }
 
 TfrmMainSettings::TfrmMainSettings(TBaseDevice& ADeviceManager)
-    : TfrmBaseSettings(ADeviceManager, texts::kMainPageCaption) {}
+    : TfrmBaseSettings(ADeviceManager, texts::kMainPageCaption), FSecurity(ADeviceManager) {}
+
+void TfrmMainSettings::MailServiceChosen(std::size_t Index) {
+  if (FView != nullptr) FSecurity.MailServiceChosen(Index, *FView);
+}
 
 void TfrmMainSettings::OnReadSettings() {
   TfrmBaseSettings::OnReadSettings();
+  FSecurity.ReadSettings();
   if (FView == nullptr) return;
   for (std::size_t i = 0; i < mfCount; ++i)
     FView->SetFieldText(static_cast<TMainSettingsField>(i),
@@ -32,6 +37,7 @@ void TfrmMainSettings::OnReadSettings() {
 
 void TfrmMainSettings::OnSaveSettings() {
   TfrmBaseSettings::OnSaveSettings();
+  FSecurity.SaveSettings();
   if (FView == nullptr) return;
   for (std::size_t i = 0; i < mfCount; ++i)
     FDeviceManager.SetSettingValue(MainSettingsFields()[i].SettingID,

@@ -1,12 +1,14 @@
-// TfrmMainSettings: the e-mail driver's one settings page. Two inner tabs, "Настройки
-// SMTP" with the server, port, user, password and sender address, and "Общие" with the
-// default subject and body; every field edits one setting, read and written as text.
+// TfrmMainSettings: the e-mail driver's one settings page. Three inner tabs, "Настройки
+// SMTP" with the server, port, user, password and sender address, "Общие" with the
+// default subject and body, every field of them one setting read and written as text,
+// and "Безопасность" with connection security (security_settings_tab.h).
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <string>
 
+#include "settings_ui/security_settings_tab.h"
 #include "settings_ui/settings_page.h"
 
 namespace eqd {
@@ -27,6 +29,7 @@ struct TMainSettingsFieldInfo {
   const char* Label;
   int Tab;                // 0: "Настройки SMTP", 1: "Общие"
   const char* Hint;       // tooltip, or nullptr
+  const char* AccessKey;  // the letter of the label that Alt reaches the field by
 };
 
 // The fields in reading and saving order.
@@ -48,6 +51,9 @@ class TfrmMainSettings : public TfrmBaseSettings {
 
   // Until a view is attached, reading and saving do nothing.
   void SetView(TMainSettingsView* View) { FView = View; }
+  void SetSecurityView(TSecuritySettingsView* View) { FSecurity.SetView(View); }
+  // An item of the mail services list was chosen (MailServiceItems()).
+  void MailServiceChosen(std::size_t Index);
 
   using TfrmBaseSettings::OnSaveSettings;
   // Every field into its setting as a string value, the port included.
@@ -57,6 +63,7 @@ class TfrmMainSettings : public TfrmBaseSettings {
 
  private:
   TMainSettingsView* FView = nullptr;
+  TSecuritySettingsTab FSecurity;
 };
 
 }  // namespace eqd

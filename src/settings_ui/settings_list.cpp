@@ -27,6 +27,11 @@ void TfrmSettingsList::SelectionChanged(std::int32_t Row) {
   FView.SetStatus(s != nullptr ? s->Description : std::string());
 }
 
+void TfrmSettingsList::SelectionCleared(std::int32_t Row) {
+  EndEdit(false);
+  if (Row < 0 || Row == FSelected) FSelected = -1;
+}
+
 void TfrmSettingsList::BeginEdit() {
   const PSettingStruct s = SelectedSetting();
   if (FEditing || s == nullptr) return;
@@ -43,6 +48,7 @@ void TfrmSettingsList::BeginEdit() {
     FEditControl = leText;
     FView.ShowEditor(leText, FSelected, VarToStr(s->Value), false);
   }
+  FEditRow = FSelected;
   FEditing = true;
 }
 
@@ -50,13 +56,13 @@ void TfrmSettingsList::EndEdit(bool Discard) {
   if (!FEditing) return;
   // Closed before storing: storing may move the focus, which asks to close again.
   FEditing = false;
-  const PSettingStruct s = SelectedSetting();
+  const PSettingStruct s = FDeviceManager.GetSetting(FEditRow);
   if (s != nullptr && !Discard) {
     if (FEditControl == leBoolean)
       s->Value = Variant(FView.EditorChecked());
     else
       s->Value = TextToValue(s->ValueType, FView.EditorText());
-    FView.RefreshRow(FSelected);
+    FView.RefreshRow(FEditRow);
   }
   FView.HideEditor(FEditControl);
 }

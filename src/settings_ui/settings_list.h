@@ -44,12 +44,17 @@ class TfrmSettingsList {
   // The selection moved (or another state of a row changed): an open editor stores its
   // value, and the status shows the row's description (Row < 0: no row named).
   void SelectionChanged(std::int32_t Row);
+  // Row (< 0: every row) is no longer selected, as after a click on empty space or a
+  // Ctrl+click: an open editor stores its value, and the commands that act on the
+  // selected row do nothing until a row is selected again.
+  void SelectionCleared(std::int32_t Row);
+  // The selected row, -1 when there is none.
   std::int32_t Selected() const { return FSelected; }
 
   // Opens the editor of the selected row, unless one is open already.
   void BeginEdit();
-  // Closes the open editor, storing its value into the selected row's setting unless
-  // Discard.
+  // Closes the open editor, storing its value into the setting of the row it was opened
+  // on unless Discard.
   void EndEdit(bool Discard);
   bool Editing() const { return FEditing; }
   TListEditor EditControl() const { return FEditControl; }
@@ -66,6 +71,7 @@ class TfrmSettingsList {
   TSettingsListView& FView;
   std::int32_t FRowCount = 0;
   std::int32_t FSelected = -1;
+  std::int32_t FEditRow = -1;  // the row the open editor belongs to
   TListEditor FEditControl = leText;
   bool FEditing = false;
 };

@@ -14,6 +14,12 @@ inline constexpr char kOkHint[] = "Сохранить и закрыть";
 inline constexpr char kCancelHint[] = "Закрыть без сохранения";
 inline constexpr char kPagesHint[] = "Настройка параметров и подробная информация о драйвере";
 inline constexpr char kVersionPrefix[] = "Версия драйвера: ";
+// Access keys: the letter of a text that Alt reaches its control by (the window's and the
+// settings list's buttons, the menu's items; the SMTP page's are in its field table).
+inline constexpr char kAdditionalKey[] = "Д";
+inline constexpr char kOkKey[] = "О";
+inline constexpr char kCancelKey[] = "м";
+inline constexpr char kListDefaultKey[] = "П";
 
 inline constexpr char kInfoType[] = "Тип:";
 inline constexpr char kInfoModel[] = "Модель:";
@@ -29,9 +35,23 @@ inline constexpr char kMenuDebugLogs[] = "Просмотр отладочных 
 inline constexpr char kMenuCurrentDebugLog[] = "Открыть текущий отладочный лог";
 inline constexpr char kMenuDebugLogFolder[] = "Открыть папку с файлами отладочных логов";
 inline constexpr char kMenuHelp[] = "Справка";
+// The menu items' access keys, in the order of the captions above.
+inline constexpr char kMenuResetKey[] = "У";
+inline constexpr char kMenuDeviceTestKey[] = "В";
+inline constexpr char kMenuSettingsListKey[] = "П";
+inline constexpr char kMenuDebugLogsKey[] = "о";
+inline constexpr char kMenuCurrentDebugLogKey[] = "т";
+inline constexpr char kMenuDebugLogFolderKey[] = "п";
+inline constexpr char kMenuHelpKey[] = "С";
+
+// The device test while it connects.
+inline constexpr char kDeviceTestCaption[] = "Тест устройства";
+inline constexpr char kDeviceTestRunning[] = "Проверка подключения к SMTP-серверу…";
 
 inline constexpr char kErrorCaption[] = "Ошибка";
 inline constexpr char kCannotSavePages[] = "Не удалось записать текущие настройки";
+// The device test's connection step: what failed, before the failure's own text.
+inline constexpr char kConnectionCheckFailed[] = "Проверка подключения к SMTP-серверу не пройдена.\r\n\r\n";
 inline constexpr char kDebugLogNotFound[] = "Отладочный лог не найден!";
 inline constexpr char kLogFileFilterName[] = "Файлы log";
 inline constexpr char kLogFileFilterPattern[] = "*.log;";
@@ -52,6 +72,8 @@ inline constexpr char kListDefaultButton[] = "По-умолчанию";
 inline constexpr char kListDefaultHint[] = "Установить все значения по-умолчанию";
 inline constexpr char kListMenuEdit[] = "Редактировать";
 inline constexpr char kListMenuDefault[] = "По-умолчанию";
+inline constexpr char kListMenuEditKey[] = "Р";
+inline constexpr char kListMenuDefaultKey[] = "П";
 inline constexpr char kFalse[] = "False";
 inline constexpr char kTrue[] = "True";
 
@@ -69,6 +91,34 @@ inline constexpr char kLabelBody[] = "Текст уведомления:";
 inline constexpr char kPasswordHint[] =
     "Необходимо установить отдельный пароль для отправки уведомлений через внешние приложения   у";
 inline constexpr char kEmailPlaceholder[] = "robot@yandex.ru";
+
+// The SMTP page's "Безопасность" tab.
+inline constexpr char kSecurityTab[] = "Безопасность";
+inline constexpr char kLabelMailService[] = "Почтовая служба:";
+inline constexpr char kNoMailService[] = "(вручную)";
+inline constexpr char kLabelSecurity[] = "Защита:";
+inline constexpr char kLabelAuthMethod[] = "Авторизация:";
+inline constexpr char kVerifyCertificate[] = "Проверять сертификат сервера";
+inline constexpr char kLabelPin[] = "Отпечаток ключа:";
+// Their access keys, none of them taken on the other tabs or by the window.
+inline constexpr char kMailServiceKey[] = "л";
+inline constexpr char kSecurityKey[] = "щ";
+inline constexpr char kAuthMethodKey[] = "ц";
+inline constexpr char kVerifyCertificateKey[] = "ф";
+inline constexpr char kPinKey[] = "ч";
+inline constexpr char kMailServiceHint[] =
+    "Заполнить сервер, порт, защиту и авторизацию по документации почтовой службы";
+inline constexpr char kSecurityHint[] =
+    "Авто: STARTTLS, если сервер предлагает (порт 465 заменяется на 25); STARTTLS: обязательно; "
+    "SSL/TLS: шифрование с первого байта (обычно порт 465); Без шифрования: для внутренних серверов";
+inline constexpr char kAuthMethodHint[] =
+    "Авто: LOGIN, если сервер его предлагает; LOGIN или PLAIN: только этот способ; Без авторизации: "
+    "пользователь и пароль не нужны";
+inline constexpr char kVerifyCertificateHint[] =
+    "Сертификат сервера должен быть выдан доверенным центром на имя сервера и быть действующим";
+inline constexpr char kPinHint[] =
+    "SHA-256 открытого ключа сертификата сервера (64 шестнадцатеричные цифры или Base64): если задан, "
+    "ключ должен совпасть, и этого достаточно для самоподписанного сертификата";
 
 // A page class that no part of the window knows.
 inline constexpr char kUnknownPageClass[] = "Неизвестная страница настроек: ";

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "automation/errors.h"
+#include "automation/file_system.h"
 #include "automation/module_info.h"
 #include "automation/result_codes.h"
 #include "device/device_fixture.h"
@@ -350,8 +351,11 @@ TEST_F(DeviceTest, TheHostRecoversFromATraceFileThatCannotBeWritten) {
     if (std::string_view(c.method) == "Enable") {
       ASSERT_TRUE(Public("Disable").Ok);
     }
-    fs::remove(day);
-    fs::create_directory(day);
+    // A folder under every name the trace may use: no line can be written.
+    for (const std::string& name : LogFileNames(day.filename().string())) {
+      fs::remove(day.parent_path() / name);
+      fs::create_directory(day.parent_path() / name);
+    }
 
     EXPECT_THROW(call("GetDeviceInfo", publicArgs), EInOutError);
     c.before();

@@ -669,6 +669,28 @@ class DriverMailTest : public DriverTest {
   TTempDir files_{"eqd-driver-files-"};
 };
 
+// The device test's box says under "Успешно!" what the connection test proved, once;
+// a failed connection test leaves nothing to say.
+TEST_F(DriverMailTest, TheDeviceTestSaysWhatTheConnectionTestProved) {
+  test::TSmtpServerProcess server;
+  TDriverSession s;
+  EnableFor(s, server, {{"SmtpSecurity", Variant("STARTTLS")}, {"SmtpAuthMethod", Variant("PLAIN")}});
+  std::string description;
+  ASSERT_TRUE(s.Driver().TestConnection(description)) << description;
+  const std::string text = s.Driver().DeviceTestText();
+  EXPECT_EQ(text.rfind("Успешно!\r\n\r\nСоединение: TLS 1.3, ", 0), 0u) << text;
+  EXPECT_NE(text.find("\r\nСертификат не проверялся; SHA-256 его ключа (SPKI) для настройки «Отпечаток ключа»: "),
+            std::string::npos) << text;
+  EXPECT_TRUE(text.ends_with("\r\nАвторизация: PLAIN")) << text;
+  ASSERT_TRUE(s.Driver().DeviceTest(description));
+  EXPECT_EQ(s.Driver().DeviceTestText(), "Успешно!");
+
+  ASSERT_TRUE(s.Driver().TestConnection(description));
+  ASSERT_TRUE(s.Set({{"SmtpServerPassword", Variant("wrong")}}).Result);
+  EXPECT_FALSE(s.Driver().TestConnection(description));
+  EXPECT_EQ(s.Driver().DeviceTestText(), "Успешно!");
+}
+
 TEST_F(DriverMailTest, SendsTheCollectedListsAndEmptiesThem) {
   test::TSmtpServerProcess server;
   TDriverSession s;

@@ -2,9 +2,12 @@
 // real SMTP server on loopback (aiosmtpd, STARTTLS and AUTH LOGIN); what arrives is read
 // back with Python's e-mail parser.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <iterator>
 #include <regex>
@@ -44,9 +47,27 @@ class EqhostTest : public ::testing::Test {
  protected:
   // Runs eqhost with its temporary files, logs and folders inside this test's folder.
   TRun Eqhost(const std::vector<std::string>& args, const std::string& input = "") {
+    return RunEqhost(ShellQuote(EQ_EQHOST_PATH), args, input);
+  }
+
+  // The same as the unprivileged user "nobody", a second user of the machine sharing
+  // its data folder. It runs a copy of eqhost in this test's folder, which every user may
+  // read; the tests that use it run as root and are skipped otherwise.
+  TRun EqhostAsNobody(const std::vector<std::string>& args, const std::string& input = "") {
+    const fs::path copy = dir_.Path() / "eqhost";
+    fs::permissions(dir_.Path(), kReadable | fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec);
+    if (!fs::exists(copy)) {
+      fs::copy_file(EQ_EQHOST_PATH, copy);
+      fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);
+    }
+    return RunEqhost(std::string(kAsNobody) + ShellQuote(copy.string()), args, input);
+  }
+
+  TRun RunEqhost(const std::string& program, const std::vector<std::string>& args, const std::string& input) {
     std::string command = "cd " + ShellQuote(dir_.Path().string()) + " && env TMPDIR=" + ShellQuote(tmp_.string()) +
                           " VLM_DODEZOZ41_DATA_DIR=" + ShellQuote(dir_.File("data")) +
-                          " EQHOST_HOME=" + ShellQuote(dir_.File("home")) + " " + ShellQuote(EQ_EQHOST_PATH);
+                          " EQHOST_HOME=" + ShellQuote(dir_.File("home")) + " " + program;
     for (const auto& a : args) command += " " + ShellQuote(a);
     command += " <" + ShellQuote(dir_.Write("stdin", input)) + " >" + ShellQuote(dir_.File("stdout")) + " 2>" +
                ShellQuote(dir_.File("stderr"));
@@ -75,6 +96,29 @@ class EqhostTest : public ::testing::Test {
   }
 
   void SetUp() override { fs::create_directories(tmp_); }
+
+  // A file of this test that every user may read.
+  std::string Readable(std::string_view name, std::string_view content) {
+    const std::string path = dir_.Write(name, content);
+    fs::permissions(path, kReadable);
+    return path;
+  }
+
+  // Settings with the call trace and the event log on, for a server that is not there.
+  std::string TracedSettings() {
+    return Readable("traced.json", R"({"SmtpServerName": "127.0.0.1", "SmtpServerPort": "1", "SmtpServerUser": "u",
+        "SmtpServerPassword": "p", "UserEmail": "r@example.test", "DebugLogEnabled": true})");
+  }
+  fs::path TraceFolder() const { return dir_.Path() / "data" / "vlm_dodezoz41"; }
+  fs::path EventLogFolder() const { return dir_.Path() / "data" / "Korventa" / "vlm_dodezoz41"; }
+
+  static constexpr fs::perms kReadable =
+      fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
+  // How check --connect ends when nothing listens: Enable and CheckHealth passed, so no
+  // log file stopped them, and the connection test failed.
+  static constexpr const char* kRefusedConnection = "eqhost: TestConnection: ";
+
+  static constexpr const char* kAsNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
 
   TTempDir dir_{"eqd-eqhost-"};
   fs::path tmp_ = dir_.Path() / "tmp";
@@ -329,9 +373,13 @@ TEST_F(EqhostTest, CheckConnectLogsInWithoutSending) {
   } cases[] = {
       {{}, 0, "CheckHealth: OK\nTestConnection: OK\n", ""},
       {{"SmtpServerPassword=wrong"}, 1, "CheckHealth: OK\n",
-       "eqhost: TestConnection: 5.7.8 Authentication credentials invalid\n"},
+       "eqhost: TestConnection: Авторизация LOGIN: сервер не принял имя пользователя или пароль. Проверьте имя "
+       "пользователя и пароль; многие почтовые службы требуют отдельный пароль приложения. Ответ сервера: 5.7.8 "
+       "Authentication credentials invalid\n"},
       {{"SmtpServerName=127.0.0.1", "SmtpServerPort=1"}, 1, "CheckHealth: OK\n",
-       "eqhost: TestConnection: Не удалось подключиться к SMTP-серверу 127.0.0.1:1"},
+       "eqhost: TestConnection: Подключение к 127.0.0.1:1: сервер отказал в соединении, на этом порту почту не "
+       "принимают. Проверьте порт: почтовые службы принимают письма на порту 587 с защитой «STARTTLS» или 465 с "
+       "«SSL/TLS»."},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"check", "--connect", "--settings", settings};
@@ -419,6 +467,287 @@ TEST_F(EqhostTest, SettingsAndInfoShowWhatTheDriverReports) {
   EXPECT_NE(run.Out.find("IsSettingsDlgExist: False\n"), std::string::npos) << run.Out;
   run = Eqhost({"info", "--json"});
   EXPECT_EQ(json::parse(run.Out)["TypeName"], "FastPaymentSystem");
+}
+
+
+// ---- a machine shared by several users ----
+
+// Runs a shell command as "nobody" with $1 set to `arg`; its exit status.
+int AsNobody(const std::string& command, const std::string& arg) {
+  const std::string line = "setpriv --reuid=65534 --regid=65534 --clear-groups sh -c " + ShellQuote(command) + " sh " +
+                           ShellQuote(arg) + " 2>/dev/null";
+  return std::system(line.c_str());
+}
+
+// Today's and tomorrow's dates as the log files are named, so that what a test plants
+// is met whenever the driver runs.
+std::vector<std::string> TodayAndTomorrow() {
+  std::vector<std::string> days;
+  const std::time_t now = std::time(nullptr);
+  std::tm t{};
+  ::localtime_r(&now, &t);
+  for (int i = 0; i < 2; ++i) {
+    std::tm day = t;
+    day.tm_mday += i;
+    day.tm_hour = 12;
+    day.tm_isdst = -1;
+    std::mktime(&day);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y.%m.%d", &day);
+    days.push_back(text);
+  }
+  return days;
+}
+
+// The day's files of both logs for the dates above.
+std::vector<fs::path> DayFiles(const fs::path& trace, const fs::path& events) {
+  std::vector<fs::path> files;
+  for (const std::string& day : TodayAndTomorrow()) {
+    files.push_back(trace / ("Debug_" + day + ".log"));
+    files.push_back(events / ("vlm_dodezoz41_" + day + ".log"));
+  }
+  return files;
+}
+
+struct stat StatusOf(const fs::path& p) {
+  struct stat st {};
+  EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
+  return st;
+}
+
+// The text of the files in the folder whose names hold `part`.
+std::string FilesHolding(const fs::path& folder, const std::string& part) {
+  std::string text;
+  for (const auto& e : fs::directory_iterator(folder))
+    if (e.path().filename().string().find(part) != std::string::npos) text += test::ReadFileBytes(e.path());
+  return text;
+}
+
+TEST_F(EqhostTest, TwoUsersOfOneMachineKeepTheirOwnLogFiles) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
+  const std::string settings = TracedSettings();
+  TRun run = Eqhost({"check", "--connect", "--settings", settings});
+  ASSERT_EQ(run.Err.rfind(kRefusedConnection, 0), 0u) << run.Err;
+  // The first user's files of the day, for tomorrow too, so the second user meets them
+  // whenever it runs.
+  for (const fs::path& file : DayFiles(TraceFolder(), EventLogFolder())) {
+    std::ofstream{file, std::ios::app};
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+  }
+
+  run = EqhostAsNobody({"check", "--connect", "--settings", settings});
+  EXPECT_EQ(run.Exit, 1);
+  EXPECT_EQ(run.Err.rfind(kRefusedConnection, 0), 0u) << run.Err;  // no file error stops it
+  // Every file is its owner's only; the second user's lines are in files named after it.
+  int nobodysFiles = 0;
+  for (const fs::path& folder : {TraceFolder(), EventLogFolder()})
+    for (const auto& e : fs::directory_iterator(folder)) {
+      const struct stat st = StatusOf(e.path());
+      const bool nobodys = e.path().filename().string().find(".nobody.") != std::string::npos;
+      EXPECT_TRUE(S_ISREG(st.st_mode)) << e.path();
+      EXPECT_EQ(st.st_mode & 07777, 0600u) << e.path();
+      EXPECT_EQ(st.st_uid, nobodys ? 65534u : 0u) << e.path();
+      nobodysFiles += nobodys;
+    }
+  EXPECT_GE(nobodysFiles, 2);
+  EXPECT_NE(FilesHolding(TraceFolder(), ".nobody.").find("CheckHealth"), std::string::npos);
+  // The second user's event log says why its lines are where they are.
+  const std::string events = FilesHolding(EventLogFolder(), ".nobody.");
+  EXPECT_NE(events.find("\tERROR\tTDevice: "), std::string::npos) << events;
+  for (const std::string& note :
+       {"\tINFO\tWriteDebugLog: \tФайл журнала нельзя безопасно дополнить '" + TraceFolder().string() + "/Debug_",
+        "\tINFO\tWriteEventLog: \tФайл журнала нельзя безопасно дополнить '" + EventLogFolder().string() + "/"})
+    EXPECT_NE(events.find(note), std::string::npos) << note << "\n" << events;
+}
+
+TEST_F(EqhostTest, FilesAnotherUserPlantsInTheLogFoldersNeverStopACall) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
+  const std::string settings = TracedSettings();
+  const std::string secret = dir_.Write("secret.txt", "TOP SECRET");
+  fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+  const struct {
+    const char* what;
+    std::string plant;  // run as nobody with $1 the day's file
+    std::function<bool(const fs::path&)> untouched;
+  } cases[] = {
+      {"a link to a file only root may write", "ln -s " + ShellQuote(secret) + " \"$1\"",
+       [](const fs::path& p) { return fs::is_symlink(p); }},
+      {"a pipe", "mkfifo -m 666 \"$1\"", [](const fs::path& p) { return fs::is_fifo(fs::symlink_status(p)); }},
+      {"a folder", "mkdir -m 777 \"$1\"", [](const fs::path& p) { return fs::is_directory(p) && fs::is_empty(p); }},
+      {"a file of its own that anybody may write", "echo theirs >\"$1\" && chmod 666 \"$1\"",
+       [](const fs::path& p) { return test::ReadFileBytes(p) == "theirs\n"; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // The folders as the first run on the machine leaves them, without the day's files.
+    fs::remove_all(dir_.Path() / "data");
+    Eqhost({"check", "--connect", "--settings", settings});
+    for (const fs::path& folder : {TraceFolder(), EventLogFolder()})
+      for (const auto& e : fs::directory_iterator(folder)) fs::remove(e.path());
+    for (const fs::path& file : DayFiles(TraceFolder(), EventLogFolder()))
+      ASSERT_EQ(AsNobody(c.plant, file.string()), 0) << file;
+
+    const TRun run = Eqhost({"check", "--connect", "--settings", settings});
+    EXPECT_EQ(run.Exit, 1);
+    EXPECT_EQ(run.Err.rfind(kRefusedConnection, 0), 0u) << run.Err;
+    EXPECT_EQ(test::ReadFileBytes(secret), "TOP SECRET");
+    for (const fs::path& file : DayFiles(TraceFolder(), EventLogFolder())) EXPECT_TRUE(c.untouched(file)) << file;
+    // The lines went to root's own files beside them, and its event log says so.
+    EXPECT_NE(FilesHolding(TraceFolder(), ".root.").find("CheckHealth"), std::string::npos);
+    const std::string events = FilesHolding(EventLogFolder(), ".root.");
+    EXPECT_NE(events.find("\tERROR\tTDevice: "), std::string::npos) << events;
+    EXPECT_NE(events.find("\tINFO\tWriteDebugLog: \tФайл журнала нельзя безопасно дополнить"), std::string::npos)
+        << events;
+  }
+}
+
+TEST_F(EqhostTest, ALogFolderIsNeverReachedThroughALinkNorOpenedUpWhenItExisted) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
+  const std::string settings = TracedSettings();
+  const fs::path data = dir_.Path() / "data";
+  const fs::path secret = dir_.Path() / "secret";  // a folder only root may enter
+  const std::string refusedFolder = "eqhost: Enable: 1001 Не удалось открыть папку журнала '" +
+                                    TraceFolder().string() + "/': на месте папки или файла стоит символическая ссылка";
+  const struct {
+    const char* what;
+    std::string plant;  // run as nobody in the shared data folder
+    std::vector<std::string> args;
+    std::string err;  // the start of standard error
+  } cases[] = {
+      {"the call trace folder", "ln -s " + ShellQuote(secret.string()) + " vlm_dodezoz41",
+       {"check", "--settings", settings}, refusedFolder},
+      {"the company folder of the event log", "ln -s " + ShellQuote(secret.string()) + " Korventa",
+       {"check", "--connect", "--settings", settings}, kRefusedConnection},
+      {"the event log folder", "mkdir -m 777 Korventa && ln -s " + ShellQuote(secret.string()) + " Korventa/vlm_dodezoz41",
+       {"check", "--connect", "--settings", settings}, kRefusedConnection},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(data);
+    fs::remove_all(secret);
+    fs::create_directories(data);
+    fs::create_directories(secret);
+    fs::permissions(data, fs::perms::all | fs::perms::sticky_bit);  // shared as /tmp is
+    fs::permissions(secret, fs::perms::owner_all);
+    ASSERT_EQ(AsNobody("cd \"$1\" && " + c.plant, data.string()), 0);
+    const TRun run = Eqhost(c.args);
+    EXPECT_EQ(run.Exit, 1);
+    EXPECT_EQ(run.Err.rfind(c.err, 0), 0u) << run.Err;
+    EXPECT_EQ(StatusOf(secret).st_mode & 07777, 0700u);
+    EXPECT_TRUE(fs::is_empty(secret));
+  }
+
+  // A folder another user made is used as it is: never opened to everyone.
+  fs::remove_all(data / "vlm_dodezoz41");
+  ASSERT_EQ(AsNobody("mkdir -m 755 \"$1\"", TraceFolder().string()), 0);
+  const TRun run = Eqhost({"check", "--settings", settings});
+  EXPECT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_EQ(StatusOf(TraceFolder()).st_mode & 07777, 0755u);
+  EXPECT_EQ(StatusOf(TraceFolder()).st_uid, 65534u);
+}
+
+TEST_F(EqhostTest, DryRunWritesANewFileOnlyItsOwnerMayRead) {
+  const std::string settings =
+      Readable("closed.json", R"({"SmtpServerName": "127.0.0.1", "SmtpServerPort": "1", "SmtpServerUser": "u",
+          "SmtpServerPassword": "p", "UserEmail": "r@example.test"})");
+  const auto dryRun = [&](const std::string& file, bool force) {
+    std::vector<std::string> args = {"send", "--settings", settings, "--to", "a@example.test", "--subject", "S",
+                                     "--dry-run", file};
+    if (force) args.push_back("--force");
+    return Eqhost(args);
+  };
+  const std::string eml = dir_.File("out.eml");
+  TRun run = dryRun(eml, false);
+  ASSERT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_EQ(StatusOf(eml).st_mode & 07777, 0600u);
+  { std::ofstream(eml, std::ios::trunc) << "kept"; }
+  run = dryRun(eml, false);  // a file that is there stays as it is
+  EXPECT_EQ(run.Exit, 2);
+  EXPECT_EQ(run.Err, "eqhost: не удалось записать файл " + eml + ": файл уже существует (--force заменяет его)\n");
+  EXPECT_EQ(test::ReadFileBytes(eml), "kept");
+  run = dryRun(eml, true);
+  ASSERT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_NE(test::ReadFileBytes(eml).find("Subject: S\r\n"), std::string::npos);
+  EXPECT_EQ(StatusOf(eml).st_mode & 07777, 0600u);
+
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
+  // Another user's link in a shared folder, to a file only root may write.
+  const fs::path shared = dir_.Path() / "shared";
+  fs::create_directories(shared);
+  fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+  const std::string secret = dir_.Write("secret.txt", "TOP SECRET");
+  fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+  const fs::path planted = shared / "out.eml";
+  ASSERT_EQ(AsNobody("ln -s " + ShellQuote(secret) + " \"$1\"", planted.string()), 0);
+  run = dryRun(planted.string(), false);
+  EXPECT_EQ(run.Exit, 2);
+  EXPECT_TRUE(fs::is_symlink(planted));
+  run = dryRun(planted.string(), true);  // the link itself is replaced
+  EXPECT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(planted)));
+  EXPECT_EQ(StatusOf(planted).st_uid, 0u);
+  EXPECT_EQ(test::ReadFileBytes(secret), "TOP SECRET");
+  EXPECT_EQ(std::distance(fs::directory_iterator(shared), fs::directory_iterator()), 1);  // no temporary left
+}
+
+TEST_F(EqhostTest, SettingsHideThePasswordAndErrorsNeverRepeatIt) {
+  const std::string secret = "s3cret-marker";
+  TRun run = Eqhost({"settings", "--set", "SmtpServerPassword=" + secret});
+  ASSERT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_EQ(run.Out.find(secret), std::string::npos);
+  EXPECT_TRUE(std::regex_search(run.Out, std::regex("\nSmtpServerPassword +\\*{8} "))) << run.Out;
+  const auto passwordRow = [](const std::string& out) {
+    for (const json& row : json::parse(out))
+      if (row["id"] == "SmtpServerPassword") return row;
+    return json();
+  };
+  run = Eqhost({"settings", "--json", "--set", "SmtpServerPassword=" + secret});
+  EXPECT_EQ(passwordRow(run.Out)["value"], "********");
+  EXPECT_EQ(passwordRow(run.Out)["default"], "");  // an empty one shows as empty
+  run = Eqhost({"settings", "--json", "--show-secrets", "--set", "SmtpServerPassword=" + secret});
+  EXPECT_EQ(passwordRow(run.Out)["value"], secret);
+
+  // Settings files that are no good, each for a password.
+  for (const std::string value : {R"({"x": "s3cret-marker"})", R"("s3cret-marker\q")", R"(s3cret-marker)",
+                                   R"(["s3cret-marker", {"y": 1}])", R"("s3cret-marker)"}) {
+    const std::string file = dir_.Write("bad.json", R"({"SmtpServerPassword": )" + value + "}");
+    run = Eqhost({"settings", "--settings", file});
+    EXPECT_EQ(run.Exit, 2) << value;
+    EXPECT_EQ(run.Err.rfind("eqhost: ", 0), 0u) << run.Err;
+    EXPECT_EQ(run.Err.find("marker"), std::string::npos) << run.Err;
+  }
+  run = Eqhost({"settings", "--set", "=" + secret});
+  EXPECT_EQ(run.Exit, 2);
+  EXPECT_EQ(run.Err.find("marker"), std::string::npos) << run.Err;
+}
+
+TEST_F(EqhostTest, APasswordCanComeFromAFileOrStandardInput) {
+  TSmtpServerProcess server;
+  json settings = json::parse(test::ReadFileBytes(SettingsFor(server)));
+  settings["SmtpServerPassword"] = "wrong";
+  const std::string wrong = dir_.Write("wrong.json", settings.dump());
+  const std::string password = TSmtpServerOptions{}.Password;
+  const std::string file = dir_.Write("password.txt", password + "\n");
+  const struct {
+    std::string from;
+    std::string input;
+    int exit;
+    std::string out;
+  } cases[] = {
+      {file, "", 0, "CheckHealth: OK\nTestConnection: OK\n"},
+      {"-", password + "\r\n", 0, "CheckHealth: OK\nTestConnection: OK\n"},
+      {"-", password + "x", 1, "CheckHealth: OK\n"},
+  };
+  for (const auto& c : cases) {
+    const TRun run =
+        Eqhost({"check", "--connect", "--settings", wrong, "--set-from-file", "SmtpServerPassword=" + c.from}, c.input);
+    EXPECT_EQ(run.Exit, c.exit) << c.from << "\n" << run.Err;
+    EXPECT_EQ(run.Out, c.out) << c.from;
+  }
+  const TRun run = Eqhost({"check", "--settings", wrong, "--set-from-file", "SmtpServerPassword=" + dir_.File("none")});
+  EXPECT_EQ(run.Exit, 2);
+  EXPECT_EQ(run.Err, "eqhost: не удалось прочитать файл " + dir_.File("none") + "\n");
+  EXPECT_EQ(server.MessageCount(), 0);
 }
 
 }  // namespace

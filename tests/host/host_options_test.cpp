@@ -100,5 +100,27 @@ TEST(HostOptionsTest, UsageErrorsExitWithTwoAndHelpWithZero) {
   EXPECT_NE(help.out.find("--attach-base64"), std::string::npos);
 }
 
+// A secret never stands on the command line when it comes from a file, and a usage
+// error does not repeat what was given.
+TEST(HostOptionsTest, SecretsFromFilesAndTheDryRunsForce) {
+  Parsed p = Parse({"check", "--settings", "s", "--set", "SmtpServerUser=u", "--set-from-file",
+                    "SmtpServerPassword=/run/pw", "--set-from-file", "Subject=-"});
+  ASSERT_FALSE(p.exit) << p.err;
+  EXPECT_EQ(p.o.SetsFromFiles, (std::vector<std::pair<std::string, std::string>>{{"SmtpServerPassword", "/run/pw"},
+                                                                                  {"Subject", "-"}}));
+  EXPECT_EQ(p.o.Sets.size(), 1u);
+  p = Parse({"settings", "--show-secrets"});
+  EXPECT_TRUE(p.o.ShowSecrets);
+  p = Parse({"send", "--settings", "s", "--to", "a@x", "--dry-run", "m.eml", "--force"});
+  EXPECT_TRUE(p.o.Force);
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"send", "--settings", "s", "--to", "a@x", "--force"},
+                                               {"check", "--settings", "s", "--set-from-file", "NoEquals"},
+                                               {"check", "--settings", "s", "--set", "=s3cret-marker"}}) {
+    p = Parse(args);
+    EXPECT_EQ(p.exit, 2) << args.back();
+    EXPECT_EQ(p.err.find("marker"), std::string::npos) << p.err;
+  }
+}
+
 }  // namespace
 }  // namespace eqd

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <functional>
 #include <set>
 
 #include "automation/scratch_folder.h"
@@ -81,6 +82,102 @@ TEST(FilesTest, AppendCreatesAppendsAndRefusesWhatIsNotAPlainFile) {
   EXPECT_NE(AppendToFile((scratch.Path() / "no" / "such").string(), "x"), 0);
   EXPECT_EQ(ReadFile(file), std::string("one\r\ntwo\0\r\n", 11));
   EXPECT_FALSE(OsErrorText(ELOOP).empty());
+}
+
+mode_t ModeOf(const fs::path& p) {
+  struct stat st {};
+  return ::lstat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+TEST(LogFolderTest, FoldersBelowTheBaseAreNeverReachedThroughALink) {
+  testing::ScratchFolder scratch;
+  const fs::path base = scratch.Path() / "base";
+  const fs::path victim = scratch.Path() / "victim";
+  fs::create_directories(base);
+  fs::create_directories(victim);
+  ::chmod(victim.c_str(), 0700);
+  const struct {
+    const char* what;
+    std::function<void()> plant;  // puts something in place of base/a (or base/a/b)
+    OsErrorCode error;
+  } cases[] = {
+      {"a link to a folder", [&] { fs::create_directory_symlink(victim, base / "a"); }, kLinkNotFollowed},
+      {"a dangling link", [&] { fs::create_symlink(scratch.Path() / "none", base / "a"); }, kLinkNotFollowed},
+      {"a link one level down",
+       [&] {
+         fs::create_directory(base / "a");
+         fs::create_directory_symlink(victim, base / "a" / "b");
+       },
+       kLinkNotFollowed},
+      {"a file", [&] { std::ofstream(base / "a") << "x"; }, ENOTDIR},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(base / "a");
+    c.plant();
+    for (const TFolderCreation creation : {fcOpenOnly, fcCreate, fcCreateShared}) {
+      TLogFolder folder;
+      EXPECT_EQ(folder.Open(base.string(), {"a", "b"}, creation), c.error) << c.what;
+      EXPECT_EQ(folder.Append("Debug.log", "x"), EBADF) << c.what;
+    }
+    EXPECT_TRUE(fs::is_empty(victim)) << c.what;
+    EXPECT_EQ(ModeOf(victim), 0700u) << c.what;
+  }
+  // The name of a folder below the base stays inside it.
+  for (const char* name : {"..", ".", "", "x/y"}) {
+    TLogFolder folder;
+    EXPECT_EQ(folder.Open(base.string(), {name}, fcCreate), EINVAL) << name;
+  }
+}
+
+TEST(LogFolderTest, OnlyAFolderItMadeIsOpenedToEveryone) {
+  testing::ScratchFolder scratch;
+  const fs::path base = scratch.Path();
+  TLogFolder folder;
+  EXPECT_EQ(folder.Open(base.string(), {"Korventa", "logs"}, fcOpenOnly), ENOENT);
+  EXPECT_FALSE(fs::exists(base / "Korventa"));
+
+  ASSERT_EQ(folder.Open(base.string(), {"Korventa", "logs"}, fcCreateShared), 0);
+  EXPECT_EQ(folder.Path(), (base / "Korventa" / "logs").string() + "/");
+  EXPECT_EQ(ModeOf(base / "Korventa" / "logs"), 01777u);
+  EXPECT_NE(ModeOf(base / "Korventa") & 01002, 01002u);  // only the last one is shared
+  ASSERT_EQ(folder.Append("a.log", "one\r\n"), 0);
+  ASSERT_EQ(folder.Append("a.log", "two\r\n"), 0);
+  EXPECT_EQ(ReadFile(base / "Korventa" / "logs" / "a.log"), "one\r\ntwo\r\n");
+  EXPECT_EQ(ModeOf(base / "Korventa" / "logs" / "a.log"), 0600u);  // the lines are this user's only
+  EXPECT_EQ(folder.Append("../b.log", "x"), EINVAL);
+
+  // A folder that was there keeps its permissions, whoever made it.
+  ::chmod((base / "Korventa" / "logs").c_str(), 0755);
+  ASSERT_EQ(folder.Open(base.string(), {"Korventa", "logs"}, fcCreateShared), 0);
+  EXPECT_EQ(ModeOf(base / "Korventa" / "logs"), 0755u);
+}
+
+TEST(FoldersTest, OpeningToEveryoneChangesTheFolderNeverWhatALinkLeadsTo) {
+  testing::ScratchFolder scratch;
+  const fs::path victim = scratch.Path() / "victim";
+  fs::create_directories(victim);
+  ::chmod(victim.c_str(), 0700);
+  fs::create_directory_symlink(victim, scratch.Path() / "link");
+  EXPECT_EQ(GrantEveryoneFullAccess((scratch.Path() / "link").string()), kLinkNotFollowed);
+  EXPECT_EQ(ModeOf(victim), 0700u);
+}
+
+TEST(FilesTest, AFileOfAnotherUserOrWithASecondNameIsNotAppendedTo) {
+  testing::ScratchFolder scratch;
+  const fs::path mine = scratch.Path() / "mine.log";
+  ASSERT_EQ(AppendToFile(mine.string(), "mine"), 0);
+  const fs::path second = scratch.Path() / "second.log";
+  fs::create_hard_link(mine, second);
+  EXPECT_EQ(AppendToFile(second.string(), "x"), kNotOwnFile);
+  EXPECT_EQ(AppendToFile(mine.string(), "x"), kNotOwnFile);  // both names are the same file
+  EXPECT_EQ(ReadFile(mine), "mine");
+  if (::geteuid() == 0) {  // another owner needs root to make
+    const fs::path theirs = scratch.Path() / "theirs.log";
+    { std::ofstream(theirs) << "theirs"; }
+    ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(AppendToFile(theirs.string(), "x"), kNotOwnFile);
+    EXPECT_EQ(ReadFile(theirs), "theirs");
+  }
 }
 
 TEST(ReadOnlyFileTest, OnlyRegularFilesOpenAndNoneMakesTheOpenWait) {

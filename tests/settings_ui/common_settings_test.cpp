@@ -2,7 +2,9 @@
 // page protocol, the menu states, the device test, the settings list, Cancel, help.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
 #include <stdexcept>
 
 #include "automation/call_trace.h"
@@ -38,6 +40,22 @@ class TJournalPage : public TfrmBaseSettings {
   std::string name_;
   std::vector<std::string>& journal_;
   bool consent_;
+};
+
+// A connection step that answers as told.
+class TScriptedCheck : public TConnectionCheck {
+ public:
+  explicit TScriptedCheck(bool works) : works_(works) {}
+  bool Run(std::string& Message) override {
+    Message = "Connection refused";
+    return works_;
+  }
+
+ protected:
+  void Abort() override {}
+
+ private:
+  bool works_;
 };
 
 // The driver with additional actions of its own.
@@ -220,13 +238,13 @@ TEST_F(CommonSettingsTest, DeviceTestRestoresSettingsAndDisablesWhateverTheOutco
     if (c.PageRefuses) window->AddPage(std::make_unique<TJournalPage>(*driver, "R", journal, false));
     bool connected = false;
     if (c.Connection != 0)
-      window->SetConnectionTest([&](TBaseDevice& device, std::string& message) {
+      window->SetConnectionTest([&](TBaseDevice& device) -> std::unique_ptr<TConnectionCheck> {
+        // Made on the window's thread with the device enabled and the pages' values in.
         connected = true;
         EXPECT_TRUE(device.Enabled());
         EXPECT_EQ(device.GetSettingValueStr("SmtpServerUser"), "mailer");
         if (c.Connection == 3) throw std::runtime_error("сбой");
-        message = "Connection refused";
-        return c.Connection == 1;
+        return std::make_unique<TScriptedCheck>(c.Connection == 1);
       });
     const auto before = Values();
     if (c.Settings) {
@@ -245,6 +263,55 @@ TEST_F(CommonSettingsTest, DeviceTestRestoresSettingsAndDisablesWhateverTheOutco
       EXPECT_EQ(view.Fields[mfSmtpServerUser], "mailer");
     }
   }
+}
+
+// A connection step that waits until "Отмена".
+class TWaitingCheck : public TConnectionCheck {
+ public:
+  bool Run(std::string& Message) override {
+    std::unique_lock lock(mutex_);
+    aborted_.wait(lock, [this] { return Cancelled(); });
+    Message = "прервано";
+    return false;
+  }
+
+ protected:
+  void Abort() override {
+    std::lock_guard lock(mutex_);
+    aborted_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable aborted_;
+};
+
+// While the connection step runs, the window takes no command and cannot be closed;
+// "Отмена" ends the test without an error box, and the test's end is the usual one.
+TEST_F(CommonSettingsTest, DeviceTestRunningTakesNoCommandAndEndsQuietlyOnCancel) {
+  SetWorkingSmtpSettings();
+  const auto before = Values();
+  auto window = OpenWindow();
+  view.Fields[mfSubject] = "набрано";
+  window->SetConnectionTest([](TBaseDevice&) { return std::make_unique<TWaitingCheck>(); });
+  bool checked = false;
+  view.WhileChecking = [&](TConnectionCheck& check) {
+    checked = true;
+    EXPECT_TRUE(window->DeviceTestRunning());
+    window->MenuCommand(mcReset);
+    EXPECT_EQ(driver->GetSettingValueStr("Subject"), "набрано");  // the test's value, not the default
+    EXPECT_FALSE(window->CloseQuery(false));
+    EXPECT_FALSE(window->CloseQuery(true));
+    check.Cancel();
+  };
+  window->MenuCommand(mcDeviceTest);
+  EXPECT_TRUE(checked);
+  EXPECT_FALSE(window->DeviceTestRunning());
+  EXPECT_TRUE(view.Errors.empty());
+  EXPECT_FALSE(driver->Enabled());
+  ExpectValues(before);
+  EXPECT_EQ(view.WaitDepth, 0);
+  EXPECT_TRUE(window->CloseQuery(true));
 }
 
 TEST_F(CommonSettingsTest, CancelPutsBackEverySettingAsItWasWhenTheWindowOpened) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "settings_ui/common_settings.h"
@@ -24,6 +25,9 @@ class TRecordingWindowView : public TCommonSettingsView, public TMainSettingsVie
   std::string PickedLogFile;
   std::string Hint;
   TScreenPoint HintPosition;
+  // Called on this thread while the connection check runs on its own, as a person
+  // would act on the window meanwhile; pressing "Отмена" is Check.Cancel().
+  std::function<void(TConnectionCheck&)> WhileChecking = [](TConnectionCheck&) {};
 
   void SetWaitCursor(bool Wait) override { WaitDepth += Wait ? 1 : -1; }
   void ShowError(const std::string& Text) override { Errors.push_back(Text); }
@@ -36,6 +40,13 @@ class TRecordingWindowView : public TCommonSettingsView, public TMainSettingsVie
     return Hint;
   }
   void ShowHelpPopup(const THelpPopup& Popup) override { Popups.push_back(Popup); }
+  bool RunConnectionCheck(TConnectionCheck& Check, std::string& Message) override {
+    bool ok = false;
+    std::thread worker([&] { ok = Check.Run(Message); });
+    WhileChecking(Check);
+    worker.join();
+    return ok;
+  }
 
   std::string FieldText(TMainSettingsField Field) override { return Fields[Field]; }
   void SetFieldText(TMainSettingsField Field, const std::string& Text) override { Fields[Field] = Text; }

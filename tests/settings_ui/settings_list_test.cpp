@@ -101,5 +101,34 @@ TEST_F(SettingsListTest, NothingIsEditedWithoutASelectedRow) {
   EXPECT_TRUE(view.Journal.empty());
 }
 
+// A click on empty space (every row) or a Ctrl+click on the selected row leaves no row
+// selected: the editor open at that moment stores into its own row, and editing or
+// "По-умолчанию" afterwards touch nothing until a row is selected again. A row other
+// than the selected one losing its selection changes nothing.
+TEST_F(SettingsListTest, ActionsAfterTheSelectionWasClearedDoNothing) {
+  const std::int32_t row = RowOf("SmtpServerName");
+  for (const std::int32_t cleared : {row, -1}) {
+    SCOPED_TRACE(cleared);
+    driver->SetAllSettingsDefault();
+    list.SelectionChanged(row);
+    list.BeginEdit();
+    view.Text = "mail.example.test";
+    list.SelectionCleared(RowOf("BodyText"));  // not the selected row: only the editor closes
+    EXPECT_EQ(list.Selected(), row);
+    EXPECT_EQ(driver->GetSettingValueStr("SmtpServerName"), "mail.example.test");
+    list.BeginEdit();
+    view.Text = "other.example.test";
+    list.SelectionCleared(cleared);
+    EXPECT_EQ(list.Selected(), -1);
+    EXPECT_EQ(driver->GetSettingValueStr("SmtpServerName"), "other.example.test");
+    view.Journal.clear();
+    list.BeginEdit();
+    list.RowDefault();
+    EXPECT_FALSE(list.Editing());
+    EXPECT_TRUE(view.Journal.empty());
+    EXPECT_EQ(driver->GetSettingValueStr("SmtpServerName"), "other.example.test");
+  }
+}
+
 }  // namespace
 }  // namespace eqd::test

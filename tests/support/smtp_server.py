@@ -2,19 +2,23 @@
 """A real SMTP server on loopback for tests, demos and benchmarks.
 
 Runs aiosmtpd (Debian python3-aiosmtpd) on 127.0.0.1 with a throwaway self-signed
-certificate made at start-up. STARTTLS is offered and required; with --user and
---password, AUTH LOGIN (and PLAIN) is offered inside TLS and required. Every message
+certificate made at start-up, or the chain and key given. STARTTLS is offered and
+required, or with --implicit-tls TLS runs from the first byte; with --user and
+--password, AUTH LOGIN and PLAIN are offered inside TLS and required. Every message
 is saved into the mail folder as it arrives:
 
     <maildir>/<n>.eml   the message text exactly as received (transparency dots removed)
-    <maildir>/<n>.json  the envelope: mail_from, rcpt_tos, tls_version, sni, auth_user,
-                        helo; written last, so its presence means the message is complete
+    <maildir>/<n>.json  the envelope: mail_from, mail_options, rcpt_tos, tls_version, sni, auth_user,
+                        auth_mechanism, helo; written last, so its presence means the
+                        message is complete
 
 The chosen port is printed on stdout and written to --port-file. The server stops on
 SIGTERM or SIGINT and when the process that started it goes away.
 
     smtp_server.py --port-file F --maildir D --cert-dir C [--user U --password P]
                    [--port N] [--refuse-first N] [--no-starttls] [--pipelining]
+                   [--implicit-tls] [--cert-chain PEM --cert-key KEY] [--tls-max 1.2]
+                   [--auth-mechanisms LOGIN,PLAIN] [--size-limit N] [--smtputf8]
 """
 
 import argparse
@@ -119,11 +123,11 @@ class Handler:
         write_atomically(base + ".eml", envelope.content)
         tls_version = None
         sni = None
-        if session.ssl:
-            ssl_object = session.ssl.get("ssl_object")
-            if ssl_object is not None:
-                tls_version = ssl_object.version()
-                sni = self.sni.get(id(ssl_object))
+        # The transport of an upgraded or an implicit-TLS connection alike.
+        ssl_object = server.transport.get_extra_info("ssl_object") if server.transport else None
+        if ssl_object is not None:
+            tls_version = ssl_object.version()
+            sni = self.sni.get(id(ssl_object))
         auth_user = None
         if isinstance(session.auth_data, LoginPassword):
             auth_user = session.auth_data.login.decode("utf-8", "replace")
@@ -134,6 +138,7 @@ class Handler:
             "tls_version": tls_version,
             "sni": sni,
             "auth_user": auth_user,
+            "auth_mechanism": getattr(session, "auth_mechanism", None),
             "helo": session.host_name,
         }
         write_atomically(base + ".json", json.dumps(info, ensure_ascii=False).encode("utf-8"))
@@ -163,6 +168,11 @@ def main():
     parser.add_argument("--size-limit", type=int, default=None,
                         help="announce SIZE with this limit in octets (SIZE is not announced without it)")
     parser.add_argument("--smtputf8", action="store_true", help="announce and accept SMTPUTF8")
+    parser.add_argument("--implicit-tls", action="store_true", help="TLS from the first byte, no STARTTLS")
+    parser.add_argument("--cert-chain", help="the certificate chain to send (PEM) instead of a self-signed one")
+    parser.add_argument("--cert-key", help="the key of --cert-chain")
+    parser.add_argument("--tls-max", choices=["1.2", "1.3"], help="the highest TLS version taken")
+    parser.add_argument("--auth-mechanisms", help="the AUTH mechanisms offered, comma separated (default: all)")
     args = parser.parse_args()
     logging.getLogger("mail.log").setLevel(logging.ERROR)
     # Plain-text AUTH is what --no-starttls asks for.
@@ -175,16 +185,22 @@ def main():
 
     tls_context = None
     if not args.no_starttls:
-        cert_path, key_path = make_certificate(args.cert_dir)
+        if args.cert_chain:
+            cert_path, key_path = args.cert_chain, args.cert_key
+        else:
+            cert_path, key_path = make_certificate(args.cert_dir)
         tls_context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         tls_context.load_cert_chain(cert_path, key_path)
+        if args.tls_max == "1.2":
+            tls_context.maximum_version = ssl.TLSVersion.TLSv1_2
 
         def remember_sni(ssl_object, server_name, _context):
             handler.sni[id(ssl_object)] = server_name
 
         tls_context.sni_callback = remember_sni
 
-    def authenticate(_server, _session, _envelope, mechanism, auth_data):
+    def authenticate(_server, session, _envelope, mechanism, auth_data):
+        session.auth_mechanism = mechanism
         ok = (
             isinstance(auth_data, LoginPassword)
             and auth_data.login.decode("utf-8", "replace") == args.user
@@ -193,6 +209,12 @@ def main():
         return AuthResult(success=ok, handled=False, auth_data=auth_data if ok else None)
 
     use_auth = args.user is not None
+    excluded = []
+    if args.auth_mechanisms is not None:
+        offered = {m.strip().upper() for m in args.auth_mechanisms.split(",") if m.strip()}
+        excluded = [m for m in ("LOGIN", "PLAIN") if m not in offered]
+    # With implicit TLS the whole connection is protected before aiosmtpd sees it.
+    starttls_context = None if args.implicit_tls else tls_context
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)
 
@@ -202,15 +224,17 @@ def main():
             hostname="smtp.test",
             data_size_limit=args.size_limit,
             enable_SMTPUTF8=args.smtputf8,
-            tls_context=tls_context,
-            require_starttls=tls_context is not None,
+            tls_context=starttls_context,
+            require_starttls=starttls_context is not None,
             authenticator=authenticate if use_auth else None,
             auth_required=use_auth,
-            auth_require_tls=tls_context is not None,
+            auth_require_tls=starttls_context is not None,
+            auth_exclude_mechanism=excluded,
             loop=loop,
         )
 
-    server = loop.run_until_complete(loop.create_server(factory, host="127.0.0.1", port=args.port))
+    server = loop.run_until_complete(loop.create_server(
+        factory, host="127.0.0.1", port=args.port, ssl=tls_context if args.implicit_tls else None))
     port = server.sockets[0].getsockname()[1]
     write_atomically(args.port_file, str(port).encode())
     print(port, flush=True)

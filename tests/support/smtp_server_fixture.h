@@ -43,6 +43,11 @@ struct TSmtpServerOptions {
   bool Pipelining = false;           // PIPELINING announced
   int SizeLimit = -1;                // SIZE announced with this limit; -1: SIZE not announced
   bool SmtpUtf8 = false;             // SMTPUTF8 announced and accepted
+  bool ImplicitTls = false;          // TLS from the first byte instead of STARTTLS
+  std::string CertChain;             // PEM chain to send (test_pki.h); empty: a self-signed one
+  std::string CertKey;
+  std::string TlsMax;                // "1.2": nothing newer; empty: what Python allows
+  std::string AuthMechanisms;        // "LOGIN", "PLAIN", "LOGIN,PLAIN"; empty: all
 };
 
 class TSmtpServerProcess {
@@ -65,7 +70,7 @@ class TSmtpServerProcess {
   }
 
   // The envelope of message `n`: mail_from, mail_options (the parameters after MAIL
-  // FROM's address), rcpt_tos, tls_version, sni, auth_user, helo.
+  // FROM's address), rcpt_tos, tls_version, sni, auth_user, auth_mechanism, helo.
   nlohmann::json Envelope(int n) const {
     return nlohmann::json::parse(ReadFileBytes(MailDir() / (std::to_string(n) + ".json")));
   }
@@ -98,6 +103,11 @@ class TSmtpServerProcess {
     if (options.Pipelining) args.push_back("--pipelining");
     if (options.SizeLimit >= 0) args.insert(args.end(), {"--size-limit", std::to_string(options.SizeLimit)});
     if (options.SmtpUtf8) args.push_back("--smtputf8");
+    if (options.ImplicitTls) args.push_back("--implicit-tls");
+    if (!options.CertChain.empty())
+      args.insert(args.end(), {"--cert-chain", options.CertChain, "--cert-key", options.CertKey});
+    if (!options.TlsMax.empty()) args.insert(args.end(), {"--tls-max", options.TlsMax});
+    if (!options.AuthMechanisms.empty()) args.insert(args.end(), {"--auth-mechanisms", options.AuthMechanisms});
     return args;
   }
 

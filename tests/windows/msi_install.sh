@@ -91,7 +91,7 @@ run_msi() {  # run_msi <build dir> <bits>
   versions=$(installed_versions "$arch" | tr '\n' ' ')
   check "an older package does not replace version $version (installed: $versions)" test "$versions" = "$version "
   local f
-  for f in vlm_dodezoz41.dll eqhost.exe README.md; do
+  for f in vlm_dodezoz41.dll help.chm eqhost.exe README.md; do
     check "$f is in $folder\\Korventa\\vlm_dodezoz41" test -f "$installed/$f"
   done
   check "the installed DLL is the build's" cmp -s "$installed/vlm_dodezoz41.dll" "$build/bin/vlm_dodezoz41.dll"

@@ -251,8 +251,80 @@ run_eqhost() {  # run_eqhost <build dir> <bits>
   merge_report "$report"
 }
 
+# Connection security through the DLL and Schannel, with eqhost.exe as the host: implicit
+# TLS with the certificate checked against a test CA placed in the prefix's machine root
+# store (as an administrator's policy would place a company root), a pinned self-signed
+# certificate, and the failures of a wrong name, an untrusted issuer and a wrong pin, each
+# with its Russian explanation. Servers: aiosmtpd with implicit TLS and the test CA's
+# certificates (tests/support/test_pki.py).
+run_security() {  # run_security <build dir> <bits>
+  local exe="$1/bin/eqhost.exe" dir="$work/security-$2" pids=() name
+  [[ -f $exe ]] || return
+  rm -rf "$dir"; mkdir -p "$dir/home"
+  "$python" "$repo/tests/support/test_pki.py" "$dir/pki" || { fail "test_pki.py failed"; return; }
+  declare -A port
+  for name in good wrong_name self_signed; do
+    "$python" "$repo/tests/support/smtp_server.py" --port-file "$dir/$name.port" --maildir "$dir/mail-$name" \
+      --cert-dir "$dir/cert" --user mailer --password 's3cret-Пароль' --implicit-tls \
+      --cert-chain "$dir/pki/$name.pem" --cert-key "$dir/pki/$name.key" >/dev/null 2>&1 &
+    pids+=($!)
+  done
+  for name in good wrong_name self_signed; do
+    local i
+    for i in $(seq 100); do [[ -s "$dir/$name.port" ]] && break; sleep 0.2; done
+    port[$name]=$(cat "$dir/$name.port" 2>/dev/null)
+  done
+  # The test CA as a trusted root of the machine: a certificate property blob (id 32,
+  # one, the DER's length, little-endian) followed by the DER, under its SHA-1 thumbprint.
+  local thumb blob
+  thumb=$("$python" -c 'import json,sys; print(json.load(open(sys.argv[1]))["ca_sha1"])' "$dir/pki/pki.json")
+  blob=$("$python" -c 'import struct,sys; d=open(sys.argv[1],"rb").read(); print((struct.pack("<III",32,1,len(d))+d).hex())' \
+    "$dir/pki/ca.der")
+  "$loader" reg add "HKLM\\Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\$thumb" /v Blob \
+    /t REG_BINARY /d "$blob" /f >/dev/null 2>&1 || fail "the test CA could not be added to the root store"
+  local self_pin good_pin
+  self_pin=$("$python" -c 'import json,sys; print(json.load(open(sys.argv[1]))["self_signed"]["spki_sha256"])' "$dir/pki/pki.json")
+  good_pin=$("$python" -c 'import json,sys; print(json.load(open(sys.argv[1]))["good"]["spki_sha256"])' "$dir/pki/pki.json")
+  # what | server | verify | pin | expected exit | text the error starts with (after "eqhost: SendMail: 1001 ")
+  local cases=(
+    "implicit TLS, verified against the test CA|good|true||0|"
+    "implicit TLS, a pinned self-signed certificate|self_signed|false|$self_pin|0|"
+    "a certificate for another name|wrong_name|true||1|Проверка сертификата 127.0.0.1: сертификат выдан не на имя 127.0.0.1."
+    "a self-signed certificate, verified|self_signed|true||1|Проверка сертификата 127.0.0.1: сертификат выдан центром сертификации, которому система не доверяет"
+    "a wrong pin, verification off|good|false|$self_pin|1|Проверка сертификата 127.0.0.1: открытый ключ сервера не совпадает с отпечатком"
+  )
+  local c what server verify pin want text status n=0
+  for c in "${cases[@]}"; do
+    IFS='|' read -r what server verify pin want text <<<"$c"
+    n=$((n + 1))
+    printf '{"SmtpServerName": "127.0.0.1", "SmtpServerPort": "%s", "SmtpServerUser": "mailer",
+      "SmtpServerPassword": "s3cret-Пароль", "UserEmail": "robot@example.test", "SmtpSecurity": "SSL/TLS",
+      "SmtpVerifyCertificate": %s, "SmtpCertificatePin": "%s"}' "${port[$server]}" "$verify" "$pin" >"$dir/s$n.json"
+    status=0
+    env EQHOST_HOME="$(winpath "$dir/home")" LC_ALL=C.UTF-8 timeout 120 "$loader" "$exe" send \
+      --settings "$(winpath "$dir/s$n.json")" --to a@example.test --subject "TLS $n" --body "<p>$n</p>" \
+      >"$dir/s$n.out" 2>"$dir/s$n.err" || status=$?
+    local err; err=$(tr -d '\r' <"$dir/s$n.err")
+    if [[ $want == 0 ]]; then
+      local arrived; arrived=$(ls "$dir/mail-$server"/*.json 2>/dev/null | wc -l)
+      check "security: $what: sent (exit $status, $arrived received: $err)" test "$status" = 0 -a "$arrived" -ge 1
+    else
+      check "security: $what: exit 1 with the explanation ($err)" \
+        grep -qF "eqhost: SendMail: 1001 $text" "$dir/s$n.err"
+    fi
+  done
+  local version
+  version=$("$python" -c 'import json,sys,glob; print(json.load(open(sorted(glob.glob(sys.argv[1]))[0]))["tls_version"])' \
+    "$dir/mail-good/*.json" 2>/dev/null || true)
+  check "security: the verified send went over TLS ($version)" test -n "$version" -a "$version" != None
+  for name in "${pids[@]}"; do kill "$name" 2>/dev/null || true; done
+  for name in "${pids[@]}"; do wait "$name" 2>/dev/null || true; done
+}
+
 # shellcheck source=tests/windows/msi_install.sh
 source "$here/msi_install.sh"
+# shellcheck source=tests/windows/log_folders.sh
+source "$here/log_folders.sh"
 
 run_build() {  # run_build <build dir> <bits>
   local build=$1 bits=$2 dll winexe
@@ -301,6 +373,10 @@ run_build() {  # run_build <build dir> <bits>
     done
     echo "== $bits-bit: eqhost.exe"
     run_eqhost "$build" "$bits"
+    echo "== $bits-bit: log folders with links planted in them"
+    run_log_folders "$build" "$bits"
+    echo "== $bits-bit: connection security"
+    run_security "$build" "$bits"
     # The settings windows, driven under the display this script runs on (ui/run_ui_tier.sh).
     echo "== $bits-bit: settings window"
     merge_report "$("$here/ui/run_ui_tier.sh" "$build" "$loader" "$cscript" "$smtp_port" "$work")"

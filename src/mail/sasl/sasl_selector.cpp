@@ -20,6 +20,12 @@ constexpr TMechanismEntry kMechanisms[] = {
 
 }  // namespace
 
+std::string_view SaslMechanismName(TSaslMechanismId id) {
+  for (const TMechanismEntry& entry : kMechanisms)
+    if (entry.Id == id) return entry.Name;
+  return {};
+}
+
 std::unique_ptr<TSaslMechanism> SelectSaslMechanism(const std::vector<std::string>& announced,
                                                     const TSaslCredentialsStruct& credentials,
                                                     std::span<const TSaslMechanismId> preferred) {

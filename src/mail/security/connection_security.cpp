@@ -17,11 +17,16 @@ constexpr TSmtpSecurityOption kSecurityOptions[] = {
     {TSmtpSecurity::ssNone, security_texts::kNoEncryption},
 };
 
+using sasl::TSaslMechanismId;
+constexpr TSaslMechanismId kLogin[] = {TSaslMechanismId::smLogin};
+constexpr TSaslMechanismId kPlain[] = {TSaslMechanismId::smPlain};
+
+// "Авто" is what the driver always did: LOGIN when announced, else no login at all.
 constexpr TSmtpAuthMethodOption kAuthMethods[] = {
-    {TSmtpAuthMethod::amAuto, security_texts::kAuto, true, true},
-    {TSmtpAuthMethod::amLogin, "LOGIN", true, true},
-    {TSmtpAuthMethod::amPlain, "PLAIN", true, true},
-    {TSmtpAuthMethod::amNone, security_texts::kNoAuthentication, false, false},
+    {TSmtpAuthMethod::amAuto, security_texts::kAuto, true, true, sasl::kDefaultSaslMechanisms, false},
+    {TSmtpAuthMethod::amLogin, "LOGIN", true, true, kLogin, true},
+    {TSmtpAuthMethod::amPlain, "PLAIN", true, true, kPlain, true},
+    {TSmtpAuthMethod::amNone, security_texts::kNoAuthentication, false, false, {}, false},
 };
 
 std::string_view Trimmed(std::string_view text) {

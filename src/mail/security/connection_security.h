@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "mail/sasl/sasl_selector.h"
+
 namespace eqd {
 
 enum class TSmtpSecurity : std::uint8_t {
@@ -49,6 +51,10 @@ struct TSmtpAuthMethodOption {
   const char* Text;
   bool NeedsUser;      // Enable refuses an empty SmtpServerUser
   bool NeedsPassword;  // Enable refuses an empty SmtpServerPassword
+  // The mechanisms tried, in order of preference, among those the server announces;
+  // none: no login. When Required, a server that announces none of them fails the send.
+  std::span<const sasl::TSaslMechanismId> Mechanisms;
+  bool Required;
 };
 
 // In the order the settings window lists them; the first is the default.

@@ -47,6 +47,8 @@ inline constexpr const char* kLoginRefused = "сервер не принял и�
 inline constexpr const char* kSenderRefused = "сервер не принял адрес отправителя";
 inline constexpr const char* kRecipientRefused = "сервер не принял получателя {recipient}";
 inline constexpr const char* kMessageTooLarge = "письмо слишком большое: {size} байт, сервер принимает до {limit} байт";
+inline constexpr const char* kMessageTooLargeNoLimit = "письмо слишком большое для сервера: {size} байт";
+inline constexpr const char* kMessageTooLargeBare = "письмо слишком большое для сервера";
 inline constexpr const char* kMessageRefused = "сервер не принял письмо";
 inline constexpr const char* kServerRefused = "сервер отказался работать с этим клиентом";
 
@@ -115,6 +117,8 @@ inline constexpr const char* kHintLoginFirst =
 inline constexpr const char* kHintNotYourAddress =
     "Сервер не разрешает отправлять письма от этого адреса: укажите в «Email» адрес ящика, под которым "
     "выполняется вход, или разрешённый для него.";
+
+inline constexpr const char* kHintTransient = "Сервер отказал временно: повторите отправку позже.";
 
 // Before the server's text.
 inline constexpr const char* kServerSaid = "Ответ сервера: ";

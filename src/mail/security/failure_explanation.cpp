@@ -57,7 +57,7 @@ constexpr TExplanationRow kExplanations[] = {
 // put in place of the class's own advice.
 struct THintRow {
   std::optional<C> Class;    // none: any
-  int Code;                  // 0: any
+  int Code;                  // 0: any; a single digit: any code of that class (4: 4xx)
   std::string_view Status;   // enhanced status code, empty: any
   std::string_view TextHas;  // a word the reply text holds (Latin letters in any case), empty: any
   const char* Service;       // the service's name in the preset table, nullptr: any
@@ -71,6 +71,7 @@ constexpr THintRow kReplyHints[] = {
     {std::nullopt, 0, "", "STARTTLS", nullptr, texts::kHintStartTlsFirst},
     {std::nullopt, 530, "", "", nullptr, texts::kHintLoginFirst},
     {C::fcSenderRefused, 0, "5.7.1", "", nullptr, texts::kHintNotYourAddress},
+    {std::nullopt, 4, "", "", nullptr, texts::kHintTransient},
 };
 
 std::string_view EnhancedStatus(std::string_view text) {
@@ -100,7 +101,7 @@ const char* ReplyHint(const TSmtpFailureStruct& f, int code) {
   const TMailServiceStruct* service = ServiceOf(f);
   for (const THintRow& row : kReplyHints) {
     if (row.Class && *row.Class != f.Class) continue;
-    if (row.Code != 0 && row.Code != code) continue;
+    if (row.Code != 0 && row.Code != (row.Code < 10 ? code / 100 : code)) continue;
     if (!row.Status.empty() && row.Status != status) continue;
     if (!row.TextHas.empty() && !Holds(f.Text, row.TextHas)) continue;
     if (row.Service != nullptr && (service == nullptr || std::string_view(service->Name) != row.Service)) continue;
@@ -202,7 +203,11 @@ std::string ExplainSmtpFailure(const TSmtpFailureStruct& f) {
                                 [&](const TExplanationRow& r) { return r.Class == f.Class; });
   if (row == std::end(kExplanations)) return f.Text;
 
-  std::string out = Fill(row->Step, f) + ": " + Fill(row->Cause, f) + ".";
+  const char* cause = row->Cause;
+  // The sizes are said as far as they are known.
+  if (f.Class == C::fcMessageTooLarge && f.SizeLimit == 0)
+    cause = f.MessageSize == 0 ? texts::kMessageTooLargeBare : texts::kMessageTooLargeNoLimit;
+  std::string out = Fill(row->Step, f) + ": " + Fill(cause, f) + ".";
   if (f.Certificate) AppendSentence(out, CertificateFacts(*f.Certificate));
   const char* advice = SettingsAdvice(f);
   if (advice == nullptr) advice = ReplyHint(f, f.ReplyCode);

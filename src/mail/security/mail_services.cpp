@@ -17,22 +17,15 @@ constexpr std::string_view kRamblerDomains[] = {"rambler.ru"};
 // offering it fails with a clear text instead of a send without a login.
 constexpr TMailServiceStruct kMailServices[] = {
     {"Яндекс Почта", "smtp.yandex.ru", 465, TSmtpSecurity::ssImplicitTls, TSmtpAuthMethod::amLogin,
-     "нужен пароль приложения (Яндекс ID → Безопасность → Пароли приложений); в настройках почты разрешите "
-     "доступ почтовым программам",
-     kYandexDomains},
+     "нужен пароль приложения; включите доступ почтовых программ", kYandexDomains},
     {"Почта Mail.ru", "smtp.mail.ru", 465, TSmtpSecurity::ssImplicitTls, TSmtpAuthMethod::amLogin,
-     "нужен пароль для внешнего приложения (Настройки → Безопасность → Пароли для внешних приложений)",
-     kMailRuDomains},
+     "нужен пароль для внешнего приложения", kMailRuDomains},
     {"Gmail", "smtp.gmail.com", 587, TSmtpSecurity::ssStartTls, TSmtpAuthMethod::amLogin,
-     "нужен пароль приложения: включите двухэтапную аутентификацию в аккаунте Google и создайте пароль "
-     "приложения; обычный пароль не подойдёт",
-     kGmailDomains},
+     "нужен пароль приложения (при двухэтапной аутентификации)", kGmailDomains},
     {"Microsoft 365 / Outlook.com", "smtp.office365.com", 587, TSmtpSecurity::ssStartTls, TSmtpAuthMethod::amLogin,
-     "для ящика должна быть включена отправка SMTP AUTH; Microsoft отключает вход по паролю (базовую "
-     "авторизацию), тогда нужна авторизация OAuth 2.0",
-     kMicrosoftDomains},
+     "нужна включённая для ящика SMTP AUTH или вход через OAuth 2.0", kMicrosoftDomains},
     {"Рамблер/почта", "smtp.rambler.ru", 465, TSmtpSecurity::ssImplicitTls, TSmtpAuthMethod::amLogin,
-     "в настройках почты включите доступ к ящику через почтовые программы", kRamblerDomains},
+     "включите в настройках почты доступ почтовых программ", kRamblerDomains},
 };
 
 bool HostInDomain(std::string_view host, std::string_view domain) {

@@ -16,4 +16,15 @@ inline constexpr const char* kBadPin =
     "Неверный отпечаток ключа сертификата (SmtpCertificatePin): нужен SHA-256 открытого ключа (SPKI), "
     "64 шестнадцатеричные цифры или 44 знака Base64";
 
+// The device test's report of a successful connection.
+inline constexpr const char* kReportConnection = "Соединение: ";
+inline constexpr const char* kReportPlain = "без шифрования";
+inline constexpr const char* kReportVerified = "Сертификат проверен: ";
+inline constexpr const char* kReportIssuedBy = ", выдан ";
+inline constexpr const char* kReportPinned = "Ключ сертификата совпал с отпечатком: ";
+inline constexpr const char* kReportNotVerified =
+    "Сертификат не проверялся; SHA-256 его ключа (SPKI) для настройки «Отпечаток ключа»: ";
+inline constexpr const char* kReportLogin = "Авторизация: ";
+inline constexpr const char* kReportNoLogin = "не выполнялась";
+
 }  // namespace eqd::security_texts

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <memory>
+#include <string_view>
 
 #include "automation/errors.h"
 #include "mail/event_log.h"
@@ -19,6 +20,17 @@
 namespace eqd {
 namespace {
 
+// "TLS 1.2".
+std::string VersionText(net::TTlsVersion version) {
+  switch (version) {
+    case net::TTlsVersion::tvTls10: return "TLS 1.0";
+    case net::TTlsVersion::tvTls11: return "TLS 1.1";
+    case net::TTlsVersion::tvTls12: return "TLS 1.2";
+    case net::TTlsVersion::tvTls13: return "TLS 1.3";
+  }
+  return {};
+}
+
 // An event log line of the sender. Logging never changes how a send ends: a delivered
 // message reported as failed would be sent again, and a failure must be reported as
 // itself, not as the log's trouble.
@@ -33,15 +45,23 @@ void WriteLogQuietly(const std::string& text, TEventLogLevel level) {
 
 std::uint16_t TDevice::ConnectPort() const {
   const auto port = static_cast<std::uint16_t>(static_cast<std::uint32_t>(FSmtpServerPort) & 0xFFFFu);
-  return port == 465 ? 25 : port;
+  return port == 465 && FSecurity.Security == TSmtpSecurity::ssAuto ? 25 : port;
 }
 
 net::TTlsPolicyStruct TDevice::TlsPolicy() const {
   net::TTlsPolicyStruct policy;
-  policy.MinVersion = net::TTlsVersion::tvTls10;
-  policy.MaxVersion = net::TTlsVersion::tvTls12;
+  const bool legacy = FSecurity.Security == TSmtpSecurity::ssAuto;
+  policy.MinVersion = legacy ? net::TTlsVersion::tvTls10 : net::TTlsVersion::tvTls12;
+  policy.MaxVersion = legacy ? net::TTlsVersion::tvTls12 : net::TTlsVersion::tvTls13;
   policy.ServerName = FSmtpServerName;
   policy.Verification = net::TTlsVerification::tvNone;
+  if (FSecurity.PinnedKey) {
+    // A pin that matches is enough, also for a certificate no system would trust.
+    policy.Verification = net::TTlsVerification::tvPin;
+    policy.PinnedKey = *FSecurity.PinnedKey;
+  } else if (FSecurity.VerifyCertificate) {
+    policy.Verification = net::TTlsVerification::tvSystem;
+  }
   return policy;
 }
 
@@ -56,7 +76,7 @@ void TDevice::SendMail(const std::string& ARecepients, const std::string& ACcRec
   // The size is asked for before the first piece of the message, when the server wants it.
   const smtp::TSmtpMessageNeedsStruct needs{[&composer] { return composer.Size(); }, message.NeedsSmtpUtf8()};
   smtp::TSmtpReplyStruct accepted;
-  RunSession([&](smtp::TSmtpConnection& connection) {
+  (void)RunSession([&](smtp::TSmtpConnection& connection) {
     accepted = smtp::TSmtpTransaction(connection).Send(envelope, [&composer](smtp::TDataSink& out) {
       std::string piece;
       while (composer.Next(piece)) {
@@ -70,35 +90,64 @@ void TDevice::SendMail(const std::string& ARecepients, const std::string& ACcRec
                   elInfo);
 }
 
-void TDevice::TestConnection() {
-  RunSession([](smtp::TSmtpConnection&) {});
+TConnectionReportStruct TDevice::TestConnection() {
+  return RunSession([](smtp::TSmtpConnection&) {});
 }
 
-void TDevice::RunSession(const std::function<void(smtp::TSmtpConnection&)>& transaction) {
+TConnectionReportStruct TDevice::RunSession(const std::function<void(smtp::TSmtpConnection&)>& transaction) {
+  const net::TTlsPolicyStruct policy = TlsPolicy();
+  TConnectionReportStruct report;
   try {
     std::unique_ptr<net::TTcpConnection> tcp;
     try {
       tcp = std::make_unique<net::TTcpConnection>(FSmtpServerName, ConnectPort(),
                                                   platform::DeadlineAfter(TimeLimits.Wait));
     } catch (const net::ENetError& e) {
-      throw smtp::ESmtpError(smtp::NetworkFailureText(e, FSmtpServerName, ConnectPort()));
+      throw smtp::ESmtpError(smtp::NetworkFailure(e));
     }
     // Declared after the TCP connection, so its TLS layer goes before the connection under it.
     smtp::TSmtpConnection connection(
-        *tcp, [this](net::TByteStream& plain) { return net::CreateTlsLayer(plain, TlsPolicy()); }, TimeLimits);
+        *tcp, [&policy](net::TByteStream& plain) { return net::CreateTlsLayer(plain, policy); }, TimeLimits);
     connection.SetObserver([this](smtp::TSmtpDialogueSide side, std::string_view line) {
       WriteLogQuietly(smtp::DialogueLineText(side, line), elDebug);
       if (DialogueObserver) DialogueObserver(side, line);
     });
-    connection.Open(platform::LocalHostName());
-    connection.Authenticate({FSmtpServerUser, FSmtpServerPassword});
+    connection.Open(platform::LocalHostName(), FSecurity.Security);
+    const TSmtpAuthMethodOption& method = SmtpAuthMethodInfo(FSecurity.AuthMethod);
+    report.AuthMethod = connection.Authenticate(
+        {FSmtpServerUser, FSmtpServerPassword}, method.Mechanisms, method.Required,
+        [&connection](std::string_view) {
+          // Only "Авто" and "Без шифрования" ever get here without TLS.
+          if (!connection.TlsActive()) WriteLogQuietly(smtp::texts::kLoginInClearText, elWarn);
+        });
+    if (connection.TlsActive()) {
+      const net::TTlsSessionInfoStruct session = connection.TlsSession();
+      report.Tls = true;
+      report.TlsVersion = VersionText(session.Version);
+      report.Cipher = session.Cipher;
+      report.Subject = session.Subject;
+      report.Issuer = session.Issuer;
+      report.KeySha256 = session.KeySha256;
+      report.Check = policy.Verification == net::TTlsVerification::tvPin      ? TCertificateCheck::ccPinned
+                     : policy.Verification == net::TTlsVerification::tvSystem ? TCertificateCheck::ccVerified
+                                                                               : TCertificateCheck::ccNone;
+    }
     transaction(connection);
     connection.Quit();
   } catch (const std::exception& e) {
-    const std::string text = e.what();
+    std::string text = ErrorMessage(e);
+    if (const auto* smtpError = dynamic_cast<const smtp::ESmtpError*>(&e)) {
+      TSmtpFailureStruct failure = smtpError->Failure();
+      failure.Host = FSmtpServerName;
+      failure.Port = ConnectPort();
+      failure.Security = FSecurity.Security;
+      failure.TlsVersions = VersionText(policy.MinVersion) + "–" + VersionText(policy.MaxVersion).substr(4);
+      text = ExplainSmtpFailure(failure);
+    }
     WriteLogQuietly(text, elError);
     throw EDriverError(text, "Exception");
   }
+  return report;
 }
 
 TMailEnvelopeStruct TDevice::ComposeMail(const std::string& ARecepients, const std::string& ACcRecepients,

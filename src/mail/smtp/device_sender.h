@@ -1,7 +1,8 @@
 // TDevice: the sender behind the e-mail driver. It holds the SMTP settings the driver
 // copies into it when the device is enabled, and SendMail delivers one message in one
-// connection of its own: connect, STARTTLS when offered, AUTH LOGIN when announced,
-// the envelope, the message, QUIT.
+// connection of its own: connect, TLS as FSecurity says (by default STARTTLS when
+// offered), the login (by default AUTH LOGIN when announced), the envelope, the
+// message, QUIT.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,8 @@
 
 #include "mail/attachment.h"
 #include "mail/mime/file_source.h"
+#include "mail/security/connection_report.h"
+#include "mail/security/connection_security.h"
 #include "mail/smtp/smtp_dialogue.h"
 #include "mail/smtp/smtp_time_limits.h"
 #include "net/tls_layer.h"
@@ -41,6 +44,7 @@ class TDevice {
   std::string FUserEmail;           // the sender, optionally with a display name
   std::string FSubject;             // default subject (read by the driver, not here)
   std::string FBodyText;            // default body (read by the driver, not here)
+  TSmtpSecurityStruct FSecurity;    // how the connection is protected and the login made
   smtp::TSmtpTimeLimitsStruct TimeLimits;  // how long to wait for the server (tests shorten it)
   // Told every line of each dialogue as it passes, besides the event log (a console host
   // shows them); masked as the event log is.
@@ -63,9 +67,11 @@ class TDevice {
   // Input that cannot be sent (a bad address, no recipient, no sender) is refused before
   // any connection, with the composer's own error. Any later failure is written to the
   // event log as an ERROR line named "TDevice" and raised as a plain error with the
-  // failure's message: the server's reply text, the network failure, or the attachment
-  // file's error. The connection and its TLS layer are closed before SendMail returns or
-  // raises.
+  // failure's message: the explanation of the step that failed and its cause
+  // (failure_explanation.h), then the server's reply text or the network failure; or
+  // the attachment file's error. The connection and its TLS layer are closed before
+  // SendMail returns or raises. A login over a connection without TLS writes a WARN
+  // line first.
   void SendMail(const std::string& ARecepients, const std::string& ACcRecepients,
                 const std::string& ABccRecepients, const std::string& ASubject, const std::string& ABodyText,
                 const std::vector<TAttachment>& AAttachmentPathsArray);
@@ -78,23 +84,25 @@ class TDevice {
                                   const std::string& ABodyText, const std::vector<TAttachment>& AAttachmentPathsArray,
                                   std::string& out);
 
-  // Connects and runs the dialogue of a send up to and including the login (EHLO or
-  // HELO, STARTTLS and the handshake when offered, AUTH LOGIN when announced), then
-  // QUIT: no message is sent. Returns when all of that worked; fails as SendMail fails
-  // once connecting, with the same texts and the same event log lines.
-  void TestConnection();
+  // Connects and runs the dialogue of a send up to and including the login, then QUIT:
+  // no message is sent. Returns what was proved (the TLS session, the certificate check,
+  // the login); fails as SendMail fails once connecting, with the same texts and the
+  // same event log lines.
+  TConnectionReportStruct TestConnection();
 
-  // The port SendMail connects to: the low 16 bits of FSmtpServerPort, with 465 (the
-  // implicit-TLS port) replaced by 25, since the connection always starts in plain text.
+  // The port SendMail connects to: the low 16 bits of FSmtpServerPort; in "Авто" 465
+  // (the implicit-TLS port) is replaced by 25, since that connection starts in plain text.
   std::uint16_t ConnectPort() const;
-  // What STARTTLS demands: TLS 1.0 to 1.2, the server name as SNI, no certificate check.
+  // What TLS demands: in "Авто" TLS 1.0 to 1.2, in every other mode TLS 1.2 and 1.3; the
+  // server name as SNI; the pinned key when there is one, else the system's check when
+  // FSecurity asks for it, else none.
   net::TTlsPolicyStruct TlsPolicy() const;
 
  private:
   // Connects, opens the SMTP connection and logs in, hands the connection to
   // `transaction`, then says QUIT; turns any failure into the event log line and the
   // plain error the host sees.
-  void RunSession(const std::function<void(smtp::TSmtpConnection&)>& transaction);
+  TConnectionReportStruct RunSession(const std::function<void(smtp::TSmtpConnection&)>& transaction);
 
   TFileOpener* files_ = nullptr;
 };

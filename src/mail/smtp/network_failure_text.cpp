@@ -9,53 +9,65 @@ namespace {
 
 using net::TNetErrorKind;
 using net::TNetStep;
+using platform::TTlsCertificateProblem;
+using C = TSmtpFailureClass;
 
-enum class TServerNamed { snNo, snHost, snHostAndPort };
-
-struct TFailureTextRow {
+struct TFailureRow {
   std::optional<TNetStep> Step;       // none: any step
   std::optional<TNetErrorKind> Kind;  // none: any kind
-  const char* Text;
-  TServerNamed Server;
-  bool Detail;  // followed by ": " and the system's wording, when there is one
+  C Class;
+  const char* Text;  // nullptr: the system's wording alone
+  bool Detail;       // the text followed by ": " and the system's wording, when there is one
 };
 
-// The first row that fits a failure gives its text. Everything that goes wrong during
-// the TLS handshake is the one established sentence.
-constexpr TFailureTextRow kFailureTexts[] = {
-    {TNetStep::nsConnect, TNetErrorKind::neNameNotFound, texts::kResolveFailed, TServerNamed::snHost, true},
-    {TNetStep::nsConnect, TNetErrorKind::neTimedOut, texts::kConnectTimeout, TServerNamed::snHostAndPort, false},
-    {TNetStep::nsConnect, std::nullopt, texts::kConnectFailed, TServerNamed::snHostAndPort, true},
-    {TNetStep::nsHandshake, std::nullopt, texts::kTlsHandshakeFailed, TServerNamed::snNo, false},
-    {TNetStep::nsRead, TNetErrorKind::neTimedOut, texts::kReadTimeout, TServerNamed::snNo, false},
-    {TNetStep::nsWrite, TNetErrorKind::neTimedOut, texts::kWriteTimeout, TServerNamed::snNo, false},
-    {std::nullopt, TNetErrorKind::neClosed, texts::kConnectionClosed, TServerNamed::snNo, true},
-    {std::nullopt, TNetErrorKind::neTls, texts::kTlsError, TServerNamed::snNo, true},
-    {std::nullopt, std::nullopt, texts::kNetworkError, TServerNamed::snNo, true},
+// The first row that fits a failure gives its class and text. A failure to connect is
+// explained whole by its class (the server and port are named there), so only the
+// system's wording follows; everything else that goes wrong during the TLS handshake is
+// the one established sentence.
+constexpr TFailureRow kFailures[] = {
+    {TNetStep::nsConnect, TNetErrorKind::neNameNotFound, C::fcNameNotFound, nullptr, true},
+    {TNetStep::nsConnect, TNetErrorKind::neRefused, C::fcConnectRefused, nullptr, true},
+    {TNetStep::nsConnect, TNetErrorKind::neTimedOut, C::fcConnectTimedOut, nullptr, true},
+    {TNetStep::nsConnect, std::nullopt, C::fcConnectFailed, nullptr, true},
+    {TNetStep::nsHandshake, TNetErrorKind::neCertificate, C::fcCertRejected, nullptr, true},
+    {TNetStep::nsHandshake, std::nullopt, C::fcTlsHandshake, texts::kTlsHandshakeFailed, false},
+    {TNetStep::nsRead, TNetErrorKind::neTimedOut, C::fcTimedOut, texts::kReadTimeout, false},
+    {TNetStep::nsWrite, TNetErrorKind::neTimedOut, C::fcTimedOut, texts::kWriteTimeout, false},
+    {std::nullopt, TNetErrorKind::neClosed, C::fcClosed, texts::kConnectionClosed, true},
+    {std::nullopt, TNetErrorKind::neTls, C::fcOther, texts::kTlsError, true},
+    {std::nullopt, std::nullopt, C::fcOther, texts::kNetworkError, true},
 };
+
+C CertificateClass(TTlsCertificateProblem problem) {
+  switch (problem) {
+    case TTlsCertificateProblem::cpUntrusted: return C::fcCertUntrusted;
+    case TTlsCertificateProblem::cpNameMismatch: return C::fcCertNameMismatch;
+    case TTlsCertificateProblem::cpExpired: return C::fcCertExpired;
+    case TTlsCertificateProblem::cpNotYetValid: return C::fcCertNotYetValid;
+    case TTlsCertificateProblem::cpPinMismatch: return C::fcCertPinMismatch;
+    case TTlsCertificateProblem::cpOther: break;
+  }
+  return C::fcCertRejected;
+}
 
 }  // namespace
 
-std::string NetworkFailureText(const net::ENetError& failure, std::string_view host, std::uint16_t port) {
-  for (const TFailureTextRow& row : kFailureTexts) {
-    if ((row.Step && *row.Step != failure.Step()) || (row.Kind && *row.Kind != failure.Kind())) continue;
-    std::string text = row.Text;
-    if (row.Server != TServerNamed::snNo) {
-      text.push_back(' ');
-      text.append(host);
-    }
-    if (row.Server == TServerNamed::snHostAndPort) {
-      text.push_back(':');
-      text.append(std::to_string(port));
-    }
-    const std::string detail = failure.Detail();
-    if (row.Detail && !detail.empty()) {
-      text.append(": ");
-      text.append(detail);
-    }
-    return text;
+TSmtpFailureStruct NetworkFailure(const net::ENetError& e) {
+  TSmtpFailureStruct f;
+  const std::string detail = e.Detail();
+  for (const TFailureRow& row : kFailures) {
+    if ((row.Step && *row.Step != e.Step()) || (row.Kind && *row.Kind != e.Kind())) continue;
+    f.Class = row.Class;
+    f.Text = row.Text != nullptr ? row.Text : "";
+    if (row.Detail && !detail.empty()) f.Text += (f.Text.empty() ? "" : ": ") + detail;
+    break;
   }
-  return texts::kNetworkError;
+  if (e.Kind() == TNetErrorKind::neCertificate) {
+    f.Class = CertificateClass(e.CertificateProblem());
+    if (const auto& c = e.Certificate()) f.Certificate = TCertificateFactsStruct{c->Subject, c->Issuer, c->NotBefore,
+                                                                               c->NotAfter, c->KeySha256};
+  }
+  return f;
 }
 
 }  // namespace eqd::smtp

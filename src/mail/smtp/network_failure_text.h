@@ -1,16 +1,12 @@
-// The network layer's failures in the driver's words.
+// The network layer's failures as the sender's failure records: the class the
+// explanation is chosen by, and the text that follows it.
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <string_view>
-
+#include "mail/security/failure_explanation.h"
 #include "net/net_error.h"
 
 namespace eqd::smtp {
 
-// The text the host is shown for `failure`; `host` and `port` name the server in the
-// texts of a failed connection.
-std::string NetworkFailureText(const net::ENetError& failure, std::string_view host = {}, std::uint16_t port = 0);
+TSmtpFailureStruct NetworkFailure(const net::ENetError& failure);
 
 }  // namespace eqd::smtp

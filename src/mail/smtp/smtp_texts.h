@@ -34,5 +34,9 @@ inline constexpr const char* kSmtpUtf8NotAnnounced =
 inline constexpr const char* kMessageSizeNote = "письмо, байт: ";
 inline constexpr const char* kDelivered = "Письмо доставлено, получателей: ";
 inline constexpr const char* kServerReply = "ответ сервера: ";
+// The WARN line of a login over a connection without TLS.
+inline constexpr const char* kLoginInClearText =
+    "Имя пользователя и пароль переданы SMTP-серверу без шифрования. Чтобы их нельзя было перехватить, "
+    "выберите защиту «STARTTLS» или «SSL/TLS»";
 
 }  // namespace eqd::smtp::texts

@@ -1,6 +1,6 @@
 // One mail transaction on an open SMTP connection: MAIL FROM, RCPT TO for each recipient
-// (in one go when the server announces PIPELINING), DATA and the message text, made
-// transparent as it streams. A refused recipient, DATA or message is followed by RSET, so
+// (in pieces without waiting for each answer when the server announces PIPELINING), DATA
+// and the message text, made transparent as it streams. A refused recipient, DATA or message is followed by RSET, so
 // the connection could carry another transaction.
 #pragma once
 
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "mail/smtp/smtp_connection.h"
+#include "mail/smtp/smtp_error.h"
 #include "mail/smtp/smtp_reply.h"
 
 namespace eqd::smtp {
@@ -59,10 +60,19 @@ class TSmtpTransaction {
   // server announced it will not take (too large, or needing SMTPUTF8 it lacks).
   std::string MailFromCommand(const TSmtpEnvelopeStruct& envelope, const TSmtpMessageNeedsStruct& needs) const;
   void SendEnvelope(const TSmtpEnvelopeStruct& envelope, const TSmtpMessageNeedsStruct& needs);
-  void SendMessageText(const TMessageWriter& writeMessage);
+  // Returns the size of the message text (before transparency).
+  std::size_t SendMessageText(const TMessageWriter& writeMessage);
   // Raises ESmtpError when the server sent something while the message is on its way.
   void FailOnEarlyReply();
-  [[noreturn]] void FailWithRset(const TSmtpReplyStruct& reply);
+  // After a write found the connection closed: raises ESmtpError with the reply the
+  // server sent before it went, when there is one.
+  void FailOnLastWords();
+  // The refusals, each with what explains it.
+  ESmtpError SenderRefused(const TSmtpReplyStruct& reply) const;
+  ESmtpError RecipientRefused(const TSmtpReplyStruct& reply, const std::string& recipient) const;
+  ESmtpError MessageRefused(const TSmtpReplyStruct& reply, std::size_t size) const;
+  // RSET, then the refusal.
+  [[noreturn]] void FailWithRset(const ESmtpError& refusal);
 
   TSmtpConnection& connection_;
 };

@@ -13,6 +13,7 @@
 
 #include "platform/posix/handles.h"
 #include "platform/unique_handle.h"
+#include "platform/cancel_scope.h"
 
 namespace eqd::platform {
 namespace {
@@ -105,11 +106,16 @@ OsErrorCode TTcpSocket::Wait(TSocketWait what, TDeadline deadline, bool& ready) 
   // A connection that fails reports POLLERR or POLLHUP whatever is asked for.
   const short events = what == TSocketWait::swRead ? POLLIN : POLLOUT;
   for (;;) {
+    // Another thread may end this thread's waits at once (cancel_scope.h): the wait looks
+    // at the signal at least every kCancelSliceMs.
+    if (TCancelScope::CancelRequested()) return ECANCELED;
+    const TDeadline slice = std::min<TDeadline>(deadline, TClock::now() + std::chrono::milliseconds(kCancelSliceMs));
     pollfd p{impl_->Fd.Get(), events, 0};
-    const int n = ::poll(&p, 1, PollTimeout(deadline));
+    const int n = ::poll(&p, 1, PollTimeout(slice));
     if (n >= 0) {
       ready = n > 0;
-      return 0;
+      if (ready || slice >= deadline) return 0;
+      continue;
     }
     if (errno != EINTR) return errno;
   }

@@ -77,6 +77,33 @@ TSha256 KeySha256(X509* certificate) {
   return digest;
 }
 
+// What the certificate says of itself.
+TTlsSessionInfoStruct CertificateInfo(X509* certificate) {
+  TTlsSessionInfoStruct info;
+  info.Subject = NameText(X509_get_subject_name(certificate));
+  info.Issuer = NameText(X509_get_issuer_name(certificate));
+  info.NotBefore = TimeOf(X509_get0_notBefore(certificate));
+  info.NotAfter = TimeOf(X509_get0_notAfter(certificate));
+  info.KeySha256 = KeySha256(certificate);
+  return info;
+}
+
+TTlsCertificateProblem ProblemOf(long verifyResult) {
+  switch (verifyResult) {
+    case X509_V_ERR_CERT_HAS_EXPIRED: return TTlsCertificateProblem::cpExpired;
+    case X509_V_ERR_CERT_NOT_YET_VALID: return TTlsCertificateProblem::cpNotYetValid;
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH: return TTlsCertificateProblem::cpNameMismatch;
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+    case X509_V_ERR_CERT_UNTRUSTED: return TTlsCertificateProblem::cpUntrusted;
+    default: return TTlsCertificateProblem::cpOther;
+  }
+}
+
 class TOpenSslEngine final : public TTlsEngine {
  public:
   explicit TOpenSslEngine(const TTlsPolicyStruct& policy) : policy_(policy) {
@@ -140,7 +167,12 @@ class TOpenSslEngine final : public TTlsEngine {
       const long verified = SSL_get_verify_result(ssl_.Get());
       if (policy_.Verification == TTlsVerification::tvSystem && verified != X509_V_OK) {
         ERR_clear_error();
-        throw ETlsFailure(TTlsFailureKind::tfCertificate, X509_verify_cert_error_string(verified));
+        // The handshake stopped before the certificate became the session's; the chain
+        // the server sent is still there, its own certificate first.
+        TTlsSessionInfoStruct certificate;
+        if (STACK_OF(X509)* chain = SSL_get_peer_cert_chain(ssl_.Get()); chain && sk_X509_num(chain) > 0)
+          certificate = CertificateInfo(sk_X509_value(chain, 0));
+        throw ETlsFailure(ProblemOf(verified), X509_verify_cert_error_string(verified), certificate);
       }
       throw ETlsFailure(TTlsFailureKind::tfHandshake, TakeErrorText("SSL negotiation failed."));
     }
@@ -225,12 +257,13 @@ class TOpenSslEngine final : public TTlsEngine {
         throw ETlsFailure(TTlsFailureKind::tfCertificate, "the server sent no certificate");
       return;
     }
-    info_.Subject = NameText(X509_get_subject_name(certificate.Get()));
-    info_.Issuer = NameText(X509_get_issuer_name(certificate.Get()));
-    info_.NotBefore = TimeOf(X509_get0_notBefore(certificate.Get()));
-    info_.NotAfter = TimeOf(X509_get0_notAfter(certificate.Get()));
-    info_.KeySha256 = KeySha256(certificate.Get());
-    CheckPinnedKey(policy_, info_.KeySha256);
+    const TTlsSessionInfoStruct read = CertificateInfo(certificate.Get());
+    info_.Subject = read.Subject;
+    info_.Issuer = read.Issuer;
+    info_.NotBefore = read.NotBefore;
+    info_.NotAfter = read.NotAfter;
+    info_.KeySha256 = read.KeySha256;
+    CheckPinnedKey(policy_, info_);
   }
 
   TTlsPolicyStruct policy_;

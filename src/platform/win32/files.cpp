@@ -5,50 +5,63 @@
 
 #include <windows.h>
 
+#include "platform/win32/folder_access.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
 namespace eqd::platform {
 namespace {
 
+using win32::TFileHandle;
 using win32::Utf8ToWide;
 using win32::WideToUtf8;
 
-// Our own error number for a path that is not a regular file (system numbers are positive).
-constexpr OsErrorCode kNotARegularFile = -2;
-
-class Handle {
- public:
-  explicit Handle(HANDLE h) : h_(h) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() {
-    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-  }
-  HANDLE Get() const { return h_; }
-  OsErrorCode Close() {
-    const HANDLE h = h_;
-    h_ = INVALID_HANDLE_VALUE;
-    return CloseHandle(h) ? 0 : static_cast<OsErrorCode>(GetLastError());
-  }
-
- private:
-  HANDLE h_;
-};
+OsErrorCode LastError() { return static_cast<OsErrorCode>(GetLastError()); }
 
 bool IsDelimiter(wchar_t c) { return c == L'\\' || c == L'/'; }
 
+// A name that stays inside its folder: no delimiter, no drive or stream colon, not "."
+// or "..".
+bool IsPlainName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("\\/:\0", 4)) == std::string::npos;
+}
+
+// The attributes of what `h` (opened with FILE_FLAG_OPEN_REPARSE_POINT) and `path`
+// reach; a link is a reparse point by either. While the handle is open they name the
+// same thing, but some file systems show a link only by its path: a link that the
+// system cannot open as itself is opened as its target.
+bool Attributes(HANDLE h, const std::wstring& path, DWORD& attributes) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(h, &info)) return false;
+  attributes = info.dwFileAttributes;
+  const DWORD byPath = GetFileAttributesW(path.c_str());
+  if (byPath != INVALID_FILE_ATTRIBUTES) attributes |= byPath & FILE_ATTRIBUTE_REPARSE_POINT;
+  return true;
+}
+
 }  // namespace
 
+OsErrorCode FolderCheck(HANDLE h, const std::wstring& path) {
+  DWORD attributes = 0;
+  if (!Attributes(h, path, attributes)) return LastError();
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return kLinkNotFollowed;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 0 : ERROR_DIRECTORY;
+}
+
 std::string OsErrorText(OsErrorCode code) {
-  if (code == kNotARegularFile) return "Not a regular file";
-  wchar_t* buf = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
-  std::wstring text(buf != nullptr ? buf : L"", n);
-  if (buf != nullptr) LocalFree(buf);
-  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
-  if (text.empty()) return "System error " + std::to_string(code);
-  return WideToUtf8(text);
+  switch (code) {
+    case kNotARegularFile:
+      return "Not a regular file";
+    case kLinkNotFollowed:
+      return "A symbolic link, junction or mount point, not followed";
+    case kNotOwnFile:
+      return "The file belongs to another user or has a second name";
+    default:
+      break;
+  }
+  const std::string text = SystemErrorText(code);
+  return text.empty() ? "System error " + std::to_string(code) : text;
 }
 
 std::string IncludeTrailingPathDelimiter(std::string path) {
@@ -80,27 +93,89 @@ OsErrorCode ForceDirectories(const std::string& path) {
     if (parent != 0) return parent;
   }
   if (CreateDirectoryW(w.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) return 0;
-  return static_cast<OsErrorCode>(GetLastError());
+  return LastError();
 }
 
 OsErrorCode AppendToFile(const std::string& path, std::string_view bytes) {
   // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself instead of its target; it is then
   // refused below. The share modes let other writers append between our lines.
-  Handle file(CreateFileW(Utf8ToWide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (file.Get() == INVALID_HANDLE_VALUE) return static_cast<OsErrorCode>(GetLastError());
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(file.Get(), &info)) return static_cast<OsErrorCode>(GetLastError());
-  if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
-      GetFileType(file.Get()) != FILE_TYPE_DISK)
+  const std::wstring wide = Utf8ToWide(path);
+  TFileHandle file(CreateFileW(wide.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file) return LastError();
+  DWORD attributes = 0;
+  if (!Attributes(file.Get(), wide, attributes)) return LastError();
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return kLinkNotFollowed;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || GetFileType(file.Get()) != FILE_TYPE_DISK)
     return kNotARegularFile;
   while (!bytes.empty()) {
     const DWORD chunk = bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
     DWORD written = 0;
-    if (!WriteFile(file.Get(), bytes.data(), chunk, &written, nullptr)) return static_cast<OsErrorCode>(GetLastError());
+    if (!WriteFile(file.Get(), bytes.data(), chunk, &written, nullptr)) return LastError();
     bytes.remove_prefix(written);
   }
-  return file.Close();
+  return CloseHandle(file.Detach()) ? 0 : LastError();
+}
+
+struct TLogFolder::TImpl {
+  // One handle on every folder below the base, shared for reading and writing but not
+  // for deleting: while they are open, none of those folders can be renamed, deleted or
+  // replaced by a junction, so the path reaches the folders that were checked.
+  std::vector<TFileHandle> Held;
+  std::string Path;
+};
+
+TLogFolder::TLogFolder() = default;
+TLogFolder::~TLogFolder() = default;
+TLogFolder::TLogFolder(TLogFolder&&) noexcept = default;
+TLogFolder& TLogFolder::operator=(TLogFolder&&) noexcept = default;
+
+OsErrorCode TLogFolder::Open(const std::string& base, const std::vector<std::string>& below, TFolderCreation creation) {
+  FImpl.reset();
+  auto impl = std::make_unique<TImpl>();
+  std::wstring path = Utf8ToWide(base);
+  while (path.size() > 3 && IsDelimiter(path.back())) path.pop_back();
+  {
+    const TFileHandle folder(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder) return LastError();
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(folder.Get(), &info)) return LastError();
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
+  }
+  for (std::size_t i = 0; i < below.size(); ++i) {
+    if (!IsPlainName(below[i])) return ERROR_INVALID_NAME;
+    if (!IsDelimiter(path.back())) path += L'\\';
+    path += Utf8ToWide(below[i]);
+    const bool shared = creation == fcCreateShared && i + 1 == below.size();
+    const bool made = creation != fcOpenOnly && CreateDirectoryW(path.c_str(), nullptr);
+    if (!made && creation != fcOpenOnly && GetLastError() != ERROR_ALREADY_EXISTS) return LastError();
+    const DWORD access = FILE_READ_ATTRIBUTES | (made && shared ? READ_CONTROL | WRITE_DAC : 0);
+    TFileHandle folder(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                          nullptr));
+    if (!folder) return LastError();
+    if (const OsErrorCode error = FolderCheck(folder.Get(), path)) return error;
+    if (made && shared) {
+      if (const OsErrorCode error = GrantEveryoneFullAccessTo(folder.Get())) return error;
+    }
+    impl->Held.push_back(std::move(folder));
+  }
+  impl->Path = IncludeTrailingPathDelimiter(WideToUtf8(path));
+  FImpl = std::move(impl);
+  return 0;
+}
+
+const std::string& TLogFolder::Path() const {
+  static const std::string kNone;
+  return FImpl ? FImpl->Path : kNone;
+}
+
+OsErrorCode TLogFolder::Append(const std::string& name, std::string_view bytes) const {
+  if (!FImpl) return ERROR_INVALID_HANDLE;
+  if (!IsPlainName(name)) return ERROR_INVALID_NAME;
+  return AppendToFile(FImpl->Path + name, bytes);
 }
 
 }  // namespace eqd::platform

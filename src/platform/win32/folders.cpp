@@ -7,7 +7,12 @@
 #include <aclapi.h>
 #include <shlobj.h>
 
+#include <iterator>
+
 #include "platform/files.h"
+#include "platform/unique_handle.h"
+#include "platform/win32/folder_access.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
 namespace eqd::platform {
@@ -25,27 +30,9 @@ std::wstring EnvW(const wchar_t* name) {
   return v;
 }
 
-struct SidDeleter {
-  void operator()(void* sid) const { FreeSid(sid); }
-};
-struct LocalDeleter {
-  void operator()(void* p) const { LocalFree(p); }
-};
-template <typename T, typename D>
-class Owned {
- public:
-  Owned() = default;
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  ~Owned() {
-    if (p_ != nullptr) D{}(p_);
-  }
-  T Get() const { return p_; }
-  T* Put() { return &p_; }
-
- private:
-  T p_ = nullptr;
-};
+using win32::TFileHandle;
+using win32::TLocalMemory;
+using TSid = TUniqueHandle<PSID, &FreeSid>;
 
 }  // namespace
 
@@ -62,17 +49,16 @@ std::string GetSpecialFolder(int folder) {
   return {};
 }
 
-OsErrorCode GrantEveryoneFullAccess(const std::string& folder) {
+OsErrorCode GrantEveryoneFullAccessTo(HANDLE folder) {
   SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-  Owned<PSID, SidDeleter> everyone;
+  TSid everyone;
   if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, everyone.Put()))
     return static_cast<OsErrorCode>(GetLastError());
 
-  std::wstring path = Utf8ToWide(folder);
   PACL dacl = nullptr;
-  Owned<PSECURITY_DESCRIPTOR, LocalDeleter> sd;
-  const DWORD read = GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                           &dacl, nullptr, sd.Put());
+  TLocalMemory<PSECURITY_DESCRIPTOR> sd;
+  const DWORD read =
+      GetSecurityInfo(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr, sd.Put());
   if (read != ERROR_SUCCESS) return static_cast<OsErrorCode>(read);
   if (dacl == nullptr) return 0;  // no access list at all: everyone has access already
 
@@ -92,13 +78,34 @@ OsErrorCode GrantEveryoneFullAccess(const std::string& folder) {
   entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
   entry.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
   entry.Trustee.ptstrName = static_cast<LPWSTR>(everyone.Get());
-  Owned<PACL, LocalDeleter> newDacl;
+  TLocalMemory<PACL> newDacl;
   const DWORD built = SetEntriesInAclW(1, &entry, dacl, newDacl.Put());
   if (built != ERROR_SUCCESS) return static_cast<OsErrorCode>(built);
   // Applying may fail on a folder another user owns; the folder is then used as it is.
-  (void)SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, newDacl.Get(),
-                              nullptr);
+  (void)SetSecurityInfo(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, newDacl.Get(), nullptr);
   return 0;
+}
+
+OsErrorCode GrantEveryoneFullAccess(const std::string& folder) {
+  // The folder itself (FILE_FLAG_OPEN_REPARSE_POINT), never what a junction in its place
+  // leads to; without the right to change its access list, it can still be read.
+  const std::wstring path = Utf8ToWide(folder);
+  TFileHandle handle;
+  for (const DWORD access : {READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES, READ_CONTROL | FILE_READ_ATTRIBUTES}) {
+    handle.Reset(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr));
+    if (handle || GetLastError() != ERROR_ACCESS_DENIED) break;
+  }
+  if (!handle) return static_cast<OsErrorCode>(GetLastError());
+  if (const OsErrorCode error = FolderCheck(handle.Get(), path)) return error;
+  return GrantEveryoneFullAccessTo(handle.Get());
+}
+
+std::string CurrentUserName() {
+  wchar_t name[257] = {};  // UNLEN + 1
+  DWORD size = static_cast<DWORD>(std::size(name));
+  return GetUserNameW(name, &size) ? WideToUtf8(name) : std::string();
 }
 
 }  // namespace eqd::platform

@@ -7,6 +7,7 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include "platform/cancel_scope.h"
 #include "platform/unique_handle.h"
 #include "platform/win32/wide.h"
 
@@ -138,22 +139,28 @@ OsErrorCode TTcpSocket::ConnectResult() {
 
 OsErrorCode TTcpSocket::Wait(TSocketWait what, TDeadline deadline, bool& ready) {
   const SOCKET s = impl_->Socket.Get();
-  fd_set wanted;
-  fd_set failed;
-  FD_ZERO(&wanted);
-  FD_ZERO(&failed);
-  FD_SET(s, &wanted);
-  FD_SET(s, &failed);
-  timeval tv = SelectTimeout(deadline);
   // A failed connection shows in the exceptional set. Once connected, that set holds
   // urgent (out-of-band) data, which a reader never takes: watching it would report
   // the socket ready for ever.
   const bool read = what == TSocketWait::swRead;
-  const int n = select(0, read ? &wanted : nullptr, read ? nullptr : &wanted,
-                       what == TSocketWait::swConnect ? &failed : nullptr, &tv);
-  if (n == SOCKET_ERROR) return WSAGetLastError();
-  ready = n > 0;
-  return 0;
+  for (;;) {
+    // Another thread may end this thread's waits at once (cancel_scope.h): the wait looks
+    // at the signal at least every kCancelSliceMs.
+    if (TCancelScope::CancelRequested()) return WSAECANCELLED;
+    const TDeadline slice = std::min<TDeadline>(deadline, TClock::now() + std::chrono::milliseconds(kCancelSliceMs));
+    fd_set wanted;
+    fd_set failed;
+    FD_ZERO(&wanted);
+    FD_ZERO(&failed);
+    FD_SET(s, &wanted);
+    FD_SET(s, &failed);
+    timeval tv = SelectTimeout(slice);
+    const int n = select(0, read ? &wanted : nullptr, read ? nullptr : &wanted,
+                         what == TSocketWait::swConnect ? &failed : nullptr, &tv);
+    if (n == SOCKET_ERROR) return WSAGetLastError();
+    ready = n > 0;
+    if (ready || slice >= deadline) return 0;
+  }
 }
 
 TSocketResult TTcpSocket::Receive(char* buffer, std::size_t size) {

@@ -323,7 +323,7 @@ class TSchannelEngine final : public TTlsEngine {
     info_.NotAfter = TimeOf(raw->pCertInfo->NotAfter);
     info_.KeySha256 = KeySha256(raw);
     if (policy_.Verification == TTlsVerification::tvSystem) VerifyChain(raw);
-    CheckPinnedKey(policy_, info_.KeySha256);
+    CheckPinnedKey(policy_, info_);
   }
 
   // The chain to a trusted root, the dates and the name. Schannel's own check is off
@@ -338,9 +338,9 @@ class TSchannelEngine final : public TTlsEngine {
     TChain chain;
     if (!CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &para, 0, nullptr,
                                  chain.Put()))
-      throw ETlsFailure(TTlsFailureKind::tfCertificate, ErrorText(GetLastError()));
-    if (chain.Get()->TrustStatus.dwErrorStatus != CERT_TRUST_NO_ERROR)
-      throw ETlsFailure(TTlsFailureKind::tfCertificate, TrustText(chain.Get()->TrustStatus.dwErrorStatus));
+      throw ETlsFailure(TTlsCertificateProblem::cpOther, ErrorText(GetLastError()), info_);
+    if (const DWORD trust = chain.Get()->TrustStatus.dwErrorStatus; trust != CERT_TRUST_NO_ERROR)
+      throw ETlsFailure(TrustProblem(trust), TrustText(trust), info_);
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA extra{};
     extra.cbSize = sizeof extra;
     extra.dwAuthType = AUTHTYPE_SERVER;
@@ -351,9 +351,31 @@ class TSchannelEngine final : public TTlsEngine {
     CERT_CHAIN_POLICY_STATUS status{};
     status.cbSize = sizeof status;
     if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.Get(), &policyPara, &status))
-      throw ETlsFailure(TTlsFailureKind::tfCertificate, ErrorText(GetLastError()));
-    if (status.dwError != 0)
-      throw ETlsFailure(TTlsFailureKind::tfCertificate, ErrorText(status.dwError));
+      throw ETlsFailure(TTlsCertificateProblem::cpOther, ErrorText(GetLastError()), info_);
+    if (status.dwError != 0) throw ETlsFailure(PolicyProblem(status.dwError), ErrorText(status.dwError), info_);
+  }
+
+  // Which date of the certificate the clock is outside of.
+  TTlsCertificateProblem DateProblem() const {
+    return std::chrono::system_clock::now() < info_.NotBefore ? TTlsCertificateProblem::cpNotYetValid
+                                                               : TTlsCertificateProblem::cpExpired;
+  }
+
+  TTlsCertificateProblem TrustProblem(DWORD status) const {
+    if (status & CERT_TRUST_IS_NOT_TIME_VALID) return DateProblem();
+    if (status & (CERT_TRUST_IS_PARTIAL_CHAIN | CERT_TRUST_IS_UNTRUSTED_ROOT)) return TTlsCertificateProblem::cpUntrusted;
+    return TTlsCertificateProblem::cpOther;
+  }
+
+  TTlsCertificateProblem PolicyProblem(DWORD error) const {
+    switch (static_cast<HRESULT>(error)) {
+      case CERT_E_CN_NO_MATCH: return TTlsCertificateProblem::cpNameMismatch;
+      case CERT_E_EXPIRED: return DateProblem();
+      case CERT_E_UNTRUSTEDROOT:
+      case CERT_E_UNTRUSTEDTESTROOT:
+      case CERT_E_CHAINING: return TTlsCertificateProblem::cpUntrusted;
+      default: return TTlsCertificateProblem::cpOther;
+    }
   }
 
   TTlsPolicyStruct policy_;

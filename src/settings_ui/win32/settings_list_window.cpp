@@ -4,9 +4,10 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <stdexcept>
+#include <utility>
 
 #include "settings_ui/settings_ui_texts.h"
-#include "settings_ui/win32/resources.h"
 
 namespace eqd::settings_ui_win32 {
 
@@ -18,12 +19,11 @@ constexpr int kClientWidth = 374;
 constexpr int kClientHeight = 379;
 constexpr int kStatusHeight = 55;
 constexpr int kButtonStrip = 41;
-constexpr int kButtonHeight = 25;
-constexpr int kButtonWidth = 75;
-constexpr int kDefaultWidth = 100;
-constexpr int kMargin = 8;
-// The name column leaves room for the default column's header at its own width.
-constexpr int kColumnWidths[3] = {175, 90, 90};
+constexpr int kMinWidth = 280;
+constexpr int kMinHeight = 220;
+constexpr int kColumnWidths[3] = {190, 90, 90};
+// The editor's left edge from the value cell's.
+constexpr int kEditorIndent = 3;
 }  // namespace
 
 TSettingsListWindow::TSettingsListWindow(TBaseDevice& Device) : FCore(Device, *this) {}
@@ -34,48 +34,51 @@ TSettingsListWindow::~TSettingsListWindow() {
 }
 
 bool TSettingsListWindow::ShowModal(HWND Owner) {
-  FWindow = CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, kFrameClass, Wide(texts::kListCaption).c_str(),
-                            WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                            CW_USEDEFAULT, 100, 100, Owner, nullptr, ModuleInstance(),
-                            static_cast<TMessageHandler*>(this));
-  if (FWindow == nullptr) return false;
+  FWindow = CreateDialogFor(*this, EQ_IDD_SETTINGS_LIST, Owner);
+  if (FWindow == nullptr) throw std::runtime_error("the settings list cannot be shown");
+  TakeOverDpiChanges(FWindow);
+  FDpi = LayoutDpi(FWindow);
+  FFonts = std::make_unique<TDialogFonts>(FWindow, FDpi);
+  SetText(FWindow, texts::kListCaption);
   HICON icon = LoadIconW(ModuleInstance(), MAKEINTRESOURCEW(EQ_IDI_LIST));
   if (icon != nullptr) SendMessageW(FWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-  FScale = std::make_unique<TScale>(FWindow);
-  FFonts = std::make_unique<TFonts>(*FScale);
-  const TScale& s = *FScale;
-  RECT outer{0, 0, s(kClientWidth), s(kClientHeight)};
+  SetUpControls();
+  const int dpi = WindowDpi(FWindow, FDpi);
+  if (dpi != FDpi) ChangeDpi(dpi, nullptr);
+  RECT outer{0, 0, Scale(kClientWidth, FDpi), Scale(kClientHeight, FDpi)};
   AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(FWindow, GWL_STYLE)), FALSE,
                      static_cast<DWORD>(GetWindowLongW(FWindow, GWL_EXSTYLE)));
   const int width = outer.right - outer.left;
   const int height = outer.bottom - outer.top;
   RECT work{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  SetWindowPos(FWindow, nullptr, work.left + (work.right - work.left - width) / 2,
-               work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-  CreateControls();
+  SetWindowPos(FWindow, nullptr, work.left + std::max<int>(0, (work.right - work.left - width) / 2),
+               work.top + std::max<int>(0, (work.bottom - work.top - height) / 2), width, height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
   Layout();
 
   const bool ownerWasEnabled = Owner != nullptr && IsWindowEnabled(Owner);
   if (ownerWasEnabled) EnableWindow(Owner, FALSE);
   ShowWindow(FWindow, SW_SHOW);
   SetForegroundWindow(FWindow);
-  SetFocus(FList);
+  // The first row selected, so that the keyboard can start at once.
+  if (FCore.RowCount() > 0) {
+    ListView_SetItemState(FList, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  }
+  SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(FList), TRUE);
   RunModalLoop(FWindow, FDone, [this](MSG& msg) { return PreTranslate(msg); });
+  // The owner takes input again before this window goes, so the system activates it.
   if (ownerWasEnabled) EnableWindow(Owner, TRUE);
   FTips.reset();
   DestroyWindow(FWindow);
   FWindow = nullptr;
-  if (Owner != nullptr) SetForegroundWindow(Owner);
   return FOkResult;
 }
 
-void TSettingsListWindow::CreateControls() {
-  const HFONT font = FFonts->Normal();
-  FList = CreateChild(FWindow, WC_LISTVIEWW, "",
-                      WS_TABSTOP | WS_BORDER | WS_CLIPSIBLINGS | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
-                          LVS_NOSORTHEADER,
-                      0, RECT{}, kIdList, font);
+void TSettingsListWindow::SetUpControls() {
+  FList = GetDlgItem(FWindow, kIdList);
+  FEdit = GetDlgItem(FWindow, kIdEdit);
+  FCombo = GetDlgItem(FWindow, kIdCombo);
   ListView_SetExtendedListViewStyle(FList, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
   const char* headers[3] = {texts::kListColumnName, texts::kListColumnValue, texts::kListColumnDefault};
   for (int i = 0; i < 3; ++i) {
@@ -83,47 +86,84 @@ void TSettingsListWindow::CreateControls() {
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     column.pszText = header.data();
-    column.cx = (*FScale)(kColumnWidths[i]);
+    column.cx = Scale(kColumnWidths[i], FDpi);
     column.iSubItem = i;
     SendMessageW(FList, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
   }
   ListView_SetItemCountEx(FList, FCore.RowCount(), 0);
-  FStatus = CreateChild(FWindow, L"STATIC", "", SS_LEFT | SS_SUNKEN | SS_NOPREFIX, 0, RECT{}, kIdStatus, font);
-  FDefault = CreateChild(FWindow, L"BUTTON", texts::kListDefaultButton, WS_TABSTOP | BS_PUSHBUTTON, 0, RECT{},
-                         kIdDefault, font);
-  FOk = CreateChild(FWindow, L"BUTTON", texts::kOkButton, WS_TABSTOP | BS_PUSHBUTTON, 0, RECT{}, kIdOk, font);
-  FCancel =
-      CreateChild(FWindow, L"BUTTON", texts::kCancelButton, WS_TABSTOP | BS_PUSHBUTTON, 0, RECT{}, kIdCancel, font);
-  FEdit = CreateChild(FWindow, L"EDIT", "", ES_AUTOHSCROLL | WS_BORDER, 0, RECT{}, kIdEdit, font);
-  FCombo = CreateChild(FWindow, L"COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL, 0, RECT{}, kIdCombo, font);
+  SetWindowTextW(GetDlgItem(FWindow, kIdDefault), WithAccessKey(texts::kListDefaultButton, texts::kListDefaultKey).c_str());
+  SetWindowTextW(GetDlgItem(FWindow, kIdOk), WithAccessKey(texts::kOkButton, texts::kOkKey).c_str());
+  SetWindowTextW(GetDlgItem(FWindow, kIdCancel), WithAccessKey(texts::kCancelButton, texts::kCancelKey).c_str());
   for (const char* item : {texts::kFalse, texts::kTrue})
     SendMessageW(FCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item).c_str()));
-  ShowWindow(FEdit, SW_HIDE);
-  ShowWindow(FCombo, SW_HIDE);
   FTips = std::make_unique<TTooltips>(FWindow);
-  FTips->Add(FDefault, texts::kListDefaultHint);
-  FTips->Add(FOk, texts::kOkHint);
-  FTips->Add(FCancel, texts::kCancelHint);
+  FTips->SetDpi(FDpi, FFonts->Normal());
+  FTips->Add(GetDlgItem(FWindow, kIdDefault), texts::kListDefaultHint);
+  FTips->Add(GetDlgItem(FWindow, kIdOk), texts::kOkHint);
+  FTips->Add(GetDlgItem(FWindow, kIdCancel), texts::kCancelHint);
 }
 
 void TSettingsListWindow::Layout() {
-  const TScale& s = *FScale;
+  const TDialogUnits du(FWindow, FFonts->Normal());
   RECT client{};
   GetClientRect(FWindow, &client);
   const int w = client.right;
   const int h = client.bottom;
-  const int listHeight = h - s(kStatusHeight) - s(kButtonStrip);
-  MoveWindow(FList, 0, 0, w, listHeight > 0 ? listHeight : 0, TRUE);
-  // The default column takes the rest of the width, at least its header's.
-  ListView_SetColumnWidth(FList, 2, LVSCW_AUTOSIZE_USEHEADER);
-  MoveWindow(FStatus, 0, listHeight, w, s(kStatusHeight), TRUE);
-  const int y = h - s(kButtonStrip) + (s(kButtonStrip) - s(kButtonHeight)) / 2;
-  MoveWindow(FDefault, s(kMargin), y, s(kDefaultWidth), s(kButtonHeight), TRUE);
-  MoveWindow(FCancel, w - s(kMargin) - s(kButtonWidth), y, s(kButtonWidth), s(kButtonHeight), TRUE);
-  MoveWindow(FOk, w - s(kMargin) - 2 * s(kButtonWidth) - s(6), y, s(kButtonWidth), s(kButtonHeight), TRUE);
+  const int status = Scale(kStatusHeight, FDpi);
+  const int strip = Scale(kButtonStrip, FDpi);
+  const int listHeight = std::max(h - status - strip, 0);
+  MoveWindow(FList, 0, 0, w, listHeight, TRUE);
+  // The design's column widths, each at least as wide as its header; where a header
+  // needs more than its column (a wide font), the name column gives the room up.
+  int widths[3] = {};
+  int total = 0;
+  int nameLeast = 0;
+  for (int i = 0; i < 3; ++i) {
+    wchar_t header[64] = {};
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT;
+    column.pszText = header;
+    column.cchTextMax = 64;
+    SendMessageW(FList, LVM_GETCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    const int least = TextWidth(FList, FFonts->Normal(), header) + du.X(8);
+    widths[i] = std::max(Scale(kColumnWidths[i], FDpi), least);
+    total += widths[i];
+    if (i == 0) nameLeast = least;
+  }
+  const int designTotal = Scale(kColumnWidths[0] + kColumnWidths[1] + kColumnWidths[2], FDpi);
+  if (total > designTotal) widths[0] = std::max(nameLeast, widths[0] - (total - designTotal));
+  for (int i = 0; i < 3; ++i) ListView_SetColumnWidth(FList, i, widths[i]);
+  // The status text inside its sunken frame, with a margin.
+  MoveWindow(GetDlgItem(FWindow, EQ_IDC_STATUS_FRAME), 0, listHeight, w, status, TRUE);
+  MoveWindow(GetDlgItem(FWindow, kIdStatus), du.X(4), listHeight + du.Y(3), w - 2 * du.X(4), status - 2 * du.Y(3),
+             TRUE);
+  const auto width = [&](int id, int least) {
+    return std::max(du.X(least), TextWidth(FWindow, FFonts->Normal(), WindowText(GetDlgItem(FWindow, id))) + du.X(12));
+  };
+  const int buttonHeight = du.Y(14);
+  const int y = h - strip + (strip - buttonHeight) / 2;
+  const int cancelWidth = width(kIdCancel, 50);
+  const int okWidth = width(kIdOk, 50);
+  MoveWindow(GetDlgItem(FWindow, kIdDefault), du.X(5), y, width(kIdDefault, 60), buttonHeight, TRUE);
+  MoveWindow(GetDlgItem(FWindow, kIdCancel), w - du.X(5) - cancelWidth, y, cancelWidth, buttonHeight, TRUE);
+  MoveWindow(GetDlgItem(FWindow, kIdOk), w - du.X(5) - cancelWidth - du.X(4) - okWidth, y, okWidth, buttonHeight,
+             TRUE);
 }
 
-// Enter and Escape belong to the table and its editors here, never to the buttons.
+void TSettingsListWindow::ChangeDpi(int Dpi, const RECT* Suggested) {
+  FCore.EndEdit(false);
+  FDpi = Dpi;
+  const std::unique_ptr<TDialogFonts> old = std::exchange(FFonts, std::make_unique<TDialogFonts>(FWindow, Dpi));
+  SetFontDeep(FWindow, FFonts->Normal());
+  if (FTips) FTips->SetDpi(Dpi, FFonts->Normal());
+  if (Suggested != nullptr)
+    SetWindowPos(FWindow, nullptr, Suggested->left, Suggested->top, Suggested->right - Suggested->left,
+                 Suggested->bottom - Suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  Layout();
+}
+
+// Enter and Escape belong to the table and its editors here; a focused button takes
+// Enter through the dialog manager; neither button answers Escape.
 bool TSettingsListWindow::PreTranslate(MSG& Msg) {
   if (Msg.message != WM_KEYDOWN) return false;
   const bool inEditor = Msg.hwnd == FEdit || Msg.hwnd == FCombo || GetParent(Msg.hwnd) == FCombo;
@@ -143,7 +183,6 @@ bool TSettingsListWindow::PreTranslate(MSG& Msg) {
     FCore.EndEdit(false);
     return true;
   }
-  if (Msg.wParam == VK_RETURN || Msg.wParam == VK_ESCAPE) return true;  // no default buttons
   return false;
 }
 
@@ -153,7 +192,7 @@ void TSettingsListWindow::Close(bool Ok) {
   FDone = true;
 }
 
-void TSettingsListWindow::OnNotify(NMHDR& Header, LRESULT& Result) {
+void TSettingsListWindow::OnNotify(NMHDR& Header) {
   if (Header.hwndFrom != FList) return;
   switch (Header.code) {
     case LVN_GETDISPINFOW: {
@@ -168,25 +207,29 @@ void TSettingsListWindow::OnNotify(NMHDR& Header, LRESULT& Result) {
     }
     case LVN_ITEMCHANGED: {
       const auto& change = reinterpret_cast<NMLISTVIEW&>(Header);
-      if ((change.uNewState & LVIS_SELECTED) != 0 && (change.uOldState & LVIS_SELECTED) == 0)
+      const bool selected = (change.uNewState & LVIS_SELECTED) != 0;
+      const bool wasSelected = (change.uOldState & LVIS_SELECTED) != 0;
+      if (selected && !wasSelected)
         FCore.SelectionChanged(change.iItem);
+      else if (!selected && wasSelected)
+        FCore.SelectionCleared(change.iItem);  // -1: every row, as after a click on empty space
       else
         FCore.SelectionChanged(-1);
       break;
     }
     case NM_DBLCLK: FCore.BeginEdit(); break;
-    case LVN_KEYDOWN:
-      if (reinterpret_cast<NMLVKEYDOWN&>(Header).wVKey == VK_F2) FCore.BeginEdit();
-      break;
     default: break;
   }
-  (void)Result;
 }
 
 void TSettingsListWindow::ShowContextMenu(int X, int Y) {
-  HMENU menu = CreatePopupMenu();
-  AppendMenuW(menu, MF_STRING, kIdMenuEdit, Wide(texts::kListMenuEdit).c_str());
-  AppendMenuW(menu, MF_STRING, kIdMenuDefault, Wide(texts::kListMenuDefault).c_str());
+  const TUniqueMenu menu(CreatePopupMenu());
+  // Both items act on the selected row: without one they are greyed.
+  const UINT state = FCore.Selected() >= 0 ? MF_ENABLED : MF_GRAYED;
+  AppendMenuW(menu.Get(), MF_STRING | state, kIdMenuEdit,
+              WithAccessKey(texts::kListMenuEdit, texts::kListMenuEditKey).c_str());
+  AppendMenuW(menu.Get(), MF_STRING | state, kIdMenuDefault,
+              WithAccessKey(texts::kListMenuDefault, texts::kListMenuDefaultKey).c_str());
   if (X == -1 && Y == -1) {  // from the keyboard: at the selected row
     RECT row{};
     const int selected = ListView_GetNextItem(FList, -1, LVNI_SELECTED);
@@ -196,32 +239,26 @@ void TSettingsListWindow::ShowContextMenu(int X, int Y) {
     X = p.x;
     Y = p.y;
   }
-  TrackPopupMenuEx(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, X, Y, FWindow, nullptr);
-  DestroyMenu(menu);
+  TrackPopupMenuEx(menu.Get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, X, Y, FWindow, nullptr);
 }
 
-LRESULT TSettingsListWindow::HandleMessage(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam) {
-  if (Window != FWindow) return DefWindowProcW(Window, Msg, WParam, LParam);
+bool TSettingsListWindow::DialogMessage(HWND, UINT Msg, WPARAM WParam, LPARAM LParam, LRESULT& Result) {
   switch (Msg) {
     case WM_SIZE:
       if (FList != nullptr) Layout();
-      return 0;
+      return true;
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MINMAXINFO*>(LParam);
-      info->ptMinTrackSize = {FScale ? (*FScale)(280) : 280, FScale ? (*FScale)(220) : 220};
-      return 0;
+      info->ptMinTrackSize = {Scale(kMinWidth, FDpi), Scale(kMinHeight, FDpi)};
+      return true;
     }
-    case WM_NOTIFY: {
-      LRESULT result = 0;
-      OnNotify(*reinterpret_cast<NMHDR*>(LParam), result);
-      return result;
-    }
+    case WM_NOTIFY:
+      OnNotify(*reinterpret_cast<NMHDR*>(LParam));
+      return false;
     case WM_CONTEXTMENU:
-      if (reinterpret_cast<HWND>(WParam) == FList) {
-        ShowContextMenu(GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam));
-        return 0;
-      }
-      break;
+      if (reinterpret_cast<HWND>(WParam) != FList) return false;
+      ShowContextMenu(GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam));
+      return true;
     case WM_COMMAND: {
       const int id = LOWORD(WParam);
       const int code = HIWORD(WParam);
@@ -234,15 +271,19 @@ LRESULT TSettingsListWindow::HandleMessage(HWND Window, UINT Msg, WPARAM WParam,
           case kIdCancel: Close(false); break;
           case kIdMenuEdit: FCore.BeginEdit(); break;
           case kIdMenuDefault: FCore.RowDefault(); break;
-          default: break;
+          default: break;  // the dialog manager's IDOK and IDCANCEL: no button is bound to them
         }
       }
-      return 0;
+      return true;
     }
-    case WM_CLOSE: Close(false); return 0;
-    default: break;
+    case WM_DPICHANGED:
+      ChangeDpi(HIWORD(WParam), reinterpret_cast<const RECT*>(LParam));
+      return true;
+    case WM_CLOSE:
+      Close(false);
+      return true;
+    default: (void)Result; return false;
   }
-  return DefWindowProcW(Window, Msg, WParam, LParam);
 }
 
 void TSettingsListWindow::RefreshRow(std::int32_t Row) { ListView_RedrawItems(FList, Row, Row); }
@@ -253,30 +294,38 @@ void TSettingsListWindow::ShowEditor(TListEditor Editor, std::int32_t Row, const
   RECT row{};
   ListView_GetItemRect(FList, Row, &row, LVIR_BOUNDS);
   MapWindowPoints(FList, FWindow, reinterpret_cast<POINT*>(&row), 2);
-  const int left = row.left + ListView_GetColumnWidth(FList, 0) + 3;
+  const int left = row.left + ListView_GetColumnWidth(FList, 0) + Scale(kEditorIndent, FDpi);
   const int width = ListView_GetColumnWidth(FList, 1);
+  const int height = row.bottom - row.top;
   HWND editor = Editor == leBoolean ? FCombo : FEdit;
   if (Editor == leBoolean) {
     SendMessageW(FCombo, CB_SETCURSEL, Checked ? 1 : 0, 0);
-    MoveWindow(FCombo, left, row.top, width, (*FScale)(80), TRUE);
+    // The closed drop-down as high as the row: its selection field takes the rest after
+    // the frame.
+    RECT field{};
+    GetWindowRect(FCombo, &field);
+    const LRESULT item = SendMessageW(FCombo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+    const int frame = (field.bottom - field.top) - static_cast<int>(item);
+    if (height - frame > 0) SendMessageW(FCombo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), height - frame);
+    MoveWindow(FCombo, left, row.top, width, height + Scale(80, FDpi), TRUE);
   } else {
-    SetWindowTextW(FEdit, Wide(Text).c_str());
-    MoveWindow(FEdit, left, row.top, width, row.bottom - row.top + 3, TRUE);
+    SetText(FEdit, Text);
+    MoveWindow(FEdit, left, row.top, width, height + 1, TRUE);
     SendMessageW(FEdit, EM_SETSEL, 0, -1);
   }
   SetWindowPos(editor, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-  SetFocus(editor);
+  SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(editor), TRUE);
 }
 
 void TSettingsListWindow::HideEditor(TListEditor Editor) {
   ShowWindow(Editor == leBoolean ? FCombo : FEdit, SW_HIDE);
-  SetFocus(FList);
+  SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(FList), TRUE);
 }
 
 std::string TSettingsListWindow::EditorText() { return Utf8(WindowText(FEdit)); }
 
 bool TSettingsListWindow::EditorChecked() { return SendMessageW(FCombo, CB_GETCURSEL, 0, 0) == 1; }
 
-void TSettingsListWindow::SetStatus(const std::string& Text) { SetWindowTextW(FStatus, Wide(Text).c_str()); }
+void TSettingsListWindow::SetStatus(const std::string& Text) { SetText(GetDlgItem(FWindow, kIdStatus), Text); }
 
 }  // namespace eqd::settings_ui_win32

@@ -5,9 +5,13 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+#include <utility>
 
 #include "settings_ui/settings_ui_texts.h"
-#include "settings_ui/win32/resources.h"
+#include "settings_ui/win32/device_test_progress.h"
 #include "settings_ui/win32/settings_list_window.h"
 
 namespace eqd::settings_ui_win32 {
@@ -16,28 +20,16 @@ namespace texts = settings_ui_texts;
 
 namespace {
 
-// The layout at 96 DPI.
+// The layout at 96 DPI where the design gives pixels; the rest is in dialog units.
 constexpr int kDesignWidth = 337;
 constexpr int kDesignHeight = 386;
 constexpr int kMinOuterWidth = 320;
 constexpr int kMinOuterHeight = 400;
 constexpr int kHeaderHeight = 61;
 constexpr int kFooterHeight = 53;
-constexpr int kMargin = 6;
 constexpr int kLogoSize = 48;
-constexpr int kButtonHeight = 25;
-constexpr int kButtonWidth = 75;
-constexpr int kAdditionalWidth = 110;
-constexpr int kMainPageWidth = 435;
-constexpr int kMainPageHeight = 253;
-constexpr int kLabelLeft = 10;
-constexpr int kLabelWidth = 110;
-constexpr int kFieldLeft = 124;
-constexpr int kRowTop = 14;
-constexpr int kRowStep = 32;
-constexpr int kEditHeight = 22;
-constexpr int kPortWidth = 60;
-constexpr int kInfoCaptionWidth = 160;
+// The help popup's margins.
+constexpr int kPopupMargin = 5;
 
 constexpr UINT kHtmlHelpTopic = 0x0000;      // HH_DISPLAY_TOPIC
 constexpr UINT kHtmlHelpTextPopup = 0x000E;  // HH_DISPLAY_TEXT_POPUP
@@ -55,19 +47,49 @@ struct THtmlHelpPopup {
   LPCWSTR pszFont;
 };
 
-RECT Rect(int x, int y, int w, int h) { return RECT{x, y, x + w, y + h}; }
-
 bool IsInside(HWND ancestor, HWND window) { return window == ancestor || IsChild(ancestor, window) != FALSE; }
 
-// Height of a word-wrapped text in a width, in the font.
-int TextHeight(HWND window, HFONT font, const std::wstring& text, int width) {
-  HDC dc = GetDC(window);
-  HGDIOBJ old = SelectObject(dc, font);
-  RECT r{0, 0, width, 0};
-  DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
-  SelectObject(dc, old);
-  ReleaseDC(window, dc);
-  return r.bottom - r.top;
+bool IsMultiLineEdit(HWND window) {
+  wchar_t cls[16] = {};
+  GetClassNameW(window, cls, 16);
+  return lstrcmpiW(cls, L"Edit") == 0 && (GetWindowLongW(window, GWL_STYLE) & ES_MULTILINE) != 0;
+}
+
+// The access key of each menu item's caption.
+const char* MenuKey(TMenuCommand command) {
+  switch (command) {
+    case mcReset: return texts::kMenuResetKey;
+    case mcDeviceTest: return texts::kMenuDeviceTestKey;
+    case mcSettingsList: return texts::kMenuSettingsListKey;
+    case mcOpenDebugLog: return texts::kMenuDebugLogsKey;
+    case mcOpenCurrentDebugLog: return texts::kMenuCurrentDebugLogKey;
+    case mcOpenDebugLogDirectory: return texts::kMenuDebugLogFolderKey;
+    case mcHelp: return texts::kMenuHelpKey;
+    default: return "";
+  }
+}
+
+HMENU BuildMenu(const std::vector<TMenuItemState>& items, int base) {
+  HMENU menu = CreatePopupMenu();
+  bool separatorPending = false;
+  bool any = false;
+  for (const TMenuItemState& item : items) {
+    if (!item.Visible) continue;
+    if (item.Command == mcSeparator) {
+      separatorPending = any;  // never first, never two in a row, never last
+      continue;
+    }
+    if (separatorPending) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    separatorPending = false;
+    any = true;
+    const UINT enabled = item.Enabled ? MF_ENABLED : MF_GRAYED;
+    const std::wstring caption = WithAccessKey(item.Caption, MenuKey(item.Command));
+    if (!item.Items.empty())
+      AppendMenuW(menu, MF_POPUP | enabled, reinterpret_cast<UINT_PTR>(BuildMenu(item.Items, base)), caption.c_str());
+    else
+      AppendMenuW(menu, MF_STRING | enabled, static_cast<UINT_PTR>(base + item.Command), caption.c_str());
+  }
+  return menu;
 }
 
 }  // namespace
@@ -76,257 +98,247 @@ TSettingsWindowWin32::TSettingsWindowWin32(TBaseDevice& Device, const std::vecto
                                            TDeviceConnectionTest ConnectionTest)
     : FCore(std::make_unique<TfrmCommonSettings>(Device, PageClasses, *this)) {
   FCore->SetConnectionTest(std::move(ConnectionTest));
-  for (const auto& page : FCore->Pages())
-    if (auto* main = dynamic_cast<TfrmMainSettings*>(page.get())) main->SetView(this);
 }
 
 TSettingsWindowWin32::~TSettingsWindowWin32() {
   FCore.reset();
+  FPageWindows.clear();
   FTips.reset();
   if (FWindow != nullptr) DestroyWindow(FWindow);
-  if (FLogoBitmap != nullptr) DeleteObject(FLogoBitmap);
-  if (FWhite != nullptr) DeleteObject(FWhite);
 }
 
 void TSettingsWindowWin32::SetDeviceTestVisible(bool Visible) { FCore->SetCapDeviceTest(Visible); }
 
 bool TSettingsWindowWin32::ShowModal() {
   TVisualStyles styles;
-  CreateFrame();
+  const HWND owner = HostOwnerWindow();
+  THostBlock block;
+  CreateFrame(owner);
   FCore->Open();
   ShowWindow(FWindow, SW_SHOW);
   SetForegroundWindow(FWindow);
-  SetFocus(FFields[mfSmtpServerName] != nullptr ? FFields[mfSmtpServerName] : FPages);
+  HWND first = FMainPage != nullptr ? FMainPage->Field(mfSmtpServerName) : FPages;
+  SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
   RunModalLoop(FWindow, FDone, [this](MSG& msg) { return PreTranslate(msg); });
+  // Input back before the window goes, so that the system activates the host's window.
+  block.Release();
+  if (owner != nullptr) EnableWindow(owner, TRUE);
+  FPageWindows.clear();
+  FMainPage = nullptr;
   FTips.reset();
   DestroyWindow(FWindow);
   FWindow = nullptr;
   return FOkResult;
 }
 
-HWND TSettingsWindowWin32::CreatePanel(HWND Parent, RECT R, int HelpContext) {
-  HWND panel = CreateWindowExW(WS_EX_CONTROLPARENT, kPanelClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
-                               R.left, R.top, R.right - R.left, R.bottom - R.top, Parent, nullptr, ModuleInstance(),
-                               static_cast<TMessageHandler*>(this));
-  SetWindowContextHelpId(panel, static_cast<DWORD>(HelpContext));
-  SetWindowPos(panel, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  return panel;
-}
-
-SIZE TSettingsWindowWin32::MainPageSize() const {
-  const TScale& s = *FScale;
-  return SIZE{s(kMainPageWidth), s(kMainPageHeight)};
-}
-
-void TSettingsWindowWin32::CreateFrame() {
-  FWindow = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTEXTHELP | WS_EX_CONTROLPARENT, kFrameClass,
-                            Wide(texts::kWindowCaption).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
-                            0, 0, 100, 100, nullptr, nullptr, ModuleInstance(), static_cast<TMessageHandler*>(this));
+void TSettingsWindowWin32::CreateFrame(HWND Owner) {
+  FWindow = CreateDialogFor(*this, EQ_IDD_SETTINGS, Owner);
   if (FWindow == nullptr) throw std::runtime_error("the settings window cannot be created");
-  FScale = std::make_unique<TScale>(FWindow);
-  FFonts = std::make_unique<TFonts>(*FScale);
-  FWhite = CreateSolidBrush(RGB(255, 255, 255));
+  TakeOverDpiChanges(FWindow);
+  FDpi = LayoutDpi(FWindow);
+  FFonts = std::make_unique<TDialogFonts>(FWindow, FDpi);
   FTips = std::make_unique<TTooltips>(FWindow);
-  const TScale& s = *FScale;
-  const HFONT font = FFonts->Normal();
-  FHeaderHeight = s(kHeaderHeight);
+  FTips->SetDpi(FDpi, FFonts->Normal());
+  FWhite.Reset(CreateSolidBrush(RGB(255, 255, 255)));
+  FLogoBitmap.Reset(static_cast<HBITMAP>(
+      LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(EQ_IDB_LOGO), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
 
-  // The tab control first: the window grows until the largest page fits its tabs.
-  FPages = CreateChild(FWindow, WC_TABCONTROLW, "", WS_TABSTOP | WS_CLIPSIBLINGS | TCS_MULTILINE, 0,
-                       Rect(0, 0, s(400), s(300)), kIdPages, font);
+  SetText(FWindow, texts::kWindowCaption);
+  SetText(GetDlgItem(FWindow, kIdModelName), FCore->ModelName());
+  SendDlgItemMessageW(FWindow, kIdModelName, WM_SETFONT, reinterpret_cast<WPARAM>(FFonts->Bold()), FALSE);
+  SetText(GetDlgItem(FWindow, kIdVersion), FCore->VersionLine());
+  const struct {
+    int Id;
+    const char* Text;
+    const char* Key;
+    const char* Hint;
+    int HelpContext;
+  } buttons[] = {
+      {kIdAdditional, texts::kAdditionalButton, texts::kAdditionalKey, texts::kAdditionalHint,
+       TfrmCommonSettings::kHelpAdditional},
+      {kIdOk, texts::kOkButton, texts::kOkKey, texts::kOkHint, TfrmCommonSettings::kHelpOk},
+      {kIdCancel, texts::kCancelButton, texts::kCancelKey, texts::kCancelHint, TfrmCommonSettings::kHelpCancel},
+  };
+  for (const auto& b : buttons) {
+    HWND button = GetDlgItem(FWindow, b.Id);
+    SetWindowTextW(button, WithAccessKey(b.Text, b.Key).c_str());
+    SetWindowContextHelpId(button, static_cast<DWORD>(b.HelpContext));
+    FTips->Add(button, b.Hint);
+  }
+
+  FPages = GetDlgItem(FWindow, kIdPages);
+  SetWindowContextHelpId(FPages, TfrmCommonSettings::kHelpPages);
+  FTips->Add(FPages, texts::kPagesHint);
   std::vector<std::string> captions;
-  for (const auto& page : FCore->Pages()) captions.push_back(page->Caption());
+  for (const auto& page : FCore->Pages()) {
+    auto* main = dynamic_cast<TfrmMainSettings*>(page.get());
+    if (main == nullptr) throw std::runtime_error("a settings page this window cannot show: " + page->Caption());
+    auto window = std::make_unique<TMainPageWin32>(FWindow, *FTips);
+    main->SetView(window.get());
+    main->SetSecurityView(window.get());
+    window->SetMailServiceHandler([main](std::size_t Index) { main->MailServiceChosen(Index); });
+    FMainPage = window.get();
+    FPageWindows.push_back(std::move(window));
+    captions.push_back(page->Caption());
+  }
+  FPageWindows.push_back(std::make_unique<TInfoPageWin32>(FWindow, FCore->InfoRows(), FFonts->Bold()));
   captions.push_back(texts::kInfoTab);
+  HWND previous = FPages;
   for (std::size_t i = 0; i < captions.size(); ++i) {
     std::wstring caption = Wide(captions[i]);
     TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = caption.data();
     SendMessageW(FPages, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
+    // Each page right after the tab strip (and the pages before it) in the Tab order.
+    HWND page = FPageWindows[i]->Window();
+    SetWindowContextHelpId(page, TfrmCommonSettings::kHelpPages);
+    SetWindowPos(page, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    previous = page;
   }
+  TabCtrl_SetCurSel(FPages, 0);
+  Layout();
+  ShowTab(0);
+
+  // Centred on the screen's work area.
+  RECT work{};
+  RECT self{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  GetWindowRect(FWindow, &self);
+  SetWindowPos(FWindow, nullptr, work.left + std::max<int>(0, (work.right - work.left - (self.right - self.left)) / 2),
+               work.top + std::max<int>(0, (work.bottom - work.top - (self.bottom - self.top)) / 2), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // A per-monitor aware host may have the window on a monitor of another DPI than the one
+  // its font was made for.
+  const int dpi = WindowDpi(FWindow, FDpi);
+  if (dpi != FDpi) ChangeDpi(dpi, nullptr);
+}
+
+void TSettingsWindowWin32::Layout() {
+  const TDialogUnits du(FWindow, FFonts->Normal());
+  const int header = Scale(kHeaderHeight, FDpi);
+  const int footer = Scale(kFooterHeight, FDpi);
+  const int margin = du.X(4);
+
+  // The window grows until the largest page fits its tab; it never shrinks below the design.
   SIZE page{0, 0};
-  if (!FCore->Pages().empty()) page = MainPageSize();
+  for (const auto& p : FPageWindows) {
+    const SIZE needed = p->NeededSize();
+    page.cx = std::max(page.cx, needed.cx);
+    page.cy = std::max(page.cy, needed.cy);
+  }
   RECT needed{0, 0, page.cx, page.cy};
   TabCtrl_AdjustRect(FPages, TRUE, &needed);
-  const int clientWidth = std::max(s(kDesignWidth), int(needed.right - needed.left) + 2 * s(kMargin));
-  const int clientHeight = std::max(s(kDesignHeight), int(needed.bottom - needed.top) + FHeaderHeight + s(kMargin) +
-                                                          s(kFooterHeight));
+  const int clientWidth = std::max<int>(Scale(kDesignWidth, FDpi), needed.right - needed.left + 2 * margin);
+  const int clientHeight =
+      std::max<int>(Scale(kDesignHeight, FDpi), needed.bottom - needed.top + header + margin + footer);
   RECT outer{0, 0, clientWidth, clientHeight};
   AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(FWindow, GWL_STYLE)), FALSE,
                      static_cast<DWORD>(GetWindowLongW(FWindow, GWL_EXSTYLE)));
-  const int width = std::max<int>(outer.right - outer.left, s(kMinOuterWidth));
-  const int height = std::max<int>(outer.bottom - outer.top, s(kMinOuterHeight));
-  RECT work{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  SetWindowPos(FWindow, nullptr, work.left + std::max<int>(0, (work.right - work.left - width) / 2),
-               work.top + std::max<int>(0, (work.bottom - work.top - height) / 2), width, height,
-               SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(FWindow, nullptr, 0, 0, std::max<int>(outer.right - outer.left, Scale(kMinOuterWidth, FDpi)),
+               std::max<int>(outer.bottom - outer.top, Scale(kMinOuterHeight, FDpi)),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   RECT client{};
   GetClientRect(FWindow, &client);
   const int w = client.right;
   const int h = client.bottom;
 
-  // Header: logo, model name, driver version on white, a line below.
-  FLogoBitmap = static_cast<HBITMAP>(
-      LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(EQ_IDB_LOGO), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-  const int logoTop = (FHeaderHeight - s(kLogoSize)) / 2;
-  FLogo = CreateChild(FWindow, L"STATIC", "", SS_OWNERDRAW | SS_NOTIFY, 0,
-                      Rect(s(8), logoTop, s(kLogoSize), s(kLogoSize)), kIdLogo, font);
-  const int textLeft = s(8) + s(kLogoSize) + s(10);
-  HWND model = CreateChild(FWindow, L"STATIC", FCore->ModelName(), SS_LEFT | SS_NOPREFIX, 0,
-                           Rect(textLeft, s(6), w - textLeft - s(8), s(32)), kIdModelName, FFonts->Bold());
-  HWND version = CreateChild(FWindow, L"STATIC", FCore->VersionLine(), SS_LEFT | SS_NOPREFIX, 0,
-                             Rect(textLeft, FHeaderHeight - s(8) - s(16), w - textLeft - s(8), s(16)), kIdVersion,
-                             font);
-  FHeaderControls = {FLogo, model, version};
-  CreateChild(FWindow, L"STATIC", "", SS_ETCHEDHORZ, 0, Rect(0, FHeaderHeight - 2, w, 2), -1, nullptr);
+  // Header: the logo, the model name (wrapped) above the driver version, a line below.
+  const int logo = Scale(kLogoSize, FDpi);
+  MoveWindow(GetDlgItem(FWindow, kIdLogo), du.X(5), (header - logo) / 2, logo, logo, TRUE);
+  const int textLeft = du.X(5) + logo + du.X(6);
+  const int textWidth = w - textLeft - du.X(5);
+  HWND version = GetDlgItem(FWindow, kIdVersion);
+  const int versionHeight = TextHeight(FWindow, FFonts->Normal(), WindowText(version), textWidth);
+  MoveWindow(version, textLeft, header - du.Y(4) - versionHeight, textWidth, versionHeight, TRUE);
+  MoveWindow(GetDlgItem(FWindow, kIdModelName), textLeft, du.Y(4), textWidth,
+             std::max(header - du.Y(8) - versionHeight, du.Y(8)), TRUE);
+  MoveWindow(GetDlgItem(FWindow, EQ_IDC_HEADER_LINE), 0, header - 2, w, 2, TRUE);
 
-  // Content: the tabs and one panel per tab over their display area.
-  MoveWindow(FPages, s(kMargin), FHeaderHeight + s(kMargin), w - 2 * s(kMargin),
-             h - FHeaderHeight - s(kMargin) - s(kFooterHeight), FALSE);
-  SetWindowContextHelpId(FPages, TfrmCommonSettings::kHelpPages);
-  FTips->Add(FPages, texts::kPagesHint);
+  // Content: the tab strip with each page over its display area.
+  MoveWindow(FPages, margin, header + margin, w - 2 * margin, h - header - margin - footer, TRUE);
   RECT display{};
   GetWindowRect(FPages, &display);
   MapWindowPoints(nullptr, FWindow, reinterpret_cast<POINT*>(&display), 2);
   TabCtrl_AdjustRect(FPages, FALSE, &display);
-  for (const auto& pageCore : FCore->Pages()) {
-    HWND panel = CreatePanel(FWindow, display, TfrmCommonSettings::kHelpPages);
-    if (dynamic_cast<TfrmMainSettings*>(pageCore.get()) != nullptr) CreateMainPage(panel);
-    FPagePanels.push_back(panel);
+  for (const auto& p : FPageWindows) {
+    MoveWindow(p->Window(), display.left, display.top, display.right - display.left, display.bottom - display.top,
+               TRUE);
+    p->Layout();
   }
-  HWND info = CreatePanel(FWindow, display, TfrmCommonSettings::kHelpPages);
-  CreateInfoPage(info);
-  FPagePanels.push_back(info);
-  TabCtrl_SetCurSel(FPages, 0);
-  ShowTab(FPages, FPagePanels);
 
-  // Footer: a line, "Дополнительно" left, "ОК" and "Отмена" right.
-  const int footerTop = h - s(kFooterHeight);
-  CreateChild(FWindow, L"STATIC", "", SS_ETCHEDHORZ, 0, Rect(0, footerTop, w, 2), -1, nullptr);
-  const int y = footerTop + (s(kFooterHeight) - s(kButtonHeight)) / 2;
-  FAdditional = CreateChild(FWindow, L"BUTTON", texts::kAdditionalButton, WS_TABSTOP | BS_PUSHBUTTON, 0,
-                            Rect(s(8), y, s(kAdditionalWidth), s(kButtonHeight)), kIdAdditional, font);
-  HWND ok = CreateChild(FWindow, L"BUTTON", texts::kOkButton, WS_TABSTOP | BS_PUSHBUTTON, 0,
-                        Rect(w - s(8) - 2 * s(kButtonWidth) - s(6), y, s(kButtonWidth), s(kButtonHeight)), kIdOk,
-                        font);
-  HWND cancel = CreateChild(FWindow, L"BUTTON", texts::kCancelButton, WS_TABSTOP | BS_PUSHBUTTON, 0,
-                            Rect(w - s(8) - s(kButtonWidth), y, s(kButtonWidth), s(kButtonHeight)), kIdCancel, font);
-  SetWindowContextHelpId(FAdditional, TfrmCommonSettings::kHelpAdditional);
-  SetWindowContextHelpId(ok, TfrmCommonSettings::kHelpOk);
-  SetWindowContextHelpId(cancel, TfrmCommonSettings::kHelpCancel);
-  FTips->Add(FAdditional, texts::kAdditionalHint);
-  FTips->Add(ok, texts::kOkHint);
-  FTips->Add(cancel, texts::kCancelHint);
+  // Footer: a line, "Дополнительно" left, "ОК" and "Отмена" right, each as wide as its text needs.
+  const int footerTop = h - footer;
+  MoveWindow(GetDlgItem(FWindow, EQ_IDC_FOOTER_LINE), 0, footerTop, w, 2, TRUE);
+  const auto width = [&](int id, int least) {
+    return std::max(du.X(least), TextWidth(FWindow, FFonts->Normal(), WindowText(GetDlgItem(FWindow, id))) + du.X(12));
+  };
+  const int buttonHeight = du.Y(14);
+  const int y = footerTop + (footer - buttonHeight) / 2;
+  const int cancelWidth = width(kIdCancel, 50);
+  const int okWidth = width(kIdOk, 50);
+  MoveWindow(GetDlgItem(FWindow, kIdAdditional), margin + du.X(1), y, width(kIdAdditional, 64), buttonHeight, TRUE);
+  MoveWindow(GetDlgItem(FWindow, kIdCancel), w - margin - du.X(1) - cancelWidth, y, cancelWidth, buttonHeight, TRUE);
+  MoveWindow(GetDlgItem(FWindow, kIdOk), w - margin - du.X(1) - cancelWidth - du.X(4) - okWidth, y, okWidth,
+             buttonHeight, TRUE);
+  InvalidateRect(FWindow, nullptr, TRUE);
 }
 
-void TSettingsWindowWin32::CreateMainPage(HWND Panel) {
-  const TScale& s = *FScale;
-  const HFONT font = FFonts->Normal();
-  RECT r{};
-  GetClientRect(Panel, &r);
-  FInnerTabs = CreateChild(Panel, WC_TABCONTROLW, "", WS_TABSTOP | WS_CLIPSIBLINGS, 0, r, kIdInnerTabs, font);
-  for (const char* caption : {texts::kSmtpTab, texts::kGeneralTab}) {
-    std::wstring text = Wide(caption);
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = text.data();
-    SendMessageW(FInnerTabs, TCM_INSERTITEMW, static_cast<WPARAM>(TabCtrl_GetItemCount(FInnerTabs)), reinterpret_cast<LPARAM>(&item));
-  }
-  RECT display = r;
-  TabCtrl_AdjustRect(FInnerTabs, FALSE, &display);
-  HWND tabs[2] = {CreatePanel(Panel, display, 0), CreatePanel(Panel, display, 0)};
-  FInnerPanels.assign(tabs, tabs + 2);
-  const int innerWidth = display.right - display.left;
-  const int innerHeight = display.bottom - display.top;
-  const int fieldWidth = innerWidth - s(kFieldLeft) - s(12);
-  int row[2] = {0, 0};
-  for (std::size_t i = 0; i < mfCount; ++i) {
-    const TMainSettingsFieldInfo& field = MainSettingsFields()[i];
-    HWND parent = tabs[field.Tab];
-    const int y = s(kRowTop) + row[field.Tab]++ * s(kRowStep);
-    const bool memo = i == mfBodyText;
-    CreateChild(parent, L"STATIC", field.Label, SS_LEFT, 0,
-                Rect(s(kLabelLeft), y + s(3), s(kLabelWidth), memo ? s(34) : s(18)), -1, font);
-    DWORD style = WS_TABSTOP | ES_AUTOHSCROLL;
-    if (i == mfSmtpServerPort) style |= ES_NUMBER;
-    if (memo) style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_HSCROLL;
-    const int width = i == mfSmtpServerPort ? s(kPortWidth) : fieldWidth;
-    const int height = memo ? innerHeight - y - s(12) : s(kEditHeight);
-    HWND edit = CreateChild(parent, L"EDIT", "", style, WS_EX_CLIENTEDGE, Rect(s(kFieldLeft), y, width, height),
-                            kIdFirstField + static_cast<int>(i), font);
-    FFields[i] = edit;
-    if (field.Hint != nullptr) FTips->Add(edit, field.Hint);
-  }
-  SendMessageW(FFields[mfUserEmail], EM_SETCUEBANNER, FALSE,
-               reinterpret_cast<LPARAM>(Wide(texts::kEmailPlaceholder).c_str()));
-  TabCtrl_SetCurSel(FInnerTabs, 0);
-  ShowTab(FInnerTabs, FInnerPanels);
+void TSettingsWindowWin32::ChangeDpi(int Dpi, const RECT* Suggested) {
+  const int from = FDpi;
+  FDpi = Dpi;
+  // The old fonts go only once no control uses them any more.
+  const std::unique_ptr<TDialogFonts> old = std::exchange(FFonts, std::make_unique<TDialogFonts>(FWindow, Dpi));
+  SetFontDeep(FWindow, FFonts->Normal());
+  SendDlgItemMessageW(FWindow, kIdModelName, WM_SETFONT, reinterpret_cast<WPARAM>(FFonts->Bold()), FALSE);
+  for (const auto& page : FPageWindows) page->Rescale(from, Dpi, *FFonts);
+  FTips->SetDpi(Dpi, FFonts->Normal());
+  if (Suggested != nullptr)
+    SetWindowPos(FWindow, nullptr, Suggested->left, Suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  Layout();
 }
 
-void TSettingsWindowWin32::CreateInfoPage(HWND Panel) {
-  const TScale& s = *FScale;
-  RECT r{};
-  GetClientRect(Panel, &r);
-  const int valueLeft = s(kLabelLeft) + s(kInfoCaptionWidth);
-  const int valueWidth = r.right - valueLeft - s(10);
-  const std::vector<TInfoRow> rows = FCore->InfoRows();
-  int y = s(10);
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const std::wstring value = Wide(rows[i].Value);
-    const bool last = i + 1 == rows.size();
-    const int captionWidth = s(kInfoCaptionWidth) - s(6);
-    const int captionHeight = TextHeight(Panel, FFonts->Bold(), Wide(rows[i].Caption), captionWidth);
-    const int valueHeight = std::max(TextHeight(Panel, FFonts->Normal(), value, valueWidth), captionHeight);
-    const int height = last ? std::max<int>(r.bottom - y - s(6), valueHeight) : valueHeight;
-    CreateChild(Panel, L"STATIC", rows[i].Caption, SS_LEFT | SS_NOPREFIX, 0,
-                Rect(s(kLabelLeft), y, captionWidth, captionHeight), -1, FFonts->Bold());
-    CreateChild(Panel, L"STATIC", rows[i].Value, SS_LEFT | SS_NOPREFIX, 0, Rect(valueLeft, y, valueWidth, height),
-                kIdFirstInfo + static_cast<int>(i), FFonts->Normal());
-    y += height + s(8);
-  }
+void TSettingsWindowWin32::ShowTab(int Index) {
+  for (std::size_t i = 0; i < FPageWindows.size(); ++i)
+    ShowWindow(FPageWindows[i]->Window(), static_cast<int>(i) == Index ? SW_SHOW : SW_HIDE);
 }
 
-void TSettingsWindowWin32::ShowTab(HWND TabControl, const std::vector<HWND>& Panels) {
-  const int selected = TabCtrl_GetCurSel(TabControl);
-  for (std::size_t i = 0; i < Panels.size(); ++i)
-    ShowWindow(Panels[i], static_cast<int>(i) == selected ? SW_SHOW : SW_HIDE);
-  // The inner tabs' panels show only while their page does.
-  if (TabControl == FPages && !FInnerPanels.empty() && selected == 0) ShowTab(FInnerTabs, FInnerPanels);
+void TSettingsWindowWin32::StepTab(bool Back) {
+  // Every (page, inner tab) pair in order.
+  std::vector<std::pair<int, int>> stops;
+  for (std::size_t i = 0; i < FPageWindows.size(); ++i) {
+    HWND inner = FPageWindows[i]->InnerTabs();
+    const int count = inner != nullptr ? TabCtrl_GetItemCount(inner) : 0;
+    if (count == 0) stops.emplace_back(static_cast<int>(i), -1);
+    for (int j = 0; j < count; ++j) stops.emplace_back(static_cast<int>(i), j);
+  }
+  const int page = TabCtrl_GetCurSel(FPages);
+  HWND inner = page >= 0 ? FPageWindows[static_cast<std::size_t>(page)]->InnerTabs() : nullptr;
+  const std::pair<int, int> now{page, inner != nullptr ? TabCtrl_GetCurSel(inner) : -1};
+  const auto at = std::find(stops.begin(), stops.end(), now);
+  const std::size_t current = at == stops.end() ? 0 : static_cast<std::size_t>(at - stops.begin());
+  const std::size_t next = (current + (Back ? stops.size() - 1 : 1)) % stops.size();
+  const auto [newPage, newInner] = stops[next];
+  TabCtrl_SetCurSel(FPages, newPage);
+  ShowTab(newPage);
+  TPageWin32& target = *FPageWindows[static_cast<std::size_t>(newPage)];
+  HWND strip = FPages;
+  if (newInner >= 0) {
+    TabCtrl_SetCurSel(target.InnerTabs(), newInner);
+    target.ShowInner(newInner);
+    strip = target.InnerTabs();
+  }
+  SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(strip), TRUE);
 }
 
 void TSettingsWindowWin32::OpenMenu() {
   FCore->MenuOpening();
-  const auto build = [](const auto& self, const std::vector<TMenuItemState>& items) -> HMENU {
-    HMENU menu = CreatePopupMenu();
-    bool separatorPending = false;
-    bool any = false;
-    for (const TMenuItemState& item : items) {
-      if (!item.Visible) continue;
-      if (item.Command == mcSeparator) {
-        separatorPending = any;  // never first, never two in a row, never last
-        continue;
-      }
-      if (separatorPending) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-      separatorPending = false;
-      any = true;
-      const UINT enabled = item.Enabled ? MF_ENABLED : MF_GRAYED;
-      if (!item.Items.empty()) {
-        AppendMenuW(menu, MF_POPUP | enabled, reinterpret_cast<UINT_PTR>(self(self, item.Items)),
-                    Wide(item.Caption).c_str());
-      } else {
-        AppendMenuW(menu, MF_STRING | enabled, static_cast<UINT_PTR>(kMenuBase + item.Command),
-                    Wide(item.Caption).c_str());
-      }
-    }
-    return menu;
-  };
-  HMENU menu = build(build, FCore->MenuItems());
+  const TUniqueMenu menu(BuildMenu(FCore->MenuItems(), kMenuBase));
   RECT button{};
-  GetWindowRect(FAdditional, &button);
+  GetWindowRect(GetDlgItem(FWindow, kIdAdditional), &button);
   SetForegroundWindow(FWindow);
-  TrackPopupMenuEx(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, button.left, button.bottom, FWindow, nullptr);
-  DestroyMenu(menu);
+  TrackPopupMenuEx(menu.Get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, button.left, button.bottom, FWindow,
+                   nullptr);
 }
 
 void TSettingsWindowWin32::HelpFor(HWND Control) {
@@ -335,7 +347,8 @@ void TSettingsWindowWin32::HelpFor(HWND Control) {
     context = GetWindowContextHelpId(h);
   RECT r{};
   GetWindowRect(Control, &r);
-  const DWORD position = static_cast<DWORD>(static_cast<WORD>(r.left)) | (static_cast<DWORD>(static_cast<WORD>(r.top)) << 16);
+  const DWORD position =
+      static_cast<DWORD>(static_cast<WORD>(r.left)) | (static_cast<DWORD>(static_cast<WORD>(r.top)) << 16);
   FCore->HelpRequest(HELP_SETPOPUP_POS, position);
   FCore->HelpRequest(HELP_CONTEXTPOPUP, context);
 }
@@ -348,25 +361,42 @@ void TSettingsWindowWin32::Finish(bool Ok) {
 
 bool TSettingsWindowWin32::PreTranslate(MSG& Msg) {
   if (Msg.message != WM_KEYDOWN || FWindow == nullptr || !IsInside(FWindow, Msg.hwnd)) return false;
+  const bool control = GetKeyState(VK_CONTROL) < 0;
+  const bool shift = GetKeyState(VK_SHIFT) < 0;
   if (Msg.wParam == VK_F1) {
     HWND focus = GetFocus();
     HelpFor(focus != nullptr && IsInside(FWindow, focus) ? focus : Msg.hwnd);
     return true;
   }
-  // Neither button answers Enter or Escape; only the body's memo takes Enter.
-  if (Msg.wParam == VK_ESCAPE) return true;
-  if (Msg.wParam == VK_RETURN && Msg.hwnd != FFields[mfBodyText]) return true;
+  // Ctrl+Tab and Ctrl+Page Down go to the next tab, with Shift (or Page Up) back; in a
+  // multi-line edit Ctrl+Tab types a tab, as in Windows dialogs (the edit itself would
+  // take it for Tab and move on).
+  if (control && Msg.wParam == VK_TAB && IsMultiLineEdit(Msg.hwnd)) {
+    SendMessageW(Msg.hwnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"\t"));
+    return true;
+  }
+  if (control && (Msg.wParam == VK_TAB || Msg.wParam == VK_NEXT || Msg.wParam == VK_PRIOR)) {
+    StepTab(Msg.wParam == VK_PRIOR || (Msg.wParam == VK_TAB && shift));
+    return true;
+  }
   return false;
 }
 
-LRESULT TSettingsWindowWin32::ControlColour(HWND Control, HDC Dc) {
-  if (std::find(FHeaderControls.begin(), FHeaderControls.end(), Control) == FHeaderControls.end()) return 0;
-  SetBkColor(Dc, RGB(255, 255, 255));
-  SetTextColor(Dc, GetSysColor(COLOR_WINDOWTEXT));
-  return reinterpret_cast<LRESULT>(FWhite);
+void TSettingsWindowWin32::DrawLogo(const DRAWITEMSTRUCT& Item) {
+  FillRect(Item.hDC, &Item.rcItem, FWhite.Get());
+  if (!FLogoBitmap) return;
+  BITMAP info{};
+  GetObjectW(FLogoBitmap.Get(), sizeof(info), &info);
+  HDC source = CreateCompatibleDC(Item.hDC);
+  HGDIOBJ old = SelectObject(source, FLogoBitmap.Get());
+  SetStretchBltMode(Item.hDC, HALFTONE);
+  StretchBlt(Item.hDC, Item.rcItem.left, Item.rcItem.top, Item.rcItem.right - Item.rcItem.left,
+             Item.rcItem.bottom - Item.rcItem.top, source, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+  SelectObject(source, old);
+  DeleteDC(source);
 }
 
-LRESULT TSettingsWindowWin32::HandleMessage(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam) {
+bool TSettingsWindowWin32::DialogMessage(HWND Dialog, UINT Msg, WPARAM WParam, LPARAM LParam, LRESULT& Result) {
   switch (Msg) {
     case WM_COMMAND: {
       const int id = LOWORD(WParam);
@@ -383,67 +413,64 @@ LRESULT TSettingsWindowWin32::HandleMessage(HWND Window, UINT Msg, WPARAM WParam
       } else if (code == STN_CLICKED && id == kIdLogo) {
         FCore->LogoClick();
       }
-      return 0;
+      // Neither button is bound to Enter or Escape: the dialog manager's IDOK and
+      // IDCANCEL end here.
+      return true;
     }
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(LParam);
-      if (header->code == TCN_SELCHANGE && header->hwndFrom == FPages) ShowTab(FPages, FPagePanels);
-      if (header->code == TCN_SELCHANGE && header->hwndFrom == FInnerTabs) ShowTab(FInnerTabs, FInnerPanels);
-      return 0;
+      if (header->code == TCN_SELCHANGE && header->hwndFrom == FPages) ShowTab(TabCtrl_GetCurSel(FPages));
+      return false;
     }
-    case WM_CTLCOLORSTATIC:
-      if (LRESULT brush = ControlColour(reinterpret_cast<HWND>(LParam), reinterpret_cast<HDC>(WParam))) return brush;
-      break;
-    case WM_DRAWITEM: {
-      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(LParam);
-      if (item->hwndItem != FLogo) break;
-      FillRect(item->hDC, &item->rcItem, FWhite);
-      if (FLogoBitmap != nullptr) {
-        BITMAP info{};
-        GetObjectW(FLogoBitmap, sizeof(info), &info);
-        HDC source = CreateCompatibleDC(item->hDC);
-        HGDIOBJ old = SelectObject(source, FLogoBitmap);
-        SetStretchBltMode(item->hDC, HALFTONE);
-        StretchBlt(item->hDC, item->rcItem.left, item->rcItem.top, item->rcItem.right - item->rcItem.left,
-                   item->rcItem.bottom - item->rcItem.top, source, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
-        SelectObject(source, old);
-        DeleteDC(source);
-      }
-      return TRUE;
+    case WM_CTLCOLORSTATIC: {
+      const auto control = reinterpret_cast<HWND>(LParam);
+      const int id = GetDlgCtrlID(control);
+      if (GetParent(control) != Dialog || (id != kIdModelName && id != kIdVersion && id != kIdLogo)) return false;
+      SetBkColor(reinterpret_cast<HDC>(WParam), RGB(255, 255, 255));
+      SetTextColor(reinterpret_cast<HDC>(WParam), GetSysColor(COLOR_WINDOWTEXT));
+      Result = reinterpret_cast<LRESULT>(FWhite.Get());
+      return true;
     }
-    case WM_CLOSE:
-      if (Window == FWindow) Finish(false);
-      return 0;  // a panel is never closed (a multi-line edit asks its parent on Escape)
-    default: break;
-  }
-  if (Window != FWindow) return DefWindowProcW(Window, Msg, WParam, LParam);
-  switch (Msg) {
     case WM_ERASEBKGND: {
       RECT r{};
-      GetClientRect(Window, &r);
+      GetClientRect(Dialog, &r);
       FillRect(reinterpret_cast<HDC>(WParam), &r, GetSysColorBrush(COLOR_BTNFACE));
-      r.bottom = FHeaderHeight;
-      FillRect(reinterpret_cast<HDC>(WParam), &r, FWhite);
-      return 1;
+      r.bottom = Scale(kHeaderHeight, FDpi);
+      FillRect(reinterpret_cast<HDC>(WParam), &r, FWhite.Get());
+      Result = 1;
+      return true;
+    }
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(LParam);
+      if (item->CtlID != static_cast<UINT>(kIdLogo)) return false;
+      DrawLogo(*item);
+      Result = TRUE;
+      return true;
     }
     case WM_SETCURSOR:
       if (FWaiting > 0) {
         SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
-        return TRUE;
-      }
-      if (reinterpret_cast<HWND>(WParam) == FLogo) {
+      } else if (reinterpret_cast<HWND>(WParam) == GetDlgItem(Dialog, kIdLogo)) {
         SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
-        return TRUE;
+      } else {
+        return false;
       }
-      break;
+      Result = TRUE;
+      return true;
     case WM_HELP: {
       const auto* info = reinterpret_cast<const HELPINFO*>(LParam);
-      HelpFor(info->iContextType == HELPINFO_WINDOW ? static_cast<HWND>(info->hItemHandle) : Window);
-      return TRUE;
+      HelpFor(info->iContextType == HELPINFO_WINDOW ? static_cast<HWND>(info->hItemHandle) : Dialog);
+      Result = TRUE;
+      return true;
     }
-    default: break;
+    case WM_DPICHANGED:
+      ChangeDpi(HIWORD(WParam), reinterpret_cast<const RECT*>(LParam));
+      return true;
+    case WM_CLOSE:
+      Finish(false);
+      return true;
+    default: return false;
   }
-  return DefWindowProcW(Window, Msg, WParam, LParam);
 }
 
 void TSettingsWindowWin32::SetWaitCursor(bool Wait) {
@@ -457,8 +484,7 @@ void TSettingsWindowWin32::ShowError(const std::string& Text) {
 
 bool TSettingsWindowWin32::ShowSettingsList(TBaseDevice& Device) {
   TSettingsListWindow list(Device);
-  const bool ok = list.ShowModal(FWindow);
-  return ok;
+  return list.ShowModal(FWindow);
 }
 
 void TSettingsWindowWin32::ShellOpen(const std::string& Target, bool Maximized) {
@@ -515,6 +541,7 @@ std::string TSettingsWindowWin32::ControlHintAt(TScreenPoint& Position) {
 
 void TSettingsWindowWin32::ShowHelpPopup(const THelpPopup& Popup) {
   const std::wstring text = Wide(Popup.Text);
+  const int margin = Scale(kPopupMargin, FDpi);
   THtmlHelpPopup record{};
   record.cbStruct = sizeof(record);
   record.idString = Popup.TopicID;
@@ -522,29 +549,36 @@ void TSettingsWindowWin32::ShowHelpPopup(const THelpPopup& Popup) {
   record.pt = POINT{Popup.Position.X, Popup.Position.Y};
   record.clrForeground = RGB(0, 0, 0);
   record.clrBackground = RGB(0xFF, 0xFF, 0xEE);
-  record.rcMargins = RECT{5, 5, 5, 5};
+  record.rcMargins = RECT{margin, margin, margin, margin};
   HtmlHelpCall(FWindow, Wide(Popup.TopicFile), kHtmlHelpTextPopup, reinterpret_cast<DWORD_PTR>(&record));
 }
 
-std::string TSettingsWindowWin32::FieldText(TMainSettingsField Field) {
-  return FFields[Field] != nullptr ? Utf8(WindowText(FFields[Field])) : std::string();
-}
-
-void TSettingsWindowWin32::SetFieldText(TMainSettingsField Field, const std::string& Text) {
-  if (FFields[Field] != nullptr) SetWindowTextW(FFields[Field], Wide(Text).c_str());
+bool TSettingsWindowWin32::RunConnectionCheck(TConnectionCheck& Check, std::string& Message) {
+  TDeviceTestProgress progress(FWindow, Check);
+  bool ok = false;
+  std::string message;
+  std::thread worker([&] {
+    try {
+      ok = Check.Run(message);
+    } catch (...) {
+      ok = false;
+    }
+    progress.Finished();
+  });
+  progress.Wait();
+  worker.join();
+  Message = message;
+  return ok;
 }
 
 void RegisterSettingsWindow(HINSTANCE Module, TDeviceConnectionTest ConnectionTest) {
-  RegisterWindowClasses(Module);
+  SetModule(Module);
   SetSettingsWindowFactory([test = std::move(ConnectionTest)](TBaseDevice& Device,
                                                              const std::vector<TSettingsPageClass>& PageClasses) {
     return std::unique_ptr<TSettingsWindow>(std::make_unique<TSettingsWindowWin32>(Device, PageClasses, test));
   });
 }
 
-void UnregisterSettingsWindow() {
-  SetSettingsWindowFactory({});
-  UnregisterWindowClasses();
-}
+void UnregisterSettingsWindow() { SetSettingsWindowFactory({}); }
 
 }  // namespace eqd::settings_ui_win32

@@ -1,27 +1,25 @@
-// The settings window on Win32: the header with the logo, the model name and the
-// driver version; the tab control with one tab per page and "Информация"; the footer
-// "Дополнительно" / "ОК" / "Отмена"; the popup menu, the tooltips and the context help.
-// Built in code from the 96-DPI layout scaled to the window's DPI, shown modally on
-// the calling thread within the module's visual-styles activation context.
+// The settings window on Win32: a dialog from the module's template with the header
+// (logo, model name, driver version), the tab control whose tabs hold the pages (child
+// dialogs) and "Информация", and the footer "Дополнительно" / "ОК" / "Отмена"; the
+// popup menu, the tooltips and the context help. Shown modally on the host's thread
+// within the module's visual-styles activation context: owned by the host's foreground
+// window, with every window of the host's thread blocked meanwhile.
 #pragma once
 
 #include <windows.h>
 
-#include <array>
 #include <memory>
 #include <vector>
 
 #include "device/settings_window.h"
 #include "settings_ui/common_settings.h"
-#include "settings_ui/main_settings_page.h"
+#include "settings_ui/win32/resources.h"
+#include "settings_ui/win32/settings_pages_win32.h"
 #include "settings_ui/win32/win32_ui.h"
 
 namespace eqd::settings_ui_win32 {
 
-class TSettingsWindowWin32 : public TSettingsWindow,
-                             public TMessageHandler,
-                             public TCommonSettingsView,
-                             public TMainSettingsView {
+class TSettingsWindowWin32 : public TSettingsWindow, public TDialogHandler, public TCommonSettingsView {
  public:
   TSettingsWindowWin32(TBaseDevice& Device, const std::vector<TSettingsPageClass>& PageClasses,
                        TDeviceConnectionTest ConnectionTest);
@@ -33,19 +31,19 @@ class TSettingsWindowWin32 : public TSettingsWindow,
 
   // Control identifiers (the Windows tests use them too); a menu item's command is
   // kMenuBase + its TMenuCommand.
-  static constexpr int kIdPages = 401;
-  static constexpr int kIdAdditional = 402;
-  static constexpr int kIdOk = 403;
-  static constexpr int kIdCancel = 404;
-  static constexpr int kIdLogo = 405;
-  static constexpr int kIdModelName = 406;
-  static constexpr int kIdVersion = 407;
-  static constexpr int kIdInnerTabs = 410;
-  static constexpr int kIdFirstField = 420;  // + TMainSettingsField
-  static constexpr int kIdFirstInfo = 440;   // + row, the value of each information row
+  static constexpr int kIdPages = EQ_IDC_PAGES;
+  static constexpr int kIdAdditional = EQ_IDC_ADDITIONAL;
+  static constexpr int kIdOk = EQ_IDC_OK;
+  static constexpr int kIdCancel = EQ_IDC_CANCEL;
+  static constexpr int kIdLogo = EQ_IDC_LOGO;
+  static constexpr int kIdModelName = EQ_IDC_MODEL_NAME;
+  static constexpr int kIdVersion = EQ_IDC_VERSION;
+  static constexpr int kIdInnerTabs = EQ_IDC_INNER_TABS;
+  static constexpr int kIdFirstField = EQ_IDC_FIRST_FIELD;  // + TMainSettingsField
+  static constexpr int kIdFirstInfo = EQ_IDC_FIRST_INFO;    // + row, the value of each information row
   static constexpr int kMenuBase = 0x1000;
 
-  LRESULT HandleMessage(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam) override;
+  bool DialogMessage(HWND Dialog, UINT Msg, WPARAM WParam, LPARAM LParam, LRESULT& Result) override;
 
   // TCommonSettingsView
   void SetWaitCursor(bool Wait) override;
@@ -56,43 +54,32 @@ class TSettingsWindowWin32 : public TSettingsWindow,
   void ShowHelpFile(const std::string& HelpFile) override;
   std::string ControlHintAt(TScreenPoint& Position) override;
   void ShowHelpPopup(const THelpPopup& Popup) override;
-
-  // TMainSettingsView
-  std::string FieldText(TMainSettingsField Field) override;
-  void SetFieldText(TMainSettingsField Field, const std::string& Text) override;
+  bool RunConnectionCheck(TConnectionCheck& Check, std::string& Message) override;
 
  private:
-  struct TTab {
-    HWND Panel = nullptr;
-  };
-  void CreateFrame();
-  HWND CreatePanel(HWND Parent, RECT Rect, int HelpContext);
-  SIZE MainPageSize() const;
-  void CreateMainPage(HWND Panel);
-  void CreateInfoPage(HWND Panel);
-  void ShowTab(HWND TabControl, const std::vector<HWND>& Panels);
+  void CreateFrame(HWND Owner);
+  void Layout();
+  void ChangeDpi(int Dpi, const RECT* Suggested);
+  void ShowTab(int Index);
+  // Ctrl+Tab: the next (or previous) tab of every tab strip as one row: the SMTP page's
+  // tabs, then "Информация".
+  void StepTab(bool Back);
   void OpenMenu();
   void HelpFor(HWND Control);
   void Finish(bool Ok);
   bool PreTranslate(MSG& Msg);
-  LRESULT ControlColour(HWND Control, HDC Dc);
+  void DrawLogo(const DRAWITEMSTRUCT& Item);
 
   std::unique_ptr<TfrmCommonSettings> FCore;
-  std::unique_ptr<TScale> FScale;
-  std::unique_ptr<TFonts> FFonts;
+  std::unique_ptr<TDialogFonts> FFonts;
   std::unique_ptr<TTooltips> FTips;
+  std::vector<std::unique_ptr<TPageWin32>> FPageWindows;  // one per tab of FPages, "Информация" last
+  TMainPageWin32* FMainPage = nullptr;
   HWND FWindow = nullptr;
   HWND FPages = nullptr;
-  HWND FInnerTabs = nullptr;
-  HWND FLogo = nullptr;
-  HWND FAdditional = nullptr;
-  std::vector<HWND> FPagePanels;   // one per tab of FPages
-  std::vector<HWND> FInnerPanels;  // one per tab of FInnerTabs
-  std::array<HWND, mfCount> FFields{};
-  std::vector<HWND> FHeaderControls;
-  HBITMAP FLogoBitmap = nullptr;
-  HBRUSH FWhite = nullptr;
-  int FHeaderHeight = 0;
+  TUniqueBitmap FLogoBitmap;
+  TUniqueBrush FWhite;
+  int FDpi = 96;
   int FWaiting = 0;
   bool FDone = false;
   bool FOkResult = false;
@@ -101,7 +88,7 @@ class TSettingsWindowWin32 : public TSettingsWindow,
 // Lets every device show this window from now on ("ShowSettingsDlg"); Module holds the
 // window's resources. The connection test is the device test's connection step.
 void RegisterSettingsWindow(HINSTANCE Module, TDeviceConnectionTest ConnectionTest);
-// Before the module unloads: no factory, no window classes.
+// Before the module unloads: no factory.
 void UnregisterSettingsWindow();
 
 }  // namespace eqd::settings_ui_win32

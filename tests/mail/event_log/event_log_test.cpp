@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <regex>
 #include <thread>
 
+#include "automation/automation_texts.h"
+#include "automation/errors.h"
+#include "automation/file_system.h"
 #include "support/temp_dir.h"
 
 namespace eqd {
@@ -144,6 +148,57 @@ TEST_F(EventLogTest, ProcessLogUsesTheDataFolderAndCanBeSwitchedOffAndOn) {
   const std::vector<std::string> lines = Lines(test::ReadFileBytes(EventLogFileName()));
   ASSERT_EQ(lines.size(), 9u);
   EXPECT_TRUE(lines[6].ends_with("\tERROR\tTDevice: \tConnection refused")) << lines[6];
+}
+
+TEST_F(EventLogTest, AFileThatCannotBeAppendedToSafelyGivesWayToTheUsersOwnAndTheLogSaysSoOnce) {
+  TManualClock clock;
+  fs::create_directories(LogFolder());
+  const fs::path victim = folder_.Path() / "victim";
+  { std::ofstream(victim) << "keep"; }
+  const std::string day = "vlm_dodezoz41_2024.03.05.log";
+  fs::create_symlink(victim, LogFolder() / day);
+  const fs::path own = LogFolder() / LogFileNames(day)[1];
+  {
+    TEventLog log(clock.Clock());
+    log.NoteRedirect("из трассировки");  // the log is off: not written, and not forgotten
+    log.SetMode(kEventLogAll);
+    log.Write("TDevice", "first", elError);
+    log.Write("TDevice", "second", elError);
+    log.NoteRedirect("из трассировки");
+    log.NoteRedirect("из трассировки");
+  }
+  EXPECT_EQ(test::ReadFileBytes(victim), "keep");
+  EXPECT_TRUE(fs::is_symlink(LogFolder() / day));
+  const std::vector<std::string> lines = Lines(test::ReadFileBytes(own));
+  ASSERT_EQ(lines.size(), 6 + 4 + 2u);
+  const std::string stamp = "2024.03.05 10:20:30.045\t";
+  EXPECT_EQ(lines[6], stamp + "ERROR\tTDevice: \tfirst");
+  EXPECT_EQ(lines[7], stamp + "INFO\tWriteEventLog: \tФайл журнала нельзя безопасно дополнить '" +
+                          test::Utf8Path(LogFolder() / day) + "': " + texts::kLinkNotFollowed +
+                          "; записи этого пользователя пишутся в файл '" + test::Utf8Path(own) + "'");
+  EXPECT_EQ(lines[8], stamp + "ERROR\tTDevice: \tsecond");
+  EXPECT_EQ(lines[9], stamp + "INFO\tWriteDebugLog: \tиз трассировки");
+  EXPECT_EQ(lines[10], "============Stop log===============");
+}
+
+TEST_F(EventLogTest, AFolderThatIsALinkIsRefusedAndLeftAlone) {
+  const fs::path victim = folder_.Path() / "victim";
+  fs::create_directories(victim);
+  fs::permissions(victim, fs::perms::owner_all);
+  fs::create_directory_symlink(victim, folder_.Path() / "Korventa");
+  TEventLog log;
+  log.SetMode(kEventLogAll);
+  try {
+    log.Write("TDevice", "x", elError);
+    ADD_FAILURE() << "the link was followed";
+  } catch (const EOSError& e) {
+    EXPECT_NE(std::string(e.what()).find("Не удалось открыть папку журнала '" + test::Utf8Path(LogFolder()) + "/'"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_TRUE(fs::is_empty(victim));
+  EXPECT_EQ(fs::status(victim).permissions(), fs::perms::owner_all);
+  log.SetMode(kEventLogOff);
 }
 
 TEST(OSVersionTextTest, NamesWindowsVersionsByTheirNumbers) {

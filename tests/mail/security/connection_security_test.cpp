@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "automation/errors.h"
+#include "mail/security/connection_report.h"
 #include "mail/security/connection_security.h"
 #include "mail/security/mail_services.h"
 
@@ -90,6 +91,42 @@ TEST(MailServices, EachServiceIsFoundByItsServersOnly) {
   for (const TMailServiceStruct& s : MailServices()) {
     EXPECT_EQ(MailServiceOfHost(s.Host), &s) << s.Name;
     EXPECT_EQ(s.Port == 465, s.Security == TSmtpSecurity::ssImplicitTls) << s.Name;
+  }
+}
+
+TEST(ConnectionReport, SaysWhatTheConnectionTestProved) {
+  TConnectionReportStruct r;
+  for (std::size_t i = 0; i < r.KeySha256.size(); ++i) r.KeySha256[i] = static_cast<std::uint8_t>(0xa0 + i % 16);
+  const std::string key = "a0a1a2a3a4a5a6a7a8a9aaabacadaeafa0a1a2a3a4a5a6a7a8a9aaabacadaeaf";
+  struct TCase {
+    const char* name;
+    bool tls;
+    TCertificateCheck check;
+    const char* method;
+    std::string text;
+  } cases[] = {
+      {"plain text, no login", false, TCertificateCheck::ccNone, "",
+       "Соединение: без шифрования\r\nАвторизация: не выполнялась"},
+      {"TLS, nothing checked: the key to pin", true, TCertificateCheck::ccNone, "LOGIN",
+       "Соединение: TLS 1.3, TLS_AES_256_GCM_SHA384\r\nСертификат не проверялся; SHA-256 его ключа (SPKI) для "
+       "настройки «Отпечаток ключа»: " + key + "\r\nАвторизация: LOGIN"},
+      {"verified", true, TCertificateCheck::ccVerified, "PLAIN",
+       "Соединение: TLS 1.3, TLS_AES_256_GCM_SHA384\r\nСертификат проверен: CN=localhost,O=Eq Test, выдан "
+       "CN=Eq Test Root CA,O=Eq Test\r\nАвторизация: PLAIN"},
+      {"pinned", true, TCertificateCheck::ccPinned, "PLAIN",
+       "Соединение: TLS 1.3, TLS_AES_256_GCM_SHA384\r\nКлюч сертификата совпал с отпечатком: " + key +
+           "\r\nАвторизация: PLAIN"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    r.Tls = c.tls;
+    r.TlsVersion = "TLS 1.3";
+    r.Cipher = "TLS_AES_256_GCM_SHA384";
+    r.Check = c.check;
+    r.Subject = "CN=localhost,O=Eq Test";
+    r.Issuer = "CN=Eq Test Root CA,O=Eq Test";
+    r.AuthMethod = c.method;
+    EXPECT_EQ(ConnectionReportText(r), c.text);
   }
 }
 

@@ -179,9 +179,8 @@ std::vector<TCase> Cases() {
   add("a preset service adds its own note", f,
       "Авторизация LOGIN: сервер не принял имя пользователя или пароль. Проверьте имя пользователя и "
       "пароль; многие почтовые службы требуют отдельный пароль приложения. Яндекс Почта: нужен пароль "
-      "приложения (Яндекс ID → Безопасность → Пароли приложений); в настройках почты разрешите доступ "
-      "почтовым программам. Ответ сервера: 5.7.8 Error: authentication failed: Invalid user or "
-      "password!");
+      "приложения; включите доступ почтовых программ. Ответ сервера: 5.7.8 Error: authentication failed: "
+      "Invalid user or password!");
   f.Host = "smtp.office365.com";
   f.Text = "5.7.139 Authentication unsuccessful, SmtpClientAuthentication is disabled for the Tenant.";
   add("Microsoft 365 with SMTP AUTH off", f,
@@ -227,6 +226,18 @@ std::vector<TCase> Cases() {
       "Передача письма: письмо слишком большое: 31457280 байт, сервер принимает до 26214400 байт. "
       "Уменьшите или уберите вложения. Ответ сервера: 5.3.4 Message size exceeds fixed maximum "
       "message size");
+  f.SizeLimit = 0;
+  add("message too large, the server announced no SIZE", f,
+      "Передача письма: письмо слишком большое для сервера: 31457280 байт. Уменьшите или уберите вложения. Ответ "
+      "сервера: 5.3.4 Message size exceeds fixed maximum message size");
+  f.MessageSize = 0;
+  add("message too large, refused before it was sent", f,
+      "Передача письма: письмо слишком большое для сервера. Уменьшите или уберите вложения. Ответ сервера: 5.3.4 "
+      "Message size exceeds fixed maximum message size");
+  f = Failure(C::fcSenderRefused, "4.3.2 Please try again later", true, 451);
+  add("a refusal for now", f,
+      "Отправитель (MAIL FROM): сервер не принял адрес отправителя. Сервер отказал временно: повторите отправку "
+      "позже. Ответ сервера: 4.3.2 Please try again later");
   f = Failure(C::fcMessageRefused, "5.6.0 Message content rejected", true, 554);
   add("message refused", f,
       "Передача письма: сервер не принял письмо. Ответ сервера: 5.6.0 Message content rejected");

@@ -126,7 +126,8 @@ struct TMatrixRow {
   std::string what;                // the server's behaviour
   std::string scenario;            // the fault server's, or "" for smtp-sink
   std::vector<std::string> sink;   // smtp-sink's switches
-  std::string text;                // what the host gets; "" for a send that succeeds
+  std::string text;                // the end of what the host gets, after the explanation of the
+                                   // failed step if there is one; "" for a send that succeeds
   bool prefixOnly = false;         // `text` is the start of it (a system error follows)
   int recipients = 1;
   milliseconds wait{5000};         // the sender's limit for each reply and write
@@ -207,7 +208,7 @@ class FaultMatrix : public ::testing::Test {
         } else if (row.prefixOnly) {
           EXPECT_EQ(r.Text().rfind(row.text, 0), 0u) << r.Text();
         } else {
-          EXPECT_EQ(r.Text(), row.text);
+          EXPECT_TRUE(r.Text().ends_with(row.text)) << r.Text();
         }
         EXPECT_EQ(Occurrences(logAdded, "\tERROR\tTDevice: \t" + r.Text() + "\r\n"), 1u) << logAdded;
         // Everything stays for an identical retry, the decoded attachment file included.
@@ -229,11 +230,10 @@ class FaultMatrix : public ::testing::Test {
 };
 
 TEST_F(FaultMatrix, EveryServerBehaviourReachesTheHostCleanly) {
-  const std::string connectFailed = texts::kConnectFailed;
   const std::string closed = texts::kConnectionClosed;
   const std::vector<TMatrixRow> rows = {
       // Connecting and the greeting.
-      {"connection refused", "refused", {}, connectFailed, true},
+      {"connection refused", "refused", {}, "Connection refused"},
       {"421 instead of the greeting", "", {"-a", "-Q", "CONNECT"}, "4.0.0 Server closing connection"},
       {"closed before the greeting", "", {"-a", "-q", "CONNECT"}, closed, true},
       {"silence", "silent", {}, texts::kReadTimeout, false, 1, milliseconds(700)},

@@ -120,7 +120,7 @@ TEST_F(RealServer, WrongPasswordFailsWithTheServersText) {
     device.SendMail("ivan@example.test", "", "", "s", "b", {});
     FAIL() << "the send must fail";
   } catch (const EDriverError& e) {
-    EXPECT_STREQ(e.what(), "5.7.8 Authentication credentials invalid");
+    EXPECT_TRUE(std::string(e.what()).ends_with("Ответ сервера: 5.7.8 Authentication credentials invalid")) << e.what();
     EXPECT_EQ(e.ClassName(), "Exception");
   }
   EXPECT_EQ(server_->MessageCount(), before);
@@ -135,7 +135,7 @@ TEST_F(RealServer, ConnectionTestLogsInWithoutSending) {
     device.TestConnection();
     ADD_FAILURE() << "a wrong password must fail the test";
   } catch (const EDriverError& e) {
-    EXPECT_STREQ(e.what(), "5.7.8 Authentication credentials invalid");
+    EXPECT_TRUE(std::string(e.what()).ends_with("Ответ сервера: 5.7.8 Authentication credentials invalid")) << e.what();
   }
   EXPECT_EQ(server_->MessageCount(), before);
 }
@@ -156,7 +156,7 @@ TEST(RealServerPipelining, AServerThatAnnouncesPipeliningGetsTheSameMessages) {
     device.SendMail("a@example.test; b@example.test;", "c@example.test", "d@example.test", "Pipelined", "", {});
     ADD_FAILURE() << "the first send must be refused";
   } catch (const EDriverError& e) {
-    EXPECT_STREQ(e.what(), "4.3.0 Try again later");
+    EXPECT_TRUE(std::string(e.what()).ends_with("Ответ сервера: 4.3.0 Try again later")) << e.what();
   }
   device.SendMail("a@example.test; b@example.test;", "c@example.test", "d@example.test", "Pipelined", "", {});
   server.WaitForMessage(1);
@@ -217,7 +217,7 @@ TEST(RealServerSize, TheExactSizeGoesWithMailFromAndATooLargeMessageGetsNoMailFr
     ADD_FAILURE() << "the send must be refused";
   } catch (const EDriverError& e) {
     const std::string text = e.what();
-    EXPECT_EQ(text.rfind(smtp::texts::kMessageTooLarge, 0), 0u) << text;
+    EXPECT_NE(text.find(std::string(smtp::texts::kMessageTooLarge) + "9"), std::string::npos) << text;
     EXPECT_NE(text.find(std::string(smtp::texts::kServerSizeLimit) + "65536"), std::string::npos) << text;
   }
   // The refused message reached neither MAIL FROM nor DATA.

@@ -7,27 +7,12 @@
 #include "platform/guid.h"
 #include "platform/read_only_file.h"
 #include "platform/temp_files.h"
+#include "scratch.h"
 
 namespace eqd::platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A fresh folder in the user's temporary folder, removed with everything in it.
-class TScratch {
- public:
-  TScratch() : path_(TempFolder() + "eqd-test-" + NewGuidText().substr(1, 8)) {
-    EXPECT_EQ(CreateNewFolder(path_), 0);
-  }
-  ~TScratch() {
-    std::error_code ec;
-    fs::remove_all(fs::u8path(path_), ec);
-  }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 TEST(TempFilesTest, PrivateFoldersAreNewEachTime) {
   TScratch scratch;

@@ -2,8 +2,10 @@
 # The settings windows under Wine with a display, run by run_wine_tests.sh inside its
 # private prefix once the DLL is registered and the loopback SMTP server is up:
 #   1. settings_ui_wine.exe drives the real window of the DLL beside it with window
-#      messages (typing, tabs, menu, the device test against the loopback server, the
-#      settings list, OK, Cancel, the close box);
+#      messages and real keystrokes (typing, tabs, Tab order, access keys, Ctrl+Tab, the
+#      menu, the device test against the loopback server and against a silent one with
+#      "Отмена", the settings list, help, OK, Cancel, the close box, the host's windows
+#      blocked, a DPI change);
 #   2. a VBScript host (cscript) sees IsSettingsDlgExist true and gets [201, ...] when the
 #      window it opened is closed with "Отмена" (pressed by settings_ui_wine.exe
 #      --press-cancel from a second process).

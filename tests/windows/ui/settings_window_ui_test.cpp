@@ -8,6 +8,7 @@
 // Options: --shots=<folder> saves screenshots there (BMP); --smtp-port=<port> names the
 // loopback SMTP server for the device test (user "mailer"); --press-cancel waits for a
 // settings window of another process (a VBScript host) and presses its "Отмена".
+#include <winsock2.h>
 #include <windows.h>
 #include <objbase.h>
 
@@ -23,6 +24,7 @@
 #include "com/win32/com_handles.h"
 #include "com/win32/variant_convert.h"
 #include "settings_ui/common_settings.h"
+#include "settings_ui/win32/resources.h"
 #include "settings_ui/win32/settings_list_window.h"
 #include "settings_ui/win32/settings_window_win32.h"
 #include "ui_driver.h"
@@ -32,6 +34,7 @@ namespace eqd::ui_test {
 namespace {
 
 using TWindow = settings_ui_win32::TSettingsWindowWin32;
+constexpr int kIdProgressCancel = EQ_IDC_PROGRESS_CANCEL;
 using TList = settings_ui_win32::TSettingsListWindow;
 using com::TComPtr;
 using com::TVariantHolder;
@@ -39,7 +42,7 @@ using com::TVariantHolder;
 std::wstring gShots;  // where screenshots go; empty: none
 int gSmtpPort = 0;    // the loopback SMTP server (user mailer); 0: none
 
-constexpr wchar_t kFrameClass[] = L"EqSettingsFrame";
+constexpr wchar_t kFrameClass[] = L"#32770";  // the windows are dialogs
 constexpr wchar_t kMessageBoxClass[] = L"#32770";
 constexpr wchar_t kMenuClass[] = L"#32768";
 
@@ -66,7 +69,11 @@ class TScript {
   }
   void Shot(const std::vector<HWND>& windows, const wchar_t* name) {
     if (gShots.empty()) return;
-    Sleep(300);  // let the last paint reach the screen
+    // Every window painted now (the windows' thread answers before this goes on), then a
+    // moment for the last paint to reach the screen.
+    for (HWND w : windows)
+      RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Sleep(500);
     Expect(CaptureWindows(windows, gShots + L"\\" + name + L".bmp"), "screenshot " + Narrow(name));
   }
   // Runs the steps on a thread of their own and waits for it.
@@ -100,6 +107,7 @@ struct TSettingsUi {
   HWND Window;
   HWND Control(int id) const { return FindControl(Window, id); }
   HWND Field(TMainSettingsField f) const { return Control(TWindow::kIdFirstField + static_cast<int>(f)); }
+  HWND Focus() const { return FocusOf(Window); }
   void Menu(TMenuCommand command) const {
     PostMessageW(Window, WM_COMMAND, static_cast<WPARAM>(TWindow::kMenuBase + command), 0);
   }
@@ -267,8 +275,8 @@ TEST_F(SettingsWindowTest, OkSavesWhatWasTypedAndWhatTheSettingsListChanged) {
 
         const auto menu = ReadMenu(s, ui, L"settings-menu");
         s.Expect(menu == std::vector<std::wstring>{L"Установить значения по-умолчанию", L"Выполнить тест устройства",
-                                                   L"Показать полный список настроек"},
-                 "menu without the debug logs and help");
+                                                   L"Показать полный список настроек", L"-", L"Справка"},
+                 "menu without the debug logs, with help (help.chm lies beside the DLL)");
 
         // The settings list: a Boolean through the drop-down, a number, Escape, focus loss.
         ui.Menu(mcSettingsList);
@@ -318,7 +326,7 @@ TEST_F(SettingsWindowTest, OkSavesWhatWasTypedAndWhatTheSettingsListChanged) {
         s.Expect(WaitFor([&] { return TextOf(ui.Field(mfSubject)) == L"Из списка"; }), "pages read again");
 
         const auto menu2 = ReadMenu(s, ui);
-        s.Expect(menu2.size() == 4 && menu2[3].rfind(L"Просмотр отладочных логов [", 0) == 0,
+        s.Expect(menu2.size() == 6 && menu2[3].rfind(L"Просмотр отладочных логов [", 0) == 0,
                  "the debug-log submenu follows the list's DebugLogEnabled");
 
         Click(ui.Control(TWindow::kIdOk));
@@ -411,12 +419,18 @@ TEST_F(SettingsWindowTest, DeviceTestLogsInWithThePagesValuesOrShowsTheServersAn
         SetText(ui.Field(mfSmtpServerPassword), L"s3cret-Пароль");
         SetText(ui.Field(mfUserEmail), L"robot@example.test");
         ui.Menu(mcDeviceTest);
-        const std::wstring success = AnswerBox(s, L"Информация");
-        s.Expect(success == L"Успешно!", "login works: " + Narrow(success));
+        const std::wstring success = AnswerBox(s, L"Информация", L"device-test-success");
+        // Under "Успешно!" what was proved: here TLS 1.2 through Schannel and the login.
+        s.Expect(success.starts_with(L"Успешно!") && success.find(L"Соединение: TLS 1.2") != std::wstring::npos &&
+                     success.ends_with(L"Авторизация: LOGIN"),
+                 "login works: " + Narrow(success));
         SetText(ui.Field(mfSmtpServerPassword), L"wrong");
         ui.Menu(mcDeviceTest);
         const std::wstring refused = AnswerBox(s, L"Ошибка", L"device-test-error");
-        s.Expect(refused == L"5.7.8 Authentication credentials invalid", "the server's answer: " + Narrow(refused));
+        // What failed in the window's words, then the driver's explanation with the server's answer.
+        s.Expect(refused.starts_with(L"Проверка подключения к SMTP-серверу не пройдена.\r\n\r\n") &&
+                     refused.ends_with(L"Ответ сервера: 5.7.8 Authentication credentials invalid"),
+                 "what failed, then the server's answer: " + Narrow(refused));
         Click(ui.Control(TWindow::kIdCancel));
       },
       [&] { ShowSettingsDlg(out); });
@@ -425,6 +439,371 @@ TEST_F(SettingsWindowTest, DeviceTestLogsInWithThePagesValuesOrShowsTheServersAn
   auto settings = Settings();
   EXPECT_EQ(VarToStr(settings["SmtpServerName"]), "smtp.yandex.ru");
   EXPECT_EQ(VarToStr(settings["SmtpServerPassword"]), "");
+}
+
+// The keyboard alone, as a person meets it: the tab strips before their pages in the Tab
+// order, access keys on the labels and buttons, Ctrl+Tab through every tab, Tab out of
+// the body's memo (Ctrl+Tab types a tab there), Enter on a focused button, and the focus
+// back where it was after an error box and after the settings list.
+// The tab "Безопасность": the stored values shown, a mail service filling the server, the
+// port, the protection and the login, and what was chosen saved by OK.
+TEST_F(SettingsWindowTest, SecurityTabFillsFromAMailServiceAndSaves) {
+  TScript script;
+  Variant out;
+  bool accepted = false;
+  script.Run(
+      [](TScript& s) {
+        const TSettingsUi ui = WaitForSettings(s);
+        const auto comboText = [](HWND combo) {
+          const LRESULT index = SendBounded(combo, CB_GETCURSEL, 0, 0);
+          wchar_t text[256] = {};
+          if (index >= 0 && SendBounded(combo, CB_GETLBTEXTLEN, index, 0) < 255)
+            SendBounded(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
+          return std::wstring(text);
+        };
+        HWND security = ui.Control(EQ_IDC_SEC_SECURITY);
+        HWND auth = ui.Control(EQ_IDC_SEC_AUTH);
+        HWND verify = ui.Control(EQ_IDC_SEC_VERIFY);
+        HWND service = ui.Control(EQ_IDC_SEC_SERVICE);
+        SelectTab(ui.Control(TWindow::kIdInnerTabs), 2);
+        s.Expect(WaitFor([&] { return IsWindowVisible(security) != FALSE; }), "tab \"Безопасность\" shows");
+        s.Expect(!IsWindowVisible(ui.Field(mfSmtpServerName)) && !IsWindowVisible(ui.Field(mfSubject)),
+                 "the other tabs hide");
+        s.Expect(comboText(security) == L"Авто" && comboText(auth) == L"Авто", "the defaults: " +
+                 Narrow(comboText(security)) + ", " + Narrow(comboText(auth)));
+        s.Expect(SendBounded(verify, BM_GETCHECK, 0, 0) == BST_UNCHECKED, "no certificate check by default");
+        s.Expect(SendBounded(security, CB_GETCOUNT, 0, 0) == 4 && SendBounded(auth, CB_GETCOUNT, 0, 0) == 4 &&
+                     SendBounded(service, CB_GETCOUNT, 0, 0) == 6,
+                 "four modes, four ways of logging in, five services after \"(вручную)\"");
+
+        // Gmail, chosen as a click on the list does it.
+        const LRESULT gmail = SendBounded(service, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                          reinterpret_cast<LPARAM>(L"Gmail"));
+        SendBounded(service, CB_SETCURSEL, static_cast<WPARAM>(gmail), 0);
+        SendBounded(GetParent(service), WM_COMMAND, MAKEWPARAM(EQ_IDC_SEC_SERVICE, CBN_SELCHANGE),
+                    reinterpret_cast<LPARAM>(service));
+        s.Expect(TextOf(ui.Field(mfSmtpServerName)) == L"smtp.gmail.com" && TextOf(ui.Field(mfSmtpServerPort)) == L"587",
+                 "server and port from the service: " + Narrow(TextOf(ui.Field(mfSmtpServerName))));
+        s.Expect(comboText(security) == L"STARTTLS" && comboText(auth) == L"LOGIN",
+                 "protection and login from the service");
+        s.Expect(TextOf(ui.Control(EQ_IDC_SEC_NOTE)).rfind(L"Gmail: нужен пароль приложения", 0) == 0,
+                 "the service's note: " + Narrow(TextOf(ui.Control(EQ_IDC_SEC_NOTE))));
+        SendBounded(verify, BM_CLICK, 0, 0);  // as a click on the box itself
+        s.Expect(WaitFor([&] { return SendBounded(verify, BM_GETCHECK, 0, 0) == BST_CHECKED; }), "the check box ticks");
+        SetText(ui.Control(EQ_IDC_SEC_PIN), L"sha256//ihssPU5fYHGCk6S1xtfo+QESIzRFVmd4iZqrvM3e7/A=");
+        s.Shot({ui.Window}, L"settings-security");
+        SendBounded(security, CB_SETCURSEL, 2, 0);  // "SSL/TLS": the user has the last word
+        Click(ui.Control(TWindow::kIdOk));
+      },
+      [&] { accepted = ShowSettingsDlg(out); });
+  for (const std::string& f : script.Failures) ADD_FAILURE() << f;
+  EXPECT_TRUE(accepted);
+  auto settings = Settings();
+  EXPECT_EQ(VarToStr(settings["SmtpServerName"]), "smtp.gmail.com");
+  EXPECT_EQ(VarToStr(settings["SmtpServerPort"]), "587");
+  EXPECT_EQ(VarToStr(settings["SmtpSecurity"]), "SSL/TLS");
+  EXPECT_EQ(VarToStr(settings["SmtpAuthMethod"]), "LOGIN");
+  EXPECT_TRUE(VarToBool(settings["SmtpVerifyCertificate"]));
+  EXPECT_EQ(VarToStr(settings["SmtpCertificatePin"]), "sha256//ihssPU5fYHGCk6S1xtfo+QESIzRFVmd4iZqrvM3e7/A=");
+}
+
+TEST_F(SettingsWindowTest, KeyboardAloneReachesEveryControl) {
+  TScript script;
+  Variant out;
+  bool accepted = true;
+  script.Run(
+      [](TScript& s) {
+        const TSettingsUi ui = WaitForSettings(s);
+        HWND pages = ui.Control(TWindow::kIdPages);
+        HWND inner = ui.Control(TWindow::kIdInnerTabs);
+        HWND server = ui.Field(mfSmtpServerName);
+        s.Expect(WaitFor([&] { return ui.Focus() == server; }), "the server field has the focus at first");
+        Type(ui.Window, {VK_SHIFT, VK_TAB});
+        s.Expect(WaitFor([&] { return ui.Focus() == inner; }, 5s), "Shift+Tab from the first field: the inner tab strip");
+        Type(ui.Window, {VK_SHIFT, VK_TAB});
+        s.Expect(WaitFor([&] { return ui.Focus() == pages; }, 5s), "Shift+Tab again: the window's tab strip");
+        Type(ui.Window, {VK_TAB});
+        Type(ui.Window, {VK_TAB});
+        s.Expect(WaitFor([&] { return ui.Focus() == server; }, 5s), "Tab twice: back on the server field");
+
+        // Access keys: Alt+E from the keyboard, and a Cyrillic letter as any layout sends it.
+        Type(ui.Window, {VK_MENU, 'E'});
+        s.Expect(WaitFor([&] { return ui.Focus() == ui.Field(mfUserEmail); }, 5s), "Alt+E: the e-mail field");
+        for (const auto& [letter, field] : {std::pair{L'П', mfSmtpServerPort}, std::pair{L'з', mfSmtpServerUser},
+                                            std::pair{L'а', mfSmtpServerPassword}, std::pair{L'в', mfSmtpServerName}}) {
+          PostAccessKey(ui.Focus(), letter);
+          s.Expect(WaitFor([&] { return ui.Focus() == ui.Field(field); }, 5s), "Alt+" + Narrow(std::wstring(1, letter)) + " reaches its field");
+        }
+
+        // The focus comes back to the password field after an error box.
+        PostAccessKey(ui.Focus(), L'а');
+        ui.Menu(mcDeviceTest);
+        const std::wstring error = AnswerBox(s, L"Ошибка");
+        s.Expect(error == L"Не задан SMTP пользователь", "device test error: " + Narrow(error));
+        s.Expect(WaitFor([&] { return ui.Focus() == ui.Field(mfSmtpServerPassword); }),
+                 "the focus is back on the password field after the box");
+
+        // Ctrl+Tab: "Настройки SMTP" → "Общие" → "Безопасность" → "Информация" → "Настройки
+        // SMTP"; Shift back.
+        HWND security = ui.Control(EQ_IDC_SEC_SECURITY);
+        Type(ui.Window, {VK_CONTROL, VK_TAB});
+        s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(inner) == 1 && IsWindowVisible(ui.Field(mfSubject)); }, 5s),
+                 "Ctrl+Tab: \"Общие\"");
+        Type(ui.Window, {VK_CONTROL, VK_TAB});
+        s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(inner) == 2 && IsWindowVisible(security); }, 5s),
+                 "Ctrl+Tab: \"Безопасность\"");
+        Type(ui.Window, {VK_CONTROL, VK_TAB});
+        s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(pages) == 1 && !IsWindowVisible(security); }, 5s),
+                 "Ctrl+Tab: \"Информация\"");
+        Type(ui.Window, {VK_CONTROL, VK_TAB});
+        s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(pages) == 0 && TabCtrl_GetCurSel(inner) == 0; }, 5s),
+                 "Ctrl+Tab: round to the first tab");
+        Type(ui.Window, {VK_CONTROL, VK_SHIFT, VK_TAB});
+        s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(pages) == 1; }, 5s), "Ctrl+Shift+Tab: back to \"Информация\"");
+        Type(ui.Window, {VK_CONTROL, VK_SHIFT, VK_TAB});
+        s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(pages) == 0 && TabCtrl_GetCurSel(inner) == 2; }, 5s),
+                 "Ctrl+Shift+Tab: back to \"Безопасность\"");
+        // The tab's access keys.
+        for (const auto& [letter, id] : {std::pair{L'щ', EQ_IDC_SEC_SECURITY}, std::pair{L'ц', EQ_IDC_SEC_AUTH},
+                                         std::pair{L'ч', EQ_IDC_SEC_PIN}, std::pair{L'л', EQ_IDC_SEC_SERVICE}}) {
+          PostAccessKey(ui.Focus(), letter);
+          s.Expect(WaitFor([&] { return ui.Focus() == ui.Control(id); }, 5s),
+                   "Alt+" + Narrow(std::wstring(1, letter)) + " reaches its control");
+        }
+        Type(ui.Window, {VK_CONTROL, VK_SHIFT, VK_TAB});
+        s.Expect(WaitFor([&] { return TabCtrl_GetCurSel(pages) == 0 && TabCtrl_GetCurSel(inner) == 1; }, 5s),
+                 "Ctrl+Shift+Tab: back to \"Общие\"");
+
+        // The memo: Tab leaves it forward and back, Ctrl+Tab types a tab.
+        HWND memo = ui.Field(mfBodyText);
+        PostAccessKey(ui.Focus(), L'к');
+        s.Expect(WaitFor([&] { return ui.Focus() == memo; }, 5s), "Alt+к: the body");
+        Type(ui.Window, {VK_TAB});
+        s.Expect(WaitFor([&] { return ui.Focus() == ui.Control(TWindow::kIdAdditional); }, 5s), "Tab leaves the body for \"Дополнительно\"");
+        Type(ui.Window, {VK_SHIFT, VK_TAB});
+        s.Expect(WaitFor([&] { return ui.Focus() == memo; }, 5s), "Shift+Tab comes back to the body");
+        Type(ui.Window, {VK_SHIFT, VK_TAB});
+        s.Expect(WaitFor([&] { return ui.Focus() == ui.Field(mfSubject); }, 5s), "Shift+Tab leaves the body for the subject");
+        PostAccessKey(ui.Focus(), L'к');
+        Type(ui.Window, {VK_CONTROL, VK_TAB});
+        s.Expect(WaitFor([&] { return ui.Focus() == memo && TextOf(memo).find(L'\t') != std::wstring::npos; }, 5s), "Ctrl+Tab types a tab in the body");
+
+        // Enter on the focused "Дополнительно" opens the menu; the settings list gives the
+        // focus back to the button.
+        Type(ui.Window, {VK_TAB});
+        Type(ui.Window, {VK_RETURN});
+        HWND menu = s.Need(WaitForTopWindow(kMenuClass, L""), "the menu opened by Enter");
+        PostKey(menu, VK_ESCAPE);
+        s.Expect(WaitFor([] { return FindTopWindow(kMenuClass, L"") == nullptr; }), "the menu closes");
+        ui.Menu(mcSettingsList);
+        HWND listWindow = s.Need(WaitForTopWindow(kFrameClass, L"Список настроек"), "the settings list");
+        Click(FindControl(listWindow, TList::kIdCancel));
+        s.Expect(WaitFor([&] { return !IsWindow(listWindow); }), "the list closes");
+        s.Expect(WaitFor([&] { return ui.Focus() == ui.Control(TWindow::kIdAdditional); }),
+                 "the focus is back on \"Дополнительно\" after the list");
+
+        // Alt+м presses "Отмена".
+        PostAccessKey(ui.Focus(), L'м');
+      },
+      [&] { accepted = ShowSettingsDlg(out); });
+  for (const std::string& f : script.Failures) ADD_FAILURE() << f;
+  EXPECT_FALSE(accepted);
+}
+
+// The list editor opens with the first row selected; once no row is selected (a click on
+// empty space), Enter, F2, a double-click and both context-menu items do nothing.
+TEST_F(SettingsWindowTest, ListEditorIgnoresActionsWithoutASelection) {
+  SetSettings({{"SmtpServerName", Variant("mail.example.test")}});
+  TScript script;
+  Variant out;
+  script.Run(
+      [](TScript& s) {
+        const TSettingsUi ui = WaitForSettings(s);
+        ui.Menu(mcSettingsList);
+        HWND listWindow = s.Need(WaitForTopWindow(kFrameClass, L"Список настроек"), "the settings list");
+        HWND list = s.Need(FindControl(listWindow, TList::kIdList), "the table");
+        HWND edit = FindControl(listWindow, TList::kIdEdit);
+        HWND combo = FindControl(listWindow, TList::kIdCombo);
+        s.Expect(WaitFor([&] { return SendBounded(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) == 0; }),
+                 "the first row is selected");
+        s.Expect(TextOf(FindControl(listWindow, TList::kIdStatus)).rfind(L"Таймаут по умолчанию", 0) == 0,
+                 "the status shows the first row's description");
+        const int serverRow = RowOf(list, L"SMTP сервер");
+        SelectRow(list, serverRow);
+        // A click below the last row: nothing selected any more.
+        RECT client{};
+        GetClientRect(list, &client);
+        POINT empty{client.right / 2, client.bottom - 5};
+        ClientToScreen(list, &empty);
+        ClickAt(list, empty);
+        s.Expect(WaitFor([&] { return SendBounded(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) == -1; }),
+                 "the click on empty space leaves no row selected");
+        Type(list, {VK_RETURN});
+        Type(list, {VK_F2});
+        PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(empty.x, empty.y));
+        PostMessageW(listWindow, WM_COMMAND, TList::kIdMenuEdit, 0);
+        PostMessageW(listWindow, WM_COMMAND, TList::kIdMenuDefault, 0);
+        Sleep(500);
+        s.Expect(!IsWindowVisible(edit) && !IsWindowVisible(combo), "no editor opens without a selected row");
+        s.Expect(CellText(list, serverRow, 1) == L"mail.example.test", "\"По-умолчанию\" leaves the row alone");
+        s.Shot({listWindow}, L"settings-list");
+        Click(FindControl(listWindow, TList::kIdOk));
+        s.Expect(WaitFor([&] { return !IsWindow(listWindow); }), "the list closes");
+        Click(ui.Control(TWindow::kIdOk));
+      },
+      [&] { ShowSettingsDlg(out); });
+  for (const std::string& f : script.Failures) ADD_FAILURE() << f;
+  EXPECT_EQ(VarToStr(Settings()["SmtpServerName"]), "mail.example.test");
+}
+
+// A server that accepts the connection and never answers: the device test runs off the
+// host's thread, so the window keeps answering messages; it takes no input meanwhile;
+// "Отмена" ends the test at once and closes the connection, and shows no error box.
+TEST_F(SettingsWindowTest, DeviceTestKeepsTheWindowAnsweringAndCancelEndsIt) {
+  WSADATA wsa{};
+  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  int length = sizeof(address);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  const int port = ntohs(address.sin_port);
+  // Waits up to the limit for the socket to be readable.
+  const auto readable = [](SOCKET s, int seconds) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(s, &set);
+    timeval limit{seconds, 0};
+    return select(0, &set, nullptr, nullptr, &limit) == 1;
+  };
+  TScript script;
+  Variant out;
+  script.Run(
+      [&](TScript& s) {
+        const TSettingsUi ui = WaitForSettings(s);
+        SetText(ui.Field(mfSmtpServerName), L"127.0.0.1");
+        SetText(ui.Field(mfSmtpServerPort), std::to_wstring(port));
+        SetText(ui.Field(mfSmtpServerUser), L"mailer");
+        SetText(ui.Field(mfSmtpServerPassword), L"secret");
+        SetText(ui.Field(mfUserEmail), L"robot@example.test");
+        ui.Menu(mcDeviceTest);
+        HWND progress = s.Need(WaitForTopWindow(kFrameClass, L"Тест устройства"), "the device test's progress");
+        s.Expect(readable(listener, 20), "the test connects");
+        const SOCKET connection = accept(listener, nullptr, nullptr);
+        DWORD_PTR answer = 0;
+        s.Expect(SendMessageTimeoutW(ui.Window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer) != 0,
+                 "the window answers while the test waits for the server");
+        s.Expect(!IsWindowEnabled(ui.Window), "the window takes no input while the test runs");
+        s.Shot({ui.Window, progress}, L"device-test-running");
+        Click(FindControl(progress, kIdProgressCancel));
+        s.Expect(WaitFor([&] { return !IsWindow(progress); }, 10s), "\"Отмена\" ends the test at once");
+        char byte = 0;
+        s.Expect(connection != INVALID_SOCKET && readable(connection, 10) && recv(connection, &byte, 1, 0) <= 0,
+                 "the test's connection is closed");
+        closesocket(connection);
+        s.Expect(WaitFor([&] { return IsWindowEnabled(ui.Window) != FALSE; }), "the window takes input again");
+        Sleep(300);
+        s.Expect(FindTopWindow(kMessageBoxClass, L"Ошибка") == nullptr, "no error box after \"Отмена\"");
+        Click(ui.Control(TWindow::kIdCancel));
+      },
+      [&] { ShowSettingsDlg(out); });
+  closesocket(listener);
+  WSACleanup();
+  for (const std::string& f : script.Failures) ADD_FAILURE() << f;
+  EXPECT_EQ(VarToStr(Settings()["SmtpServerName"]), "smtp.yandex.ru");
+}
+
+// Every enabled window of the host's thread is blocked while the window is open and
+// enabled again afterwards; a window the host had disabled itself stays disabled. The
+// window is owned by the host's foreground window, so it stays in front of it.
+TEST_F(SettingsWindowTest, EveryHostWindowIsBlockedAndExactlyThoseComeBack) {
+  const auto make = [](const wchar_t* caption, int x) {
+    return CreateWindowExW(0, L"STATIC", caption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, 10, 200, 100, nullptr,
+                           nullptr, nullptr, nullptr);
+  };
+  HWND main = make(L"Хост", 10);
+  HWND second = make(L"Хост 2", 220);
+  HWND disabled = make(L"Хост 3", 430);
+  ASSERT_TRUE(main != nullptr && second != nullptr && disabled != nullptr);
+  EnableWindow(disabled, FALSE);
+  SetForegroundWindow(main);
+  const bool mainIsForeground = GetForegroundWindow() == main;
+  TScript script;
+  Variant out;
+  script.Run(
+      [&](TScript& s) {
+        const TSettingsUi ui = WaitForSettings(s);
+        s.Expect(!IsWindowEnabled(main) && !IsWindowEnabled(second), "every host window is blocked");
+        if (mainIsForeground) s.Expect(GetWindow(ui.Window, GW_OWNER) == main, "owned by the host's foreground window");
+        Click(ui.Control(TWindow::kIdCancel));
+      },
+      [&] { ShowSettingsDlg(out); });
+  for (const std::string& f : script.Failures) ADD_FAILURE() << f;
+  EXPECT_TRUE(IsWindowEnabled(main));
+  EXPECT_TRUE(IsWindowEnabled(second));
+  EXPECT_FALSE(IsWindowEnabled(disabled));
+  for (HWND w : {main, second, disabled}) DestroyWindow(w);
+}
+
+// A per-monitor aware host moving the window to a monitor of another DPI: the window is
+// laid out again at that DPI, larger for a larger one, and back.
+TEST_F(SettingsWindowTest, DpiChangeLaysTheWindowOutAgain) {
+  TScript script;
+  Variant out;
+  script.Run(
+      [](TScript& s) {
+        const TSettingsUi ui = WaitForSettings(s);
+        const auto height = [](HWND w) {
+          RECT r{};
+          GetWindowRect(w, &r);
+          return r.bottom - r.top;
+        };
+        const auto width = [](HWND w) {
+          RECT r{};
+          GetWindowRect(w, &r);
+          return r.right - r.left;
+        };
+        const int dpi = GetDeviceCaps(GetDC(nullptr), LOGPIXELSY);
+        const int before = width(ui.Window);
+        const int field = height(ui.Field(mfSmtpServerName));
+        RECT suggested{};
+        GetWindowRect(ui.Window, &suggested);
+        const int bigger = dpi * 3 / 2;
+        SendBounded(ui.Window, WM_DPICHANGED, MAKEWPARAM(bigger, bigger), reinterpret_cast<LPARAM>(&suggested));
+        s.Expect(width(ui.Window) > before * 5 / 4, "the window grows with the DPI");
+        s.Expect(height(ui.Field(mfSmtpServerName)) > field * 5 / 4, "so do the fields");
+        SendBounded(ui.Window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        s.Expect(std::abs(width(ui.Window) - before) <= 4, "and back");
+        Click(ui.Control(TWindow::kIdCancel));
+      },
+      [&] { ShowSettingsDlg(out); });
+  for (const std::string& f : script.Failures) ADD_FAILURE() << f;
+}
+
+// help.chm beside the DLL: "Справка" opens it in HTML Help.
+TEST_F(SettingsWindowTest, HelpOpensFromTheMenu) {
+  TScript script;
+  Variant out;
+  script.Run(
+      [](TScript& s) {
+        const TSettingsUi ui = WaitForSettings(s);
+        const auto menu = ReadMenu(s, ui);
+        s.Expect(!menu.empty() && menu.back() == L"Справка", "\"Справка\" is in the menu");
+        ui.Menu(mcHelp);
+        HWND help = s.Need(WaitForTopWindow(L"HH Parent", L""), "the HTML Help window");
+        // The title comes from the file; Wine reads it in the ANSI code page of the prefix,
+        // so only its presence is checked here.
+        s.Expect(WaitFor([&] { return !TextOf(help).empty(); }), "the help window has the file's title");
+        s.Shot({help}, L"help-window");
+        PostMessageW(help, WM_CLOSE, 0, 0);
+        s.Expect(WaitFor([&] { return !IsWindow(help); }), "the help window closes");
+        Click(ui.Control(TWindow::kIdCancel));
+      },
+      [&] { ShowSettingsDlg(out); });
+  for (const std::string& f : script.Failures) ADD_FAILURE() << f;
 }
 
 // For a host in another process: waits for its settings window and presses "Отмена".

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <fstream>
 #include <thread>
 
@@ -115,6 +116,48 @@ void PostKey(HWND window, WPARAM key) {
 
 void SelectTab(HWND tabControl, int index) { SendBounded(tabControl, TCM_SETCURFOCUS, index, 0); }
 
+void Type(HWND window, std::initializer_list<WORD> keys) {
+  SetForegroundWindow(GetAncestor(window, GA_ROOT));
+  std::vector<INPUT> inputs;
+  for (WORD key : keys) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = key;
+    inputs.push_back(in);
+  }
+  for (auto it = keys.end(); it != keys.begin();) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = *--it;
+    in.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(in);
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  std::this_thread::sleep_for(300ms);
+}
+
+void ClickAt(HWND window, POINT screen) {
+  SetForegroundWindow(GetAncestor(window, GA_ROOT));
+  SetCursorPos(screen.x, screen.y);
+  INPUT click[2] = {};
+  click[0].type = click[1].type = INPUT_MOUSE;
+  click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, click, sizeof(INPUT));
+  std::this_thread::sleep_for(300ms);
+}
+
+void PostAccessKey(HWND focused, wchar_t letter) {
+  PostMessageW(focused, WM_SYSCHAR, letter, 1 | (1u << 29));
+  std::this_thread::sleep_for(300ms);
+}
+
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
 std::vector<std::wstring> MenuTexts(HMENU menu) {
   std::vector<std::wstring> texts;
   const int count = GetMenuItemCount(menu);
@@ -131,6 +174,8 @@ std::vector<std::wstring> MenuTexts(HMENU menu) {
       continue;
     }
     std::wstring item = text;
+    // The access key's mark is not part of the text (AccessKeyOf tells the key).
+    item.erase(std::remove(item.begin(), item.end(), L'&'), item.end());
     if (info.hSubMenu != nullptr) {
       item += L" [";
       for (const std::wstring& sub : MenuTexts(info.hSubMenu)) item += sub + L"; ";

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -36,8 +37,20 @@ void PostKey(HWND window, WPARAM key);
 // Selects a tab the way a click does (with the change notification).
 void SelectTab(HWND tabControl, int index);
 
+// Real input, as a person types: the window to the foreground, then each key down in
+// order and up in reverse (VK_CONTROL, VK_SHIFT, VK_MENU for the modifiers). Waits a
+// little after, for the window's thread to take it.
+void Type(HWND window, std::initializer_list<WORD> keys);
+// A left click at a point of the screen.
+void ClickAt(HWND window, POINT screen);
+// An access key as the dialog manager meets it from a keyboard of any layout: Alt+letter
+// arrives as WM_SYSCHAR at the focused control.
+void PostAccessKey(HWND focused, wchar_t letter);
+// The control of the window's thread that has the keyboard focus.
+HWND FocusOf(HWND window);
+
 // The text of each item of the popup menu the menu window shows ("-" for a separator,
-// a submenu's text followed by its items in brackets).
+// a submenu's text followed by its items in brackets), without the access keys' "&".
 std::vector<std::wstring> MenuTexts(HMENU menu);
 
 // Writes what the screen shows in the rectangle as a 24-bit BMP file.
