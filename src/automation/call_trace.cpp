@@ -47,10 +47,10 @@ std::string FormatDebugLogLine(const platform::LocalTime& Time, std::string_view
   line += " Inst.: ";
   line += InstanceID;
   line += '\t';
-  line += VisibleLineBreaks(Name);
+  line += VisibleControls(Name);
   if (!NameOnly) {
     line += ": \t";
-    line += VisibleLineBreaks(Text);
+    line += VisibleControls(Text);
   }
   return line;
 }

@@ -16,7 +16,8 @@ std::string DebugLogFileName(const std::string& Folder, const platform::LocalTim
 // One line without its line end, in UTF-8:
 // "yyyy.mm.dd hh:nn:ss.zzz Inst.: <instance>\t<name>" and, unless NameOnly, ": \t<text>".
 // The colons of the time are the locale's time separator; line breaks in the name and
-// the text are shown as VisibleLineBreaks (value_text.h) shows them.
+// the text, and every other control character, are shown as VisibleControls (value_text.h)
+// shows them.
 std::string FormatDebugLogLine(const platform::LocalTime& Time, std::string_view TimeSeparator,
                                std::string_view InstanceID, std::string_view Name, std::string_view Text,
                                bool NameOnly);

@@ -11,10 +11,13 @@ namespace eqd {
 class EDriverError : public std::runtime_error {
  public:
   explicit EDriverError(const std::string& message, std::string className = "EDriverError")
-      : std::runtime_error(message), className_(std::move(className)) {}
+      : std::runtime_error(message), message_(message), className_(std::move(className)) {}
   const std::string& ClassName() const { return className_; }
+  // The whole message; what() ends at its first NUL, which a server's text may hold.
+  const std::string& Message() const { return message_; }
 
  private:
+  std::string message_;
   std::string className_;
 };
 
@@ -42,7 +45,13 @@ class EOSError : public EDriverError {
   explicit EOSError(const std::string& message) : EDriverError(message, "EOSError") {}
 };
 
-// The message of any exception, and the class name the trace shows for it.
+// The whole message of any exception.
+inline std::string ErrorMessage(const std::exception& e) {
+  if (const auto* d = dynamic_cast<const EDriverError*>(&e)) return d->Message();
+  return e.what();
+}
+
+// The class name the trace shows for any exception.
 inline std::string ErrorClassName(const std::exception& e) {
   if (const auto* d = dynamic_cast<const EDriverError*>(&e)) return d->ClassName();
   return "Exception";

@@ -112,21 +112,35 @@ bool HideSecrets(Variant& v, const TIsSecretSetting& isSecret) {
   return v.IsArray() && v.ArrayValue() != nullptr && HideSecrets(*v.ArrayValue(), isSecret);
 }
 
+// `prefix` and the byte as two hexadecimal digits.
+void AppendEscape(std::string& out, const char* prefix, unsigned char c) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  out.append(prefix);
+  out.push_back(kHex[c >> 4]);
+  out.push_back(kHex[c & 0xF]);
+}
+
 }  // namespace
 
-std::string VisibleLineBreaks(std::string_view Text) {
+std::string VisibleControls(std::string_view Text) {
   std::string out;
   out.reserve(Text.size());
   for (std::size_t i = 0; i < Text.size(); ++i) {
-    if (Text[i] == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') {
+    const auto c = static_cast<unsigned char>(Text[i]);
+    if (c == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') {
       out += "\\n";
       ++i;
-    } else if (Text[i] == '\n') {
+    } else if (c == '\n') {
       out += "\\n";
-    } else if (Text[i] == '\r') {
+    } else if (c == '\r') {
       out += "\\r";
+    } else if ((c < 0x20 && c != '\t') || c == 0x7F) {
+      AppendEscape(out, "\\x", c);
+    } else if (c == 0xC2 && i + 1 < Text.size() && static_cast<unsigned char>(Text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(Text[i + 1]) <= 0x9F) {
+      AppendEscape(out, "\\u00", static_cast<unsigned char>(Text[++i]));
     } else {
-      out += Text[i];
+      out += static_cast<char>(c);
     }
   }
   return out;

@@ -40,10 +40,11 @@ std::string ValueToText(const Variant& Value);
 // The parameter array of a call, shown as a variant array.
 std::string ValueToText(const SafeArray& Value);
 
-// The text as one line of a log file: a CR LF pair and every lone LF become the two
-// characters "\n", a lone CR the two characters "\r", so no text can start a line of its
-// own.
-std::string VisibleLineBreaks(std::string_view Text);
+// The text as one line of a log file or a terminal: a CR LF pair and every lone LF become
+// the two characters "\n", a lone CR "\r", every other control character but the tab
+// (NUL, ESC, BEL, DEL, ...) "\xHH" and a C1 control "\u00HH", so no text can start a
+// line of its own or steer a terminal.
+std::string VisibleControls(std::string_view Text);
 
 // Whether the setting of that ID holds a secret (a password) that no file may show.
 using TIsSecretSetting = std::function<bool(std::string_view ID)>;

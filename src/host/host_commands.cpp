@@ -5,6 +5,8 @@
 #include <iostream>
 #include <iterator>
 
+#include "automation/errors.h"
+#include "automation/value_text.h"
 #include "host/call_lines.h"
 #include "host/host_error.h"
 #include "host/host_files.h"
@@ -18,8 +20,8 @@ namespace eqd {
 namespace {
 
 // A driver call that failed: what the user is told.
-struct ECallFailed : std::runtime_error {
-  using std::runtime_error::runtime_error;
+struct ECallFailed : EDriverError {
+  explicit ECallFailed(const std::string& message) : EDriverError(message, "ECallFailed") {}
 };
 
 const char* const kDeviceInfoFields[] = {"TypeName",      "ModelID",     "ModelName",         "MajorVersion",
@@ -115,7 +117,7 @@ class THostSession {
     } catch (const EHostError&) {
       throw;
     } catch (const std::exception& e) {
-      throw ECallFailed(method + ": " + e.what());
+      throw ECallFailed(method + ": " + ErrorMessage(e));
     }
   }
 
@@ -254,10 +256,11 @@ int RunHostCommand(const THostOptionsStruct& o, const TDriverFactory& createDriv
     }
     return 2;
   } catch (const ECallFailed& e) {
-    io.Err << "eqhost: " << e.what() << std::endl;
+    // A description may hold a server's text: shown whole, its control bytes as escapes.
+    io.Err << "eqhost: " << VisibleControls(e.Message()) << std::endl;
     return 1;
   } catch (const std::exception& e) {
-    io.Err << "eqhost: " << e.what() << std::endl;
+    io.Err << "eqhost: " << VisibleControls(ErrorMessage(e)) << std::endl;
     return 2;
   }
 }

@@ -16,7 +16,7 @@ namespace {
 // Each line of the SMTP dialogue on `out` as it passes, its line breaks shown as text.
 eqd::smtp::TSmtpDialogueObserver PrintSmtpDialogue(std::ostream& out) {
   return [&out](eqd::smtp::TSmtpDialogueSide side, std::string_view line) {
-    out << "eqhost: smtp " << eqd::VisibleLineBreaks(eqd::smtp::DialogueLineText(side, line)) << std::endl;
+    out << "eqhost: smtp " << eqd::VisibleControls(eqd::smtp::DialogueLineText(side, line)) << std::endl;
   };
 }
 

@@ -172,7 +172,7 @@ std::int32_t TBaseEMailClient::SendMailHandler(Variant& InData, Variant&, std::i
     code = DoSendMail(to, cc, bcc, subject, body, attachments);
   } catch (const std::exception& e) {
     // Everything is kept, so the host can fix the cause and send again.
-    ResultDescription = e.what();
+    ResultDescription = ErrorMessage(e);
     return rcUnknownError;
   }
   ClearAttachmentList();

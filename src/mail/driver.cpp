@@ -244,7 +244,7 @@ bool TDriver::TestConnection(std::string& ResultDescription) {
     KeepConnectionTest(*probe, report);
     return true;
   } catch (const std::exception& e) {
-    ResultDescription = e.what();
+    ResultDescription = ErrorMessage(e);
     return false;
   }
 }

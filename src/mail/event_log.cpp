@@ -89,10 +89,10 @@ std::string FormatEventLogLine(const platform::LocalTime& t, std::string_view Na
   std::string out = stamp;
   out += Level <= elWarn ? kLevelNames[Level] : "INFO";
   out += '\t';
-  out += VisibleLineBreaks(Trim(Name));
+  out += VisibleControls(Trim(Name));
   if (!Text.empty()) {
     out += ": \t";
-    out += VisibleLineBreaks(Trim(Text));
+    out += VisibleControls(Trim(Text));
   }
   return out;
 }

@@ -134,5 +134,18 @@ TEST_F(ValueTextTest, DataTypesAndTypedInText) {
   EXPECT_TRUE(SameValue(TextToValue(dtDateTime, "31.12.1899"), Variant(DateValue{1})));
 }
 
+TEST(VisibleControls, NoTextStartsALineOrSteersATerminal) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a\r\nb\nc\rd", "a\\nb\\nc\\rd"},
+      {std::string("nul\0after", 9), "nul\\x00after"},
+      {"\x1b[2J\x1b]0;title\x07\x7f", "\\x1B[2J\\x1B]0;title\\x07\\x7F"},
+      {"csi \xc2\x9b" "31m, nel \xc2\x85", "csi \\u009B31m, nel \\u0085"},
+      // Tabs stay: logs use them between their fields, and no line starts with one.
+      {"a\tb", "a\tb"},
+      {"Отчёт ¢ \xc2", "Отчёт ¢ \xc2"},
+  };
+  for (const auto& [text, shown] : cases) EXPECT_EQ(VisibleControls(text), shown) << text;
+}
+
 }  // namespace
 }  // namespace eqd

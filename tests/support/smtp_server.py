@@ -8,7 +8,7 @@ required, or with --implicit-tls TLS runs from the first byte; with --user and
 is saved into the mail folder as it arrives:
 
     <maildir>/<n>.eml   the message text exactly as received (transparency dots removed)
-    <maildir>/<n>.json  the envelope: mail_from, rcpt_tos, tls_version, sni, auth_user,
+    <maildir>/<n>.json  the envelope: mail_from, mail_options, rcpt_tos, tls_version, sni, auth_user,
                         auth_mechanism, helo; written last, so its presence means the
                         message is complete
 
@@ -18,7 +18,7 @@ SIGTERM or SIGINT and when the process that started it goes away.
     smtp_server.py --port-file F --maildir D --cert-dir C [--user U --password P]
                    [--port N] [--refuse-first N] [--no-starttls] [--pipelining]
                    [--implicit-tls] [--cert-chain PEM --cert-key KEY] [--tls-max 1.2]
-                   [--auth-mechanisms LOGIN,PLAIN]
+                   [--auth-mechanisms LOGIN,PLAIN] [--size-limit N] [--smtputf8]
 """
 
 import argparse
@@ -102,7 +102,17 @@ class Handler:
         self.maildir = maildir
         self.refuse_left = refuse_first
         self.count = 0
+        self.mail_commands = 0
         self.sni = {}  # id(ssl object) -> server name the client sent
+
+    async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        # Every MAIL FROM that passed aiosmtpd's own checks is counted in the file
+        # "mail_commands", so a test can tell that a client stopped before it.
+        self.mail_commands += 1
+        write_atomically(os.path.join(self.maildir, "mail_commands"), str(self.mail_commands).encode())
+        envelope.mail_from = address
+        envelope.mail_options.extend(mail_options)
+        return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
         if self.refuse_left > 0:
@@ -123,6 +133,7 @@ class Handler:
             auth_user = session.auth_data.login.decode("utf-8", "replace")
         info = {
             "mail_from": envelope.mail_from,
+            "mail_options": envelope.mail_options,
             "rcpt_tos": envelope.rcpt_tos,
             "tls_version": tls_version,
             "sni": sni,
@@ -154,6 +165,9 @@ def main():
                         help="answer the first N messages with 451 after their final dot")
     parser.add_argument("--no-starttls", action="store_true", help="plain text only, no TLS offered")
     parser.add_argument("--pipelining", action="store_true", help="announce PIPELINING")
+    parser.add_argument("--size-limit", type=int, default=None,
+                        help="announce SIZE with this limit in octets (SIZE is not announced without it)")
+    parser.add_argument("--smtputf8", action="store_true", help="announce and accept SMTPUTF8")
     parser.add_argument("--implicit-tls", action="store_true", help="TLS from the first byte, no STARTTLS")
     parser.add_argument("--cert-chain", help="the certificate chain to send (PEM) instead of a self-signed one")
     parser.add_argument("--cert-key", help="the key of --cert-chain")
@@ -208,7 +222,8 @@ def main():
         return SMTP(
             handler,
             hostname="smtp.test",
-            data_size_limit=None,
+            data_size_limit=args.size_limit,
+            enable_SMTPUTF8=args.smtputf8,
             tls_context=starttls_context,
             require_starttls=starttls_context is not None,
             authenticator=authenticate if use_auth else None,

@@ -41,6 +41,8 @@ struct TSmtpServerOptions {
   int RefuseFirst = 0;               // messages answered 451 after their final dot
   bool StartTls = true;
   bool Pipelining = false;           // PIPELINING announced
+  int SizeLimit = -1;                // SIZE announced with this limit; -1: SIZE not announced
+  bool SmtpUtf8 = false;             // SMTPUTF8 announced and accepted
   bool ImplicitTls = false;          // TLS from the first byte instead of STARTTLS
   std::string CertChain;             // PEM chain to send (test_pki.h); empty: a self-signed one
   std::string CertKey;
@@ -67,10 +69,16 @@ class TSmtpServerProcess {
     return MailDir() / (std::to_string(n) + ".eml");
   }
 
-  // The envelope of message `n`: mail_from, rcpt_tos, tls_version, sni, auth_user,
-  // auth_mechanism, helo.
+  // The envelope of message `n`: mail_from, mail_options (the parameters after MAIL
+  // FROM's address), rcpt_tos, tls_version, sni, auth_user, auth_mechanism, helo.
   nlohmann::json Envelope(int n) const {
     return nlohmann::json::parse(ReadFileBytes(MailDir() / (std::to_string(n) + ".json")));
+  }
+
+  // How many MAIL FROM commands the server accepted, over all connections.
+  int MailCommandCount() const {
+    const auto path = MailDir() / "mail_commands";
+    return std::filesystem::exists(path) ? std::stoi(ReadFileBytes(path)) : 0;
   }
 
   int MessageCount() const {
@@ -93,6 +101,8 @@ class TSmtpServerProcess {
     if (options.RefuseFirst > 0) args.insert(args.end(), {"--refuse-first", std::to_string(options.RefuseFirst)});
     if (!options.StartTls) args.push_back("--no-starttls");
     if (options.Pipelining) args.push_back("--pipelining");
+    if (options.SizeLimit >= 0) args.insert(args.end(), {"--size-limit", std::to_string(options.SizeLimit)});
+    if (options.SmtpUtf8) args.push_back("--smtputf8");
     if (options.ImplicitTls) args.push_back("--implicit-tls");
     if (!options.CertChain.empty())
       args.insert(args.end(), {"--cert-chain", options.CertChain, "--cert-key", options.CertKey});

@@ -74,8 +74,10 @@ void TDevice::SendMail(const std::string& ARecepients, const std::string& ACcRec
   // Refusals of the input come before any connection and go to the caller as they are.
   const TMailMessageStruct message = PrepareMailMessage(FUserEmail, ARecepients, ACcRecepients, ABccRecepients,
                                                         ASubject, ABodyText, AAttachmentPathsArray);
-  const smtp::TSmtpEnvelopeStruct envelope{message.EnvelopeSender(), message.EnvelopeRecipients(), {}};
   TMimeComposer composer(message, files_ ? *files_ : DiskFiles());
+  const smtp::TSmtpEnvelopeStruct envelope{message.EnvelopeSender(), message.EnvelopeRecipients(), {}};
+  // The size is asked for before the first piece of the message, when the server wants it.
+  const smtp::TSmtpMessageNeedsStruct needs{[&composer] { return composer.Size(); }, message.NeedsSmtpUtf8()};
   smtp::TSmtpReplyStruct accepted;
   (void)RunSession([&](smtp::TSmtpConnection& connection) {
     accepted = smtp::TSmtpTransaction(connection).Send(envelope, [&composer](smtp::TDataSink& out) {
@@ -84,7 +86,7 @@ void TDevice::SendMail(const std::string& ARecepients, const std::string& ACcRec
         out.Write(piece);
         piece.clear();
       }
-    });
+    }, needs);
   });
   WriteLogQuietly(std::string(smtp::texts::kDelivered) + std::to_string(envelope.Recipients.size()) + "; " +
                       smtp::texts::kServerReply + accepted.CodeAndText(),
@@ -158,7 +160,7 @@ TConnectionReportStruct TDevice::RunSession(const std::function<void(smtp::TSmtp
     transaction(connection);
     connection.Quit();
   } catch (const std::exception& e) {
-    std::string text = e.what();
+    std::string text = ErrorMessage(e);
     if (const auto* smtpError = dynamic_cast<const smtp::ESmtpError*>(&e)) {
       TSmtpFailureStruct failure = smtpError->Failure();
       failure.Host = FSmtpServerName;

@@ -63,6 +63,12 @@ class TDevice {
   // line with the count of recipients and the server's reply to the message. These
   // lines never change the outcome: a log that cannot be written loses them.
   //
+  // A server that announces SIZE gets the message's exact size with MAIL FROM, and one
+  // that announces a limit smaller than the message gets no MAIL FROM: the send fails
+  // with a text naming both sizes. An address with a local part outside ASCII goes out
+  // with SMTPUTF8 to a server that announces it; any other server gets no MAIL FROM and
+  // the send fails with a text saying so.
+  //
   // Input that cannot be sent (a bad address, no recipient, no sender) is refused before
   // any connection, with the composer's own error. Any later failure is written to the
   // event log as an ERROR line named "TDevice" and raised as a plain error with the

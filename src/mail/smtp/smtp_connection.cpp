@@ -7,6 +7,7 @@
 
 #include "automation/ascii_case.h"
 #include "automation/value_text.h"
+#include "mail/codecs/base64.h"
 #include "mail/smtp/network_failure_text.h"
 #include "mail/smtp/smtp_error.h"
 #include "mail/smtp/smtp_texts.h"
@@ -22,6 +23,7 @@ auto OnStream(TStep&& step) -> decltype(step()) {
   try {
     return step();
   } catch (const net::ENetError& e) {
+    if (e.Kind() == net::TNetErrorKind::neClosed) throw ESmtpConnectionLost(NetworkFailure(e));
     throw ESmtpError(NetworkFailure(e));
   }
 }
@@ -139,6 +141,10 @@ std::string TSmtpConnection::Authenticate(const sasl::TSaslCredentialsStruct& cr
   }
   const std::string name(mechanism->Name());
   if (beforeCredentials) beforeCredentials(name);
+  for (const std::string& secret : {credentials.User, credentials.Password}) {
+    KeepSecret(secret);
+    KeepSecret(Base64Encode(secret));
+  }
   const auto refused = [&](const TSmtpReplyStruct& reply) {
     ESmtpError error(TSmtpFailureClass::fcLoginRefused, reply);
     error.Failure().AuthMethod = name;
@@ -150,6 +156,7 @@ std::string TSmtpConnection::Authenticate(const sasl::TSaslCredentialsStruct& cr
     command += ' ';
     secretFrom = command.size();
     command += *initial;
+    KeepSecret(*initial);
   }
   SendCommand(command, secretFrom);
   // One state for every mechanism: each 334 is a challenge the mechanism answers, until
@@ -160,6 +167,7 @@ std::string TSmtpConnection::Authenticate(const sasl::TSaslCredentialsStruct& cr
     if (reply.Code != 334) throw refused(reply);
     const std::optional<std::string> response = mechanism->Respond(reply.Lines.empty() ? "" : reply.Lines.front());
     if (!response) throw refused(reply);
+    KeepSecret(*response);
     SendCommand(*response, 0);
   }
 }
@@ -188,6 +196,22 @@ void TSmtpConnection::Quit() {
   } catch (const ESmtpError&) {
   }
   if (tls_) tls_->Close(platform::DeadlineAfter(limits_.QuitWait));
+}
+
+void TSmtpConnection::KeepSecret(std::string secret) {
+  if (secret.empty() || std::find(secrets_.begin(), secrets_.end(), secret) != secrets_.end()) return;
+  secrets_.push_back(std::move(secret));
+  // The longer first, so that a Base64 line is masked whole before a part of it could be.
+  std::stable_sort(secrets_.begin(), secrets_.end(),
+                   [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+}
+
+std::string TSmtpConnection::Masked(std::string text) const {
+  for (const std::string& secret : secrets_) {
+    for (std::size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + kSecretMask.size()))
+      text.replace(at, secret.size(), kSecretMask);
+  }
+  return text;
 }
 
 bool TSmtpConnection::HasExtension(std::string_view keyword) const {
@@ -241,15 +265,23 @@ TSmtpReplyStruct TSmtpConnection::ReadReply(std::chrono::milliseconds limit) {
   const net::TDeadline deadline = platform::DeadlineAfter(limit);
   char chunk[4096];
   for (;;) {
-    const std::size_t used = reader_.Feed(received_);
+    std::size_t used = 0;
+    try {
+      used = reader_.Feed(received_);
+    } catch (const ESmtpError& e) {
+      TSmtpFailureStruct failure = e.Failure();  // a refusal in lines of different codes
+      failure.Text = Masked(std::move(failure.Text));
+      throw ESmtpError(std::move(failure));
+    }
     received_.erase(0, used);
     if (reader_.Complete()) {
       TSmtpReplyStruct reply = reader_.Take();
+      for (std::string& line : reply.Lines) line = Masked(std::move(line));
       for (std::size_t i = 0; i < reply.Lines.size(); ++i) Tell(TSmtpDialogueSide::dsServer, reply.WireLine(i));
       return reply;
     }
     const std::size_t n = OnStream([&] { return stream_->Read(chunk, sizeof chunk, deadline); });
-    if (n == 0) throw ESmtpError(texts::kConnectionClosed, TSmtpFailureClass::fcClosed);
+    if (n == 0) throw ESmtpConnectionLost(texts::kConnectionClosed, TSmtpFailureClass::fcClosed);
     received_.append(chunk, n);
   }
 }

@@ -86,7 +86,10 @@ class TSmtpConnection {
   void SendCommand(const std::string& command, std::size_t secretFrom = std::string::npos);
   // Sends bytes as they are (commands told to the observer already, the message text).
   void Write(std::string_view data);
-  // The next reply, whole within `limit` from now.
+  // The next reply, whole within `limit` from now. Once a login was sent, whatever of it
+  // the reply repeats (the user name or the password, as given or in Base64, a line of
+  // the exchange) is masked, for the reply's text goes into logs and the host's
+  // description.
   TSmtpReplyStruct ReadReply(std::chrono::milliseconds limit);
   TSmtpReplyStruct ReadReply() { return ReadReply(limits_.Wait); }
   // Whether the server sent something not read yet, told without waiting.
@@ -113,6 +116,8 @@ class TSmtpConnection {
   void StartTls();
   void Handshake(bool implicit);
   TSmtpReplyStruct ReadGreeting();
+  void KeepSecret(std::string secret);
+  std::string Masked(std::string text) const;
 
   net::TByteStream& plain_;
   TPeekStream peek_{plain_};
@@ -125,6 +130,7 @@ class TSmtpConnection {
   std::string received_;  // bytes read but not yet part of a reply
   std::string heloName_;
   std::vector<std::string> extensions_;
+  std::vector<std::string> secrets_;  // longest first
 };
 
 }  // namespace eqd::smtp

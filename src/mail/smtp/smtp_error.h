@@ -35,4 +35,11 @@ class ESmtpError : public EDriverError {
   TSmtpFailureStruct failure_;
 };
 
+// The server closed or reset the connection: what it said before it went may still be
+// there to read.
+class ESmtpConnectionLost : public ESmtpError {
+ public:
+  using ESmtpError::ESmtpError;
+};
+
 }  // namespace eqd::smtp

@@ -22,6 +22,13 @@ inline constexpr const char* kReplyMalformed = "SMTP-сервер прислал
 // Followed by ": " and the reply's text when the server sent a whole reply.
 inline constexpr const char* kEarlyReply = "SMTP-сервер ответил, не дождавшись конца письма";
 
+// A message larger than the server takes: the text, the message's size, the second text,
+// the server's limit (both in bytes).
+inline constexpr const char* kMessageTooLarge = "Письмо слишком велико для SMTP-сервера: размер письма, байт: ";
+inline constexpr const char* kServerSizeLimit = "; сервер принимает не более, байт: ";
+inline constexpr const char* kSmtpUtf8NotAnnounced =
+    "SMTP-сервер не принимает адреса с символами не из ASCII (не объявлено расширение SMTPUTF8)";
+
 // The event log's dialogue: the message's size after its end-of-data mark, and the line
 // of a delivered message (followed by the count, "; ", the prefix below and the reply).
 inline constexpr const char* kMessageSizeNote = "письмо, байт: ";

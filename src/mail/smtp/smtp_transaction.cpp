@@ -1,5 +1,6 @@
 #include "mail/smtp/smtp_transaction.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "mail/codecs/dot_stuffing.h"
@@ -15,8 +16,9 @@ namespace {
 // Counts the bytes of the message itself, as they were before transparency.
 class TDataStream final : public TDataSink {
  public:
-  TDataStream(TSmtpConnection& connection, std::function<void()> beforeWrite)
-      : connection_(connection), beforeWrite_(std::move(beforeWrite)) {
+  // `onLost` runs when a write finds the connection closed, before that error goes on.
+  TDataStream(TSmtpConnection& connection, std::function<void()> beforeWrite, std::function<void()> onLost)
+      : connection_(connection), beforeWrite_(std::move(beforeWrite)), onLost_(std::move(onLost)) {
     buffer_.reserve(kChunk + 1024);
   }
 
@@ -44,16 +46,28 @@ class TDataStream final : public TDataSink {
   void Flush() {
     if (buffer_.empty()) return;
     beforeWrite_();
-    connection_.Write(buffer_);
+    try {
+      connection_.Write(buffer_);
+    } catch (const ESmtpConnectionLost&) {
+      onLost_();
+      throw;
+    }
     buffer_.clear();
   }
 
   TSmtpConnection& connection_;
   std::function<void()> beforeWrite_;
+  std::function<void()> onLost_;
   TDotStuffingFilter stuffing_;
   std::string buffer_;
   std::size_t size_ = 0;
 };
+
+// Envelope commands written together, and left unanswered at most, when the server
+// pipelines: their answers (at most 512 bytes each, mostly far less) fit the receive
+// buffers of every system.
+constexpr std::size_t kPipelinePiece = 50;
+constexpr std::size_t kPipelineWindow = 100;
 
 bool Accepted(const TSmtpReplyStruct& recipientReply) {
   return recipientReply.Code == 250 || recipientReply.Code == 251;
@@ -66,8 +80,9 @@ bool TooLarge(const TSmtpReplyStruct& reply) {
 
 }  // namespace
 
-TSmtpReplyStruct TSmtpTransaction::Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage) {
-  SendEnvelope(envelope);
+TSmtpReplyStruct TSmtpTransaction::Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage,
+                                        const TSmtpMessageNeedsStruct& needs) {
+  SendEnvelope(envelope, needs);
   connection_.SendCommand("DATA");
   const TSmtpReplyStruct goAhead = connection_.ReadReply();
   if (goAhead.Code != 354) FailWithRset(MessageRefused(goAhead, 0));
@@ -77,37 +92,70 @@ TSmtpReplyStruct TSmtpTransaction::Send(const TSmtpEnvelopeStruct& envelope, con
   return accepted;
 }
 
-void TSmtpTransaction::SendEnvelope(const TSmtpEnvelopeStruct& envelope) {
+std::string TSmtpTransaction::MailFromCommand(const TSmtpEnvelopeStruct& envelope,
+                                              const TSmtpMessageNeedsStruct& needs) const {
   std::string mailFrom = "MAIL FROM:<" + envelope.Sender + ">";
   if (!envelope.MailParameters.empty()) mailFrom += " " + envelope.MailParameters;
-  if (connection_.HasExtension("PIPELINING")) {
-    // A server that announces PIPELINING takes the envelope in one go and answers each
-    // command in order; DATA still waits for those answers.
-    std::string joined;
-    connection_.Tell(TSmtpDialogueSide::dsClient, mailFrom);
-    joined += mailFrom + "\r\n";
-    for (const std::string& recipient : envelope.Recipients) {
-      const std::string command = "RCPT TO:<" + recipient + ">";
-      connection_.Tell(TSmtpDialogueSide::dsClient, command);
-      joined += command + "\r\n";
+  if (needs.SmtpUtf8) {
+    if (!connection_.HasExtension("SMTPUTF8")) throw ESmtpError(texts::kSmtpUtf8NotAnnounced);
+    mailFrom += " SMTPUTF8";
+  }
+  if (connection_.HasExtension("SIZE") && needs.Size) {
+    const std::uint64_t size = needs.Size();
+    const std::uint64_t limit = connection_.SizeLimit();  // 0: announced without a limit
+    if (limit > 0 && size > limit) {
+      ESmtpError error(std::string(texts::kMessageTooLarge) + std::to_string(size) + texts::kServerSizeLimit +
+                           std::to_string(limit),
+                       TSmtpFailureClass::fcMessageTooLarge);
+      error.Failure().MessageSize = size;
+      error.Failure().SizeLimit = limit;
+      throw error;
     }
-    connection_.Write(joined);
-    const TSmtpReplyStruct sender = connection_.ReadReply();
-    if (sender.Code != 250) throw SenderRefused(sender);
-    for (std::size_t i = 0; i < envelope.Recipients.size(); ++i) {
-      const TSmtpReplyStruct reply = connection_.ReadReply();
-      if (!Accepted(reply)) FailWithRset(RecipientRefused(reply, envelope.Recipients[i]));
+    mailFrom += " SIZE=" + std::to_string(size);
+  }
+  return mailFrom;
+}
+
+void TSmtpTransaction::SendEnvelope(const TSmtpEnvelopeStruct& envelope, const TSmtpMessageNeedsStruct& needs) {
+  std::vector<std::string> commands;
+  commands.reserve(envelope.Recipients.size() + 1);
+  commands.push_back(MailFromCommand(envelope, needs));
+  for (const std::string& recipient : envelope.Recipients) commands.push_back("RCPT TO:<" + recipient + ">");
+  // The reply to command `index` of the envelope: the sender's is refused as it is, a
+  // recipient's with a reset.
+  const auto take = [&](std::size_t index) {
+    const TSmtpReplyStruct reply = connection_.ReadReply();
+    if (index == 0 && reply.Code != 250) throw SenderRefused(reply);
+    if (index > 0 && !Accepted(reply)) FailWithRset(RecipientRefused(reply, envelope.Recipients[index - 1]));
+  };
+
+  if (!connection_.HasExtension("PIPELINING")) {
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+      connection_.SendCommand(commands[i]);
+      take(i);
     }
     return;
   }
-  connection_.SendCommand(mailFrom);
-  const TSmtpReplyStruct sender = connection_.ReadReply();
-  if (sender.Code != 250) throw SenderRefused(sender);
-  for (const std::string& recipient : envelope.Recipients) {
-    connection_.SendCommand("RCPT TO:<" + recipient + ">");
-    const TSmtpReplyStruct reply = connection_.ReadReply();
-    if (!Accepted(reply)) FailWithRset(RecipientRefused(reply, recipient));
+  // A server that announces PIPELINING takes the envelope in pieces and answers each
+  // command in order; DATA still waits for every answer. A server may answer each command
+  // as it reads it: so that it never stops reading because its answers back up while this
+  // side still writes, no more commands are left unanswered than kPipelineWindow, and the
+  // answers already there are taken before each piece.
+  std::size_t sent = 0;
+  std::size_t answered = 0;
+  while (sent < commands.size()) {
+    const std::size_t piece = std::min(kPipelinePiece, commands.size() - sent);
+    while (answered < sent && (sent + piece - answered > kPipelineWindow || connection_.InputPending()))
+      take(answered++);
+    std::string joined;
+    for (std::size_t i = sent; i < sent + piece; ++i) {
+      connection_.Tell(TSmtpDialogueSide::dsClient, commands[i]);
+      joined += commands[i] + "\r\n";
+    }
+    connection_.Write(joined);
+    sent += piece;
   }
+  while (answered < sent) take(answered++);
 }
 
 ESmtpError TSmtpTransaction::SenderRefused(const TSmtpReplyStruct& reply) const {
@@ -132,7 +180,7 @@ std::size_t TSmtpTransaction::SendMessageText(const TMessageWriter& writeMessage
   // An error while the text is being produced (an attachment that cannot be read)
   // leaves here before the end-of-data mark is sent: the caller then drops the
   // connection and the server discards the unfinished message.
-  TDataStream data(connection_, [this] { FailOnEarlyReply(); });
+  TDataStream data(connection_, [this] { FailOnEarlyReply(); }, [this] { FailOnLastWords(); });
   writeMessage(data);
   data.Finish();
   connection_.Tell(TSmtpDialogueSide::dsClient,
@@ -151,6 +199,19 @@ void TSmtpTransaction::FailOnEarlyReply() {
     // Bytes that make no reply, or the connection's end: the refusal stands alone.
   }
   throw ESmtpError(text);
+}
+
+void TSmtpTransaction::FailOnLastWords() {
+  // The server went while the message was on its way. What it said before it went (its
+  // refusal, already in the receive buffer) is what the host must see, whichever of the
+  // two the client met first.
+  std::string text;
+  try {
+    text = connection_.ReadReply(connection_.Limits().QuitWait).Text();
+  } catch (const ESmtpError&) {
+    return;  // it said nothing: the closed connection is the failure
+  }
+  throw ESmtpError(std::string(texts::kEarlyReply) + ": " + text);
 }
 
 void TSmtpTransaction::FailWithRset(const ESmtpError& refusal) {

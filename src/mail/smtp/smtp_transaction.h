@@ -1,10 +1,11 @@
 // One mail transaction on an open SMTP connection: MAIL FROM, RCPT TO for each recipient
-// (in one go when the server announces PIPELINING), DATA and the message text, made
-// transparent as it streams. A refused recipient, DATA or message is followed by RSET, so
+// (in pieces without waiting for each answer when the server announces PIPELINING), DATA
+// and the message text, made transparent as it streams. A refused recipient, DATA or message is followed by RSET, so
 // the connection could carry another transaction.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -19,7 +20,18 @@ namespace eqd::smtp {
 struct TSmtpEnvelopeStruct {
   std::string Sender;                   // MAIL FROM
   std::vector<std::string> Recipients;  // RCPT TO, in order
-  std::string MailParameters;           // after MAIL FROM's address, e.g. "SIZE=1024"; empty: none
+  std::string MailParameters;           // after MAIL FROM's address, e.g. "BODY=8BITMIME"; empty: none
+};
+
+// What the message asks of the server's extensions.
+struct TSmtpMessageNeedsStruct {
+  // The message's exact size in octets, asked only when the server announces SIZE
+  // (RFC 1870): it then goes out as SIZE= after MAIL FROM's address, and a message larger
+  // than the server's announced limit is refused before MAIL FROM. Empty: never told.
+  std::function<std::uint64_t()> Size;
+  // An address has a local part outside ASCII: MAIL FROM carries SMTPUTF8 (RFC 6531),
+  // and a server that does not announce it gets no MAIL FROM at all.
+  bool SmtpUtf8 = false;
 };
 
 // Where message text goes in pieces.
@@ -40,14 +52,21 @@ class TSmtpTransaction {
   // Raises ESmtpError with the failure's message, or lets the message writer's own error
   // through; a failure inside the message text leaves the data unterminated, so the
   // server discards it once the connection is dropped.
-  TSmtpReplyStruct Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage);
+  TSmtpReplyStruct Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage,
+                        const TSmtpMessageNeedsStruct& needs = {});
 
  private:
-  void SendEnvelope(const TSmtpEnvelopeStruct& envelope);
+  // MAIL FROM with its parameters; refuses, before anything is sent, a message the
+  // server announced it will not take (too large, or needing SMTPUTF8 it lacks).
+  std::string MailFromCommand(const TSmtpEnvelopeStruct& envelope, const TSmtpMessageNeedsStruct& needs) const;
+  void SendEnvelope(const TSmtpEnvelopeStruct& envelope, const TSmtpMessageNeedsStruct& needs);
   // Returns the size of the message text (before transparency).
   std::size_t SendMessageText(const TMessageWriter& writeMessage);
   // Raises ESmtpError when the server sent something while the message is on its way.
   void FailOnEarlyReply();
+  // After a write found the connection closed: raises ESmtpError with the reply the
+  // server sent before it went, when there is one.
+  void FailOnLastWords();
   // The refusals, each with what explains it.
   ESmtpError SenderRefused(const TSmtpReplyStruct& reply) const;
   ESmtpError RecipientRefused(const TSmtpReplyStruct& reply, const std::string& recipient) const;

@@ -14,6 +14,7 @@ server stops on SIGTERM and when the process that started it goes away.
 """
 
 import argparse
+import base64
 import warnings
 import json
 import os
@@ -47,6 +48,9 @@ GO_AHEAD = "354 End data with <CR><LF>.<CR><LF>"
 # options["delay"] seconds, and with options["quit"] == "silent" answers QUIT with
 # nothing: it waits up to 10 s for the client to hang up and logs "<client hung up>"
 # or "<client still there>".
+# ("echo", template) writes the template with {last} replaced by the last command read and
+# {decoded} by its Base64 decoding: a server that repeats what it was sent.
+# ("rest", {"pad": n}) answers with n more bytes of text after each 250, and
 # ("send_lf", reply) writes a reply with bare LF line ends; ("split", reply) writes it a
 # few bytes at a time, each piece a segment of its own; ("trickle", reply, seconds)
 # writes one byte every so many seconds; ("raw_read",) reads whatever bytes come next
@@ -162,6 +166,20 @@ SCENARIOS = {
     "tls_alert_greeting": [("send", "\x15\x03\x01\x00\x02\x02\x46"), ("close",)],
     # The greeting one byte a second: the line would take 22 s.
     "tarpit": [("trickle", GREETING, 1.0), ("rest",)],
+    # Answers each command as it reads it, every answer long, its own sending buffer small:
+    # a client that writes a long envelope without reading fills it and the server stops
+    # reading.
+    "pipelining_each": [("send", GREETING), ("expect",), ("send", EHLO_PIPELINING), ("rest", {"pad": 200})],
+    # A refusal with a NUL, terminal control sequences (ESC, BEL, a C1 CSI) and text after
+    # the NUL.
+    "reply_with_controls": [("send", GREETING), ("expect",), ("send", EHLO_PLAIN), ("expect",),
+                            ("send", "550 5.7.1 refused\x00after NUL \x1b[2J\x1b]0;title\x07 \u009b31m end"),
+                            ("rest",)],
+    # Repeats the login it was sent: the user name's line as a challenge, the password's
+    # line in the refusal, both also decoded.
+    "echo_credentials": [("send", GREETING), ("expect",), ("send", EHLO_AUTH), ("expect",),
+                         ("send", "334 VXNlcm5hbWU6"), ("expect",), ("echo", "334 {last} means {decoded}"),
+                         ("expect",), ("echo", "535 5.7.8 {last} is not {decoded}"), ("rest",)],
 }
 
 
@@ -243,6 +261,10 @@ class Connection:
                 for _ in range(count):
                     self.send(line)
                     time.sleep(seconds)
+            elif kind == "echo":
+                last = self.log[-1]
+                decoded = base64.b64decode(last).decode("utf-8", "replace")
+                self.send(step[1].format(last=last, decoded=decoded))
             elif kind == "send_lf":
                 self.sock.sendall(step[1].replace("\r\n", "\n").encode() + b"\n")
             elif kind == "split":
@@ -280,7 +302,8 @@ class Connection:
                 while True:
                     command = self.read_line()
                     self.log.append(command)
-                    time.sleep(options.get("delay", 0))
+                    if options.get("delay"):
+                        time.sleep(options["delay"])
                     if command.upper() == "QUIT":
                         if options.get("quit") == "silent":
                             self.log.append("<client hung up>" if self.wait_for_close(10) else "<client still there>")
@@ -290,7 +313,7 @@ class Connection:
                     if command.upper() == "DATA":
                         self.send(GO_AHEAD)
                         self.read_message()
-                    self.send(OK)
+                    self.send(OK + " " + "x" * options.get("pad", 0) if options.get("pad") else OK)
 
 
 def serve(name, listener, script, log_dir, cert_paths):
@@ -327,6 +350,11 @@ def main():
         listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         if name in ("stall_in_data", "slow_reader"):
             # Small buffers on our side, so the client's writes back up soon.
+            listener.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+        if name == "pipelining_each":
+            # Answers back up soon when the client does not read them, and so do commands
+            # the server does not read.
+            listener.setsockopt(socket.SOL_SOCKET, socket.SO_SNDBUF, 4096)
             listener.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
         listener.bind(("127.0.0.1", 0))
         listener.listen(8)

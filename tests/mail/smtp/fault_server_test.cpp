@@ -4,6 +4,8 @@
 // the event log.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "automation/errors.h"
+#include "mail/codecs/base64.h"
 #include "mail/event_log.h"
 #include "mail/smtp/device_sender.h"
 #include "mail/smtp/smtp_texts.h"
@@ -324,6 +327,77 @@ TEST_F(FaultServer, AServerThatAnnouncesPipeliningGetsTheEnvelopeInOneGo) {
                                       "RCPT TO:<b@fault.test>", "DATA", "<message: terminated>", "QUIT"}));
 }
 
+TEST_F(FaultServer, AServerThatAnswersEachCommandAsItReadsItTakesAnEnvelopeOfAnySize) {
+  // Its answers (about 220 bytes each) back up long before the client could write 20 000
+  // commands without reading one.
+  TDevice device = Device("pipelining_each");
+  device.TimeLimits.Wait = std::chrono::milliseconds(5000);
+  // Long addresses (within RFC 5321's limits), so that the envelope outgrows what the
+  // system buffers on loopback.
+  const auto address = [](int i) {
+    char local[8];
+    std::snprintf(local, sizeof local, "r%05d", i);
+    return local + std::string(57, 'x') + "@" + std::string(170, 'd') + ".fault.test";
+  };
+  std::string bcc;
+  for (int i = 0; i < 20000; ++i) bcc += address(i) + ";";
+  std::string message;
+  SetEventLogMode(kEventLogOff);  // 40 000 lines of dialogue would only slow it down
+  try {
+    device.SendMail("a@fault.test", "", bcc, "Subject", "<p>Body</p>", {});
+  } catch (const EDriverError& e) {
+    message = e.what();
+  }
+  SetEventLogMode(kEventLogAll);
+  EXPECT_EQ(message, "");
+  const std::vector<std::string> log = ServerLog("pipelining_each");
+  ASSERT_EQ(log.size(), 20006u);
+  EXPECT_EQ(log[1], "MAIL FROM:<from@fault.test>");
+  EXPECT_EQ(log[2], "RCPT TO:<a@fault.test>");
+  EXPECT_EQ(log[20002], "RCPT TO:<" + address(19999) + ">");
+  EXPECT_EQ((std::vector<std::string>(log.end() - 3, log.end())),
+            (std::vector<std::string>{"DATA", "<message: terminated>", "QUIT"}));
+}
+
+TEST_F(FaultServer, AServersTextReachesTheHostWholeAndTheLogsHarmless) {
+  // The host gets the whole text, past its NUL; the event log shows every control byte as
+  // an escape, so nothing in it can steer a terminal that shows the file.
+  static constexpr char kSent[] = "5.7.1 refused\0after NUL \x1b[2J\x1b]0;title\x07 \xc2\x9b" "31m end";
+  const std::string sent(kSent, sizeof kSent - 1);
+  const std::string shown = "5.7.1 refused\\x00after NUL \\x1B[2J\\x1B]0;title\\x07 \\u009B31m end";
+  TDevice device = Device("reply_with_controls");
+  const std::string before = EventLogText();
+  std::string message;
+  try {
+    device.SendMail("a@fault.test", "", "", "Subject", "<p>Body</p>", {});
+  } catch (const EDriverError& e) {
+    message = e.Message();
+  }
+  EXPECT_TRUE(message.ends_with(sent)) << message;
+  const std::string log = EventLogText().substr(before.size());
+  EXPECT_NE(log.find("\tDEBUG\tTDevice: \tS: 550 " + shown + "\r\n"), std::string::npos) << log;
+  const std::size_t error = log.find("\tERROR\tTDevice: \t");
+  ASSERT_NE(error, std::string::npos) << log;
+  EXPECT_EQ(log.find(shown + "\r\n", error), log.find("\r\n", error) - shown.size()) << log;
+  for (const char control : {'\0', '\x1b', '\x07'}) EXPECT_EQ(log.find(control), std::string::npos) << int(control);
+  EXPECT_EQ(log.find("\xc2\x9b"), std::string::npos);
+}
+
+TEST_F(FaultServer, WhatAServerRepeatsOfTheLoginIsMasked) {
+  const std::string user = "robot-user";
+  const std::string password = "S3cr3t-Пароль";
+  TDevice device = Device("echo_credentials");
+  device.FSmtpServerUser = user;
+  device.FSmtpServerPassword = password;
+  const std::string before = EventLogText();
+  const std::string message = Send(device);
+  EXPECT_TRUE(message.ends_with("5.7.8 ******** is not ********")) << message;
+  const std::string log = EventLogText().substr(before.size());
+  EXPECT_NE(log.find("\tDEBUG\tTDevice: \tS: 334 ******** means ********\r\n"), std::string::npos) << log;
+  for (const std::string& secret : {user, password, Base64Encode(user), Base64Encode(password)})
+    EXPECT_EQ(log.find(secret), std::string::npos) << secret;
+}
+
 TEST_F(FaultServer, AnUnwritableEventLogDoesNotHideTheFailure) {
   // The data folder would have to be made below a plain file.
   const std::string blocker = dir_->Write("plain-file", "x");
@@ -372,10 +446,16 @@ TEST_F(FaultServer, BadInputIsRefusedBeforeConnecting) {
 
 TEST_F(FaultServer, TheServerDecidesAboutAddressesThatCannotBreakTheDialogue) {
   TDevice device = Device("lenient");
-  EXPECT_EQ(Send(device, "postmaster; Иван <иван@пример.рф>"), "");
+  EXPECT_EQ(Send(device, "postmaster; Иван <ivan@пример.рф>"), "");
   EXPECT_EQ(ServerLog("lenient"),
             (std::vector<std::string>{Ehlo(), "MAIL FROM:<from@fault.test>", "RCPT TO:<postmaster>",
-                                      "RCPT TO:<иван@xn--e1afmkfd.xn--p1ai>", "DATA", "<message: terminated>", "QUIT"}));
+                                      "RCPT TO:<ivan@xn--e1afmkfd.xn--p1ai>", "DATA", "<message: terminated>", "QUIT"}));
+  // A local part outside ASCII needs SMTPUTF8, which this server does not announce: no
+  // MAIL FROM goes out.
+  TDevice utf8 = Device("lenient");
+  EXPECT_NE(Send(utf8, "postmaster; Иван <иван@пример.рф>").find(smtp::texts::kSmtpUtf8NotAnnounced), std::string::npos);
+  const std::vector<std::string> log = ServerLog("lenient");
+  EXPECT_EQ(std::find(log.begin(), log.end(), "MAIL FROM:<from@fault.test>"), log.end());
 }
 
 TEST_F(FaultServer, UnresolvableHostName) {

@@ -14,6 +14,7 @@
 #include "automation/errors.h"
 #include "mail/event_log.h"
 #include "mail/smtp/device_sender.h"
+#include "mail/smtp/smtp_texts.h"
 #include "support/smtp_server_fixture.h"
 #include "support/temp_dir.h"
 
@@ -183,6 +184,73 @@ TEST(RealServerPlain, WithoutStartTlsEverythingGoesInPlainText) {
   const nlohmann::json envelope = server.Envelope(1);
   EXPECT_EQ(envelope["tls_version"], nullptr);
   EXPECT_EQ(envelope["auth_user"], "mailer");
+}
+
+// A device for a plain-text server with login (TLS plays no part in what is tested).
+TDevice PlainDevice(const TSmtpServerProcess& server, const TSmtpServerOptions& options) {
+  TDevice device;
+  device.FSmtpServerName = "127.0.0.1";
+  device.FSmtpServerPort = server.Port();
+  device.FSmtpServerUser = options.User;
+  device.FSmtpServerPassword = options.Password;
+  device.FUserEmail = "sales@example.test";
+  return device;
+}
+
+TEST(RealServerSize, TheExactSizeGoesWithMailFromAndATooLargeMessageGetsNoMailFrom) {
+  TSmtpServerOptions options;
+  options.StartTls = false;
+  options.SizeLimit = 64 * 1024;
+  TSmtpServerProcess server(options);
+  TTempDir files("eqd-size-");
+  TDevice device = PlainDevice(server, options);
+
+  const std::string small = files.Write("small.bin", RandomBytes(1000, 3));
+  device.SendMail("ivan@example.test", "", "", "Fits", "<p>.dot</p>", {{small, "", ""}});
+  const auto eml = server.WaitForMessage(1);
+  EXPECT_EQ(server.Envelope(1)["mail_options"],
+            nlohmann::json::array({"SIZE=" + std::to_string(std::filesystem::file_size(eml))}));
+
+  const std::string large = files.Write("large.bin", RandomBytes(64 * 1024, 4));
+  try {
+    device.SendMail("ivan@example.test", "", "", "Too large", "", {{large, "", ""}});
+    ADD_FAILURE() << "the send must be refused";
+  } catch (const EDriverError& e) {
+    const std::string text = e.what();
+    EXPECT_NE(text.find(std::string(smtp::texts::kMessageTooLarge) + "9"), std::string::npos) << text;
+    EXPECT_NE(text.find(std::string(smtp::texts::kServerSizeLimit) + "65536"), std::string::npos) << text;
+  }
+  // The refused message reached neither MAIL FROM nor DATA.
+  EXPECT_EQ(server.MailCommandCount(), 1);
+  EXPECT_EQ(server.MessageCount(), 1);
+}
+
+TEST(RealServerSmtpUtf8, ANonAsciiLocalPartNeedsTheServersSmtpUtf8) {
+  for (const bool announced : {true, false}) {
+    SCOPED_TRACE(announced ? "SMTPUTF8 announced" : "SMTPUTF8 not announced");
+    TSmtpServerOptions options;
+    options.StartTls = false;
+    options.SmtpUtf8 = announced;
+    TSmtpServerProcess server(options);
+    TDevice device = PlainDevice(server, options);
+    std::string error;
+    try {
+      device.SendMail("Иван <иван@example.test>", "", "", "Привет", "", {});
+    } catch (const EDriverError& e) {
+      error = e.what();
+    }
+    if (announced) {
+      EXPECT_EQ(error, "");
+      server.WaitForMessage(1);
+      const nlohmann::json envelope = server.Envelope(1);
+      EXPECT_EQ(envelope["rcpt_tos"], nlohmann::json::array({"иван@example.test"}));
+      EXPECT_EQ(envelope["mail_options"], nlohmann::json::array({"SMTPUTF8"}));  // no SIZE unless announced
+    } else {
+      EXPECT_EQ(error, smtp::texts::kSmtpUtf8NotAnnounced);
+      EXPECT_EQ(server.MailCommandCount(), 0);
+      EXPECT_EQ(server.MessageCount(), 0);
+    }
+  }
 }
 
 }  // namespace

@@ -630,12 +630,34 @@ TEST_F(SettingsWindowTest, ListEditorIgnoresActionsWithoutASelection) {
                  "the status shows the first row's description");
         const int serverRow = RowOf(list, L"SMTP сервер");
         SelectRow(list, serverRow);
-        // A click below the last row: nothing selected any more.
+        // A click below the last row: nothing selected any more. The list is made tall
+        // enough for every row and some empty space under them, however many settings
+        // there are. The click goes to the list at a point of its client area: a click at
+        // a screen point lands wherever the window is by the time the system takes it,
+        // which under load is not always where it was a moment before.
         RECT client{};
         GetClientRect(list, &client);
-        POINT empty{client.right / 2, client.bottom - 5};
-        ClientToScreen(list, &empty);
-        ClickAt(list, empty);
+        const int rows = static_cast<int>(SendBounded(list, LVM_GETITEMCOUNT, 0, 0));
+        const auto lastRow = [&] {
+          RECT last{};
+          last.left = LVIR_BOUNDS;
+          SendBounded(list, LVM_GETITEMRECT, static_cast<WPARAM>(rows - 1), reinterpret_cast<LPARAM>(&last));
+          return last;
+        };
+        RECT last = lastRow();
+        if (last.bottom + 40 > client.bottom) {
+          RECT frame{};
+          GetWindowRect(listWindow, &frame);
+          SetWindowPos(listWindow, nullptr, frame.left, 0, frame.right - frame.left,
+                       frame.bottom - frame.top + last.bottom + 40 - client.bottom, SWP_NOZORDER);
+          SendBounded(list, LVM_ENSUREVISIBLE, 0, FALSE);
+          GetClientRect(list, &client);
+          last = lastRow();
+        }
+        s.Expect(last.bottom + 10 < client.bottom, "the list has empty space under its last row");
+        const POINT empty{client.right / 2, (last.bottom + client.bottom) / 2};
+        SendBounded(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(empty.x, empty.y));
+        SendBounded(list, WM_LBUTTONUP, 0, MAKELPARAM(empty.x, empty.y));
         s.Expect(WaitFor([&] { return SendBounded(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) == -1; }),
                  "the click on empty space leaves no row selected");
         Type(list, {VK_RETURN});
