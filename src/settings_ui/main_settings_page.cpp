@@ -1,5 +1,6 @@
 #include "settings_ui/main_settings_page.h"
 
+#include "automation/errors.h"
 #include "settings_ui/settings_ui_texts.h"
 
 namespace eqd {
@@ -24,6 +25,11 @@ TfrmMainSettings::TfrmMainSettings(TBaseDevice& ADeviceManager)
 
 void TfrmMainSettings::MailServiceChosen(std::size_t Index) {
   if (FView != nullptr) FSecurity.MailServiceChosen(Index, *FView);
+}
+
+oauth::TOAuthSettingsStruct TfrmMainSettings::SignInSettings() {
+  if (FView == nullptr) throw EDriverError(texts::kSignInNeedsRefreshFlow);
+  return FSecurity.SignInSettings(*FView);
 }
 
 void TfrmMainSettings::OnReadSettings() {

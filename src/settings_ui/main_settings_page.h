@@ -54,6 +54,12 @@ class TfrmMainSettings : public TfrmBaseSettings {
   void SetSecurityView(TSecuritySettingsView* View) { FSecurity.SetView(View); }
   // An item of the mail services list was chosen (MailServiceItems()).
   void MailServiceChosen(std::size_t Index);
+  // The security tab's login or OAuth flow drop-down changed.
+  void SecurityChoiceChanged() { FSecurity.ChoiceChanged(); }
+  // "Войти…": the settings of the sign-in as the window holds them, and its result
+  // (TSecuritySettingsTab::SignInSettings, SignedIn).
+  oauth::TOAuthSettingsStruct SignInSettings();
+  void SignedIn(const std::string& RefreshToken) { FSecurity.SignedIn(RefreshToken); }
 
   using TfrmBaseSettings::OnSaveSettings;
   // Every field into its setting as a string value, the port included.

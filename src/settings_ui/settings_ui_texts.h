@@ -120,6 +120,62 @@ inline constexpr char kPinHint[] =
     "SHA-256 открытого ключа сертификата сервера (64 шестнадцатеричные цифры или Base64): если задан, "
     "ключ должен совпасть, и этого достаточно для самоподписанного сертификата";
 
+// The OAuth 2.0 rows of the tab "Безопасность" (shown with the login "OAuth 2.0"); the
+// captions of the OAuthFlow values are the sign-in's own (oauth_texts.h).
+inline constexpr char kLabelOAuthFlow[] = "Получение токена:";
+inline constexpr char kLabelOAuthTenant[] = "Клиент (tenant):";
+inline constexpr char kLabelOAuthClientId[] = "ID приложения:";
+inline constexpr char kLabelOAuthClientSecret[] = "Секрет клиента:";
+inline constexpr char kLabelOAuthRefreshToken[] = "Токен обновления:";
+inline constexpr char kLabelOAuthServiceAccountKey[] = "Ключ аккаунта:";
+inline constexpr char kLabelOAuthAccessToken[] = "Токен доступа:";
+inline constexpr char kLabelOAuthTokenUrl[] = "Адрес токенов:";
+inline constexpr char kLabelOAuthDeviceUrl[] = "Адрес входа:";
+inline constexpr char kLabelOAuthScope[] = "Область (scope):";
+inline constexpr char kSignInButton[] = "Войти…";
+// Their access keys, unique on the tab and in the window like those above.
+inline constexpr char kOAuthFlowKey[] = "у";
+inline constexpr char kOAuthTenantKey[] = "е";
+inline constexpr char kOAuthClientIdKey[] = "I";
+inline constexpr char kOAuthClientSecretKey[] = "р";
+inline constexpr char kOAuthRefreshTokenKey[] = "б";
+inline constexpr char kOAuthServiceAccountKeyKey[] = "ю";
+inline constexpr char kOAuthAccessTokenKey[] = "с";
+inline constexpr char kOAuthTokenUrlKey[] = "н";
+inline constexpr char kOAuthDeviceUrlKey[] = "х";
+inline constexpr char kOAuthScopeKey[] = "s";
+inline constexpr char kSignInKey[] = "и";
+inline constexpr char kOAuthFlowHint[] =
+    "Как драйвер получает токен при отправке: приложение Microsoft 365 и сервисный аккаунт Google — без "
+    "участия человека; токен обновления — один раз войти кнопкой «Войти…»; токен от учётной системы — как дан";
+inline constexpr char kOAuthTenantHint[] =
+    "Идентификатор или домен клиента Microsoft Entra ID (например, contoso.onmicrosoft.com)";
+inline constexpr char kOAuthClientIdHint[] = "Идентификатор приложения (client ID), зарегистрированного у поставщика";
+inline constexpr char kOAuthClientSecretHint[] =
+    "Секрет клиента (client secret); для токена обновления — только если приложение его требует";
+inline constexpr char kOAuthRefreshTokenHint[] =
+    "Токен обновления: заполняется кнопкой «Войти…» или командой eqhost login";
+inline constexpr char kOAuthServiceAccountKeyHint[] = "JSON-ключ сервисного аккаунта Google или путь к файлу с ним";
+inline constexpr char kOAuthAccessTokenHint[] = "Готовый токен доступа, который учётная система получает сама";
+inline constexpr char kOAuthTokenUrlHint[] =
+    "Адрес получения токена (https://…); пусто: адрес поставщика, узнанного по серверу SMTP";
+inline constexpr char kOAuthDeviceUrlHint[] = "Адрес входа с кодом (https://…); пусто: адрес поставщика по умолчанию";
+inline constexpr char kOAuthScopeHint[] = "Область доступа токена; пусто: область способа по умолчанию";
+inline constexpr char kSignInHint[] =
+    "Войти в почтовый ящик с кодом в браузере (на этом или любом другом устройстве) и получить токен обновления";
+
+// "Войти…": the sign-in with a code.
+inline constexpr char kSignInCaption[] = "Вход OAuth 2.0";
+inline constexpr char kSignInAsking[] = "Запрос кода входа у поставщика…";
+inline constexpr char kSignInOpen[] = "Откройте в браузере адрес:";
+inline constexpr char kSignInEnterCode[] = "и введите код:";
+inline constexpr char kSignInWaiting[] = "Ожидание подтверждения входа…";
+inline constexpr char kOpenBrowserButton[] = "Открыть браузер";
+inline constexpr char kOpenBrowserKey[] = "О";
+inline constexpr char kSignInFailed[] = "Вход не выполнен: ";
+inline constexpr char kSignInNeedsRefreshFlow[] =
+    "«Войти…» получает токен обновления: выберите получение токена «Токен обновления»";
+
 // A page class that no part of the window knows.
 inline constexpr char kUnknownPageClass[] = "Неизвестная страница настроек: ";
 

@@ -16,6 +16,8 @@ class TRecordingSecurityView : public TSecuritySettingsView {
   bool Verify = false;
   std::string Pin;
   std::string Note;
+  std::string OAuth[oaCount];
+  TOAuthRowsStruct Rows;
 
   void SetChoices(TSecurityChoice Choice, const std::vector<std::string>& List, std::size_t Index) override {
     Items[Choice] = List;
@@ -27,6 +29,9 @@ class TRecordingSecurityView : public TSecuritySettingsView {
   std::string PinText() override { return Pin; }
   void SetPinText(const std::string& Text) override { Pin = Text; }
   void SetServiceNote(const std::string& Text) override { Note = Text; }
+  std::string OAuthText(TOAuthField Field) override { return OAuth[Field]; }
+  void SetOAuthText(TOAuthField Field, const std::string& Text) override { OAuth[Field] = Text; }
+  void ShowOAuthRows(const TOAuthRowsStruct& Shown) override { Rows = Shown; }
 
   // Chooses the item with this text; false when the list has none.
   bool Choose(TSecurityChoice Choice, const std::string& Text) {

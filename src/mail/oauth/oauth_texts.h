@@ -125,7 +125,7 @@ inline constexpr TCodeTextStruct kFlowCaptions[] = {
     {"", "Не используется"},
     {"ms365-app", "Приложение Microsoft 365"},
     {"google-service-account", "Сервисный аккаунт Google"},
-    {"refresh-token", "Токен обновления (вход пользователя)"},
+    {"refresh-token", "Токен обновления"},
     {"access-token", "Токен от учётной системы"},
 };
 

@@ -14,6 +14,7 @@
 #define EQ_IDD_SETTINGS_LIST 106 // the settings list editor
 #define EQ_IDD_DEVICE_TEST 107   // "Проверка…" while the device test connects
 #define EQ_IDD_TAB_SECURITY 108  // the SMTP page's tab "Безопасность"
+#define EQ_IDD_SIGN_IN 109       // "Войти…": the address and the code while the sign-in waits
 
 // The frame.
 #define EQ_IDC_PAGES 401
@@ -40,6 +41,12 @@
 #define EQ_IDC_SEC_VERIFY 467
 #define EQ_IDC_SEC_PIN_LABEL 468
 #define EQ_IDC_SEC_PIN 469
+// Its OAuth 2.0 rows: the flow, each field (+ TOAuthField) with its label, "Войти…".
+#define EQ_IDC_SEC_FLOW_LABEL 470
+#define EQ_IDC_SEC_FLOW 471
+#define EQ_IDC_SEC_SIGN_IN 472
+#define EQ_IDC_SEC_OAUTH_LABEL 480
+#define EQ_IDC_SEC_OAUTH 490
 // The tab "Информация": caption and value of each row.
 #define EQ_IDC_FIRST_INFO_CAPTION 450
 #define EQ_IDC_FIRST_INFO 440
@@ -56,3 +63,12 @@
 #define EQ_IDC_PROGRESS_TEXT 501
 #define EQ_IDC_PROGRESS_BAR 502
 #define EQ_IDC_PROGRESS_CANCEL 503
+// "Войти…".
+#define EQ_IDC_SIGN_IN_TEXT 511
+#define EQ_IDC_SIGN_IN_ADDRESS 512
+#define EQ_IDC_SIGN_IN_CODE_LABEL 513
+#define EQ_IDC_SIGN_IN_CODE 514
+#define EQ_IDC_SIGN_IN_STATUS 515
+#define EQ_IDC_SIGN_IN_BAR 516
+#define EQ_IDC_SIGN_IN_BROWSER 517
+#define EQ_IDC_SIGN_IN_CANCEL 518

@@ -75,6 +75,16 @@ bool TMainPageWin32::TInnerTab::DialogMessage(HWND, UINT Msg, WPARAM WParam, LPA
     if (index >= 0) Page->FMailServiceChosen(static_cast<std::size_t>(index));
     return true;
   }
+  if (Msg == WM_COMMAND && (LOWORD(WParam) == EQ_IDC_SEC_AUTH || LOWORD(WParam) == EQ_IDC_SEC_FLOW) &&
+      HIWORD(WParam) == CBN_SELCHANGE && Page != nullptr && Page->FSecurityChoiceChanged) {
+    Page->FSecurityChoiceChanged();
+    return true;
+  }
+  if (Msg == WM_COMMAND && LOWORD(WParam) == EQ_IDC_SEC_SIGN_IN && HIWORD(WParam) == BN_CLICKED && Page != nullptr &&
+      Page->FSignIn) {
+    Page->FSignIn();
+    return true;
+  }
   return ChildDialogMessage(Frame, Msg, WParam, LParam, Result);
 }
 
@@ -125,22 +135,35 @@ void TMainPageWin32::MakeSecurityTab(TTooltips& Tips) {
       {EQ_IDC_SEC_AUTH_LABEL, texts::kLabelAuthMethod, texts::kAuthMethodKey},
       {EQ_IDC_SEC_VERIFY, texts::kVerifyCertificate, texts::kVerifyCertificateKey},
       {EQ_IDC_SEC_PIN_LABEL, texts::kLabelPin, texts::kPinKey},
+      {EQ_IDC_SEC_FLOW_LABEL, texts::kLabelOAuthFlow, texts::kOAuthFlowKey},
+      {EQ_IDC_SEC_SIGN_IN, texts::kSignInButton, texts::kSignInKey},
   };
   for (const TLabel& label : labels)
     SetWindowTextW(GetDlgItem(FSecurityTab, label.Id), WithAccessKey(label.Text, label.Key).c_str());
   const std::pair<int, const char*> hints[] = {
       {EQ_IDC_SEC_SERVICE, texts::kMailServiceHint}, {EQ_IDC_SEC_SECURITY, texts::kSecurityHint},
       {EQ_IDC_SEC_AUTH, texts::kAuthMethodHint},     {EQ_IDC_SEC_VERIFY, texts::kVerifyCertificateHint},
-      {EQ_IDC_SEC_PIN, texts::kPinHint},
+      {EQ_IDC_SEC_PIN, texts::kPinHint},         {EQ_IDC_SEC_FLOW, texts::kOAuthFlowHint},
+      {EQ_IDC_SEC_SIGN_IN, texts::kSignInHint},
   };
   for (const auto& [id, hint] : hints) Tips.Add(GetDlgItem(FSecurityTab, id), hint);
+  for (std::size_t f = 0; f < oaCount; ++f) {
+    const TOAuthFieldInfo& field = OAuthFields()[f];
+    const int i = static_cast<int>(f);
+    SetWindowTextW(GetDlgItem(FSecurityTab, EQ_IDC_SEC_OAUTH_LABEL + i), WithAccessKey(field.Label, field.AccessKey).c_str());
+    Tips.Add(GetDlgItem(FSecurityTab, EQ_IDC_SEC_OAUTH + i), field.Hint);
+  }
   FillComboBox(GetDlgItem(FSecurityTab, EQ_IDC_SEC_SERVICE), MailServiceItems(), 0);
 }
 
 HWND TMainPageWin32::SecurityControl(int Id) const { return GetDlgItem(FSecurityTab, Id); }
 
 HWND TMainPageWin32::ChoiceBox(TSecurityChoice Choice) const {
-  return SecurityControl(Choice == scSecurity ? EQ_IDC_SEC_SECURITY : EQ_IDC_SEC_AUTH);
+  switch (Choice) {
+    case scSecurity: return SecurityControl(EQ_IDC_SEC_SECURITY);
+    case scAuthMethod: return SecurityControl(EQ_IDC_SEC_AUTH);
+    default: return SecurityControl(EQ_IDC_SEC_FLOW);
+  }
 }
 
 void TMainPageWin32::SetChoices(TSecurityChoice Choice, const std::vector<std::string>& Items, std::size_t Selected) {
@@ -165,6 +188,50 @@ std::string TMainPageWin32::PinText() { return Utf8(WindowText(SecurityControl(E
 void TMainPageWin32::SetPinText(const std::string& Text) { SetText(SecurityControl(EQ_IDC_SEC_PIN), Text); }
 
 void TMainPageWin32::SetServiceNote(const std::string& Text) { SetText(SecurityControl(EQ_IDC_SEC_NOTE), Text); }
+
+std::string TMainPageWin32::OAuthText(TOAuthField Field) {
+  return Utf8(WindowText(SecurityControl(EQ_IDC_SEC_OAUTH + static_cast<int>(Field))));
+}
+
+void TMainPageWin32::SetOAuthText(TOAuthField Field, const std::string& Text) {
+  SetText(SecurityControl(EQ_IDC_SEC_OAUTH + static_cast<int>(Field)), Text);
+}
+
+void TMainPageWin32::ShowOAuthRows(const TOAuthRowsStruct& Rows) {
+  FOAuthRows = Rows;
+  LayoutOAuthRows();
+}
+
+void TMainPageWin32::LayoutOAuthRows() {
+  // The rows' places in the template's dialog units: the first under the pin, then one
+  // every kPitch; labels a little lower than their fields, as above them.
+  constexpr int kFirstRow = 114;
+  constexpr int kPitch = 15;
+  const auto font = reinterpret_cast<HFONT>(SendMessageW(SecurityControl(EQ_IDC_SEC_PIN), WM_GETFONT, 0, 0));
+  const TDialogUnits du(FSecurityTab, font);
+  int row = 0;
+  const auto place = [&](int id, bool shown, int x, int dy, int width, int height) {
+    HWND control = SecurityControl(id);
+    if (shown)
+      SetWindowPos(control, nullptr, du.X(x), du.Y(kFirstRow + row * kPitch + dy), du.X(width), du.Y(height),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(control, shown ? SW_SHOWNA : SW_HIDE);
+  };
+  place(EQ_IDC_SEC_FLOW_LABEL, FOAuthRows.Flow, 7, 2, 80, 9);
+  place(EQ_IDC_SEC_FLOW, FOAuthRows.Flow, 90, 0, 147, 80);
+  if (FOAuthRows.Flow) ++row;
+  for (std::size_t f = 0; f < oaCount; ++f) {
+    const bool shown = FOAuthRows.Fields[f];
+    const bool withButton = f == oaRefreshToken && FOAuthRows.SignIn;
+    const int i = static_cast<int>(f);
+    place(EQ_IDC_SEC_OAUTH_LABEL + i, shown, 7, 2, 80, 9);
+    place(EQ_IDC_SEC_OAUTH + i, shown, 90, 0, withButton ? 95 : 147, 12);
+    if (f == oaRefreshToken) place(EQ_IDC_SEC_SIGN_IN, shown && withButton, 189, -1, 48, 14);
+    if (shown) ++row;
+  }
+  // The rows that moved or hid leave their old places to the tab's background.
+  RedrawWindow(FSecurityTab, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
 
 TMainPageWin32::~TMainPageWin32() {
   if (FWindow != nullptr) DestroyWindow(FWindow);
@@ -195,6 +262,7 @@ void TMainPageWin32::Layout() {
 void TMainPageWin32::Rescale(int FromDpi, int ToDpi, const TDialogFonts& Fonts) {
   SetFontDeep(FWindow, Fonts.Normal());
   for (const TInnerTab& tab : FInner) ScaleChildren(tab.Window, FromDpi, ToDpi);
+  LayoutOAuthRows();
   // The tab strip's height follows its new font; the tabs themselves are sized by Layout.
   for (const TInnerTab& tab : FInner) {
     const SIZE size = WindowSize(tab.Window);

@@ -62,8 +62,14 @@ class TMainPageWin32 final : public TPageWin32, public TMainSettingsView, public
   std::string PinText() override;
   void SetPinText(const std::string& Text) override;
   void SetServiceNote(const std::string& Text) override;
+  std::string OAuthText(TOAuthField Field) override;
+  void SetOAuthText(TOAuthField Field, const std::string& Text) override;
+  void ShowOAuthRows(const TOAuthRowsStruct& Rows) override;
   // Told the index of the mail service the user chose in the list.
   void SetMailServiceHandler(std::function<void(std::size_t)> Handler) { FMailServiceChosen = std::move(Handler); }
+  // Told when the user chose another login or OAuth flow, and when "Войти…" was pressed.
+  void SetSecurityChoiceHandler(std::function<void()> Handler) { FSecurityChoiceChanged = std::move(Handler); }
+  void SetSignInHandler(std::function<void()> Handler) { FSignIn = std::move(Handler); }
   // A control of the tab "Безопасность" by its resource identifier (EQ_IDC_SEC_…).
   HWND SecurityControl(int Id) const;
 
@@ -77,11 +83,16 @@ class TMainPageWin32 final : public TPageWin32, public TMainSettingsView, public
   };
   void MakeSecurityTab(TTooltips& Tips);
   HWND ChoiceBox(TSecurityChoice Choice) const;
+  // Stacks the shown OAuth rows under the pin, in the font's dialog units.
+  void LayoutOAuthRows();
   HWND FTabs = nullptr;
   std::vector<TInnerTab> FInner;
   std::array<HWND, mfCount> FFields{};
   HWND FSecurityTab = nullptr;
   std::function<void(std::size_t)> FMailServiceChosen;
+  std::function<void()> FSecurityChoiceChanged;
+  std::function<void()> FSignIn;
+  TOAuthRowsStruct FOAuthRows;
 };
 
 // The tab "Информация": six rows of a bold caption and a word-wrapped value.

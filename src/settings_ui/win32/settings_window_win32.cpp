@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <utility>
 
 #include "settings_ui/settings_ui_texts.h"
 #include "settings_ui/win32/device_test_progress.h"
+#include "settings_ui/win32/oauth_sign_in_dialog.h"
 #include "settings_ui/win32/settings_list_window.h"
 
 namespace eqd::settings_ui_win32 {
@@ -177,6 +179,8 @@ void TSettingsWindowWin32::CreateFrame(HWND Owner) {
     main->SetView(window.get());
     main->SetSecurityView(window.get());
     window->SetMailServiceHandler([main](std::size_t Index) { main->MailServiceChosen(Index); });
+    window->SetSecurityChoiceHandler([main] { main->SecurityChoiceChanged(); });
+    window->SetSignInHandler([this, main] { SignIn(*main); });
     FMainPage = window.get();
     FPageWindows.push_back(std::move(window));
     captions.push_back(page->Caption());
@@ -569,6 +573,35 @@ bool TSettingsWindowWin32::RunConnectionCheck(TConnectionCheck& Check, std::stri
   worker.join();
   Message = message;
   return ok;
+}
+
+void TSettingsWindowWin32::SignIn(TfrmMainSettings& Page) {
+  std::optional<TOAuthSignIn> signIn;
+  try {
+    signIn.emplace(Page.SignInSettings());
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+    return;
+  }
+  std::optional<std::string> token;
+  std::string message;
+  {
+    TOAuthSignInDialog dialog(FWindow, *signIn);
+    std::thread worker([&] {
+      try {
+        token = signIn->Run([&](const oauth::TDeviceAuthorizationStruct& Code) { dialog.CodeReady(Code); }, message);
+      } catch (...) {
+        token.reset();
+      }
+      dialog.Finished();
+    });
+    dialog.Wait();
+    worker.join();
+  }
+  if (token)
+    Page.SignedIn(*token);
+  else if (!message.empty())
+    ShowError(message);
 }
 
 void RegisterSettingsWindow(HINSTANCE Module, TDeviceConnectionTest ConnectionTest) {

@@ -69,6 +69,9 @@ class TSettingsWindowWin32 : public TSettingsWindow, public TDialogHandler, publ
   void Finish(bool Ok);
   bool PreTranslate(MSG& Msg);
   void DrawLogo(const DRAWITEMSTRUCT& Item);
+  // "Войти…": the device sign-in on a worker thread with its dialog; the refresh token
+  // into the page's field, or the failure in an error box.
+  void SignIn(TfrmMainSettings& Page);
 
   std::unique_ptr<TfrmCommonSettings> FCore;
   std::unique_ptr<TDialogFonts> FFonts;

@@ -39,24 +39,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-/usr/bin/python3 "$repo/tests/support/identity_provider.py" --dir "$work/idp" --client app-id:app-secret \
-  --refresh-token rt-start:person@example.com --rotate >/dev/null &
-idp_pid=$!
-for _ in $(seq 300); do [[ -s "$work/idp/port" ]] && break; sleep 0.1; done
-[[ -s "$work/idp/port" ]] || { echo "  FAIL  the identity provider did not start"; exit 1; }
-
-# The CA into HKLM\...\Root: the value "Blob" holds the certificate property (id 32,
-# flags 1, length) followed by the DER, under the key named by its SHA-1 thumbprint.
-der_hex=$(openssl x509 -in "$work/idp/tls/ca.crt" -outform DER | od -An -v -tx1 | tr -d ' \n')
-thumb=$(openssl x509 -in "$work/idp/tls/ca.crt" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g' | tr a-f A-F)
-le32() { printf '%02x%02x%02x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
-blob="$(le32 32)$(le32 1)$(le32 $((${#der_hex} / 2)))$der_hex"
-"$wine64" reg add "HKLM\\Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\$thumb" /v Blob /t REG_BINARY \
-  /d "$blob" /f >"$work/reg.log" 2>&1 || { cat "$work/reg.log"; echo "  FAIL  the test CA could not be trusted"; exit 1; }
+source "$here/trusted_idp.sh"
+start_trusted_idp "$work/idp" "$wine64" --client app-id:app-secret --refresh-token rt-start:person@example.com \
+  --rotate || exit 1
 
 key_path="Z:${work//\//\\}\\idp\\service-account.json"
 status=0
-EQ_IDP_URL="https://127.0.0.1:$(cat "$work/idp/port")" EQ_IDP_SERVICE_ACCOUNT_KEY="$key_path" \
+EQ_IDP_URL="$idp_url" EQ_IDP_SERVICE_ACCOUNT_KEY="$key_path" \
   timeout 300 "$wine64" "$exe" >"$work/tests.log" 2>&1 || status=$?
 if [[ $status == 0 ]] && grep -q '^\[  PASSED  \]' "$work/tests.log" && ! grep -q 'SKIPPED' "$work/tests.log"; then
   echo "  ok    OAuth flows through WinHTTP and bcrypt ($(grep -c '^\[       OK \]' "$work/tests.log") tests)"

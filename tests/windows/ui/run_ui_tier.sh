@@ -5,7 +5,8 @@
 #      messages and real keystrokes (typing, tabs, Tab order, access keys, Ctrl+Tab, the
 #      menu, the device test against the loopback server and against a silent one with
 #      "Отмена", the settings list, help, OK, Cancel, the close box, the host's windows
-#      blocked, a DPI change);
+#      blocked, a DPI change, the OAuth rows of "Безопасность" and "Войти…" signing in at
+#      the loopback identity provider, whose CA the prefix trusts);
 #   2. a VBScript host (cscript) sees IsSettingsDlgExist true and gets [201, ...] when the
 #      window it opened is closed with "Отмена" (pressed by settings_ui_wine.exe
 #      --press-cancel from a second process).
@@ -25,9 +26,13 @@ if [[ ! -f $exe ]]; then
   fail "settings_ui_wine.exe was not built"
   exit 0
 fi
+idp_pid="" idp_url=""
+trap '[[ -n $idp_pid ]] && kill "$idp_pid" 2>/dev/null' EXIT
+source "$here/../oauth/trusted_idp.sh"
+start_trusted_idp "$work/ui-idp" "$loader" --client app-id:app-secret || fail "no identity provider for \"Войти…\""
 log="$work/settings-ui.log"
 if (cd "$build/bin" && timeout 300 "$loader" ./settings_ui_wine.exe --gtest_brief=1 --smtp-port="$smtp_port" \
-      >"$log" 2>&1); then
+      --idp-url="$idp_url" >"$log" 2>&1); then
   ok "settings window driven by window messages ($(grep -o '[0-9]* tests\? from [0-9]* test suites\? ran' "$log" | head -1))"
 else
   cat "$log"

@@ -6,7 +6,8 @@
 // through "GetSettings".
 //
 // Options: --shots=<folder> saves screenshots there (BMP); --smtp-port=<port> names the
-// loopback SMTP server for the device test (user "mailer"); --press-cancel waits for a
+// loopback SMTP server for the device test (user "mailer"); --idp-url=<https://...> names
+// the loopback identity provider "Войти…" signs in at; --press-cancel waits for a
 // settings window of another process (a VBScript host) and presses its "Отмена".
 #include <winsock2.h>
 #include <windows.h>
@@ -23,6 +24,7 @@
 #include "com/server_identity.h"
 #include "com/win32/com_handles.h"
 #include "com/win32/variant_convert.h"
+#include "platform/https_client.h"
 #include "settings_ui/common_settings.h"
 #include "settings_ui/win32/resources.h"
 #include "settings_ui/win32/settings_list_window.h"
@@ -41,6 +43,7 @@ using com::TVariantHolder;
 
 std::wstring gShots;  // where screenshots go; empty: none
 int gSmtpPort = 0;    // the loopback SMTP server (user mailer); 0: none
+std::string gIdpUrl;  // the loopback identity provider (client app-id), its CA trusted; empty: none
 
 constexpr wchar_t kFrameClass[] = L"#32770";  // the windows are dialogs
 constexpr wchar_t kMessageBoxClass[] = L"#32770";
@@ -472,9 +475,9 @@ TEST_F(SettingsWindowTest, SecurityTabFillsFromAMailServiceAndSaves) {
         s.Expect(comboText(security) == L"Авто" && comboText(auth) == L"Авто", "the defaults: " +
                  Narrow(comboText(security)) + ", " + Narrow(comboText(auth)));
         s.Expect(SendBounded(verify, BM_GETCHECK, 0, 0) == BST_UNCHECKED, "no certificate check by default");
-        s.Expect(SendBounded(security, CB_GETCOUNT, 0, 0) == 4 && SendBounded(auth, CB_GETCOUNT, 0, 0) == 4 &&
+        s.Expect(SendBounded(security, CB_GETCOUNT, 0, 0) == 4 && SendBounded(auth, CB_GETCOUNT, 0, 0) == 5 &&
                      SendBounded(service, CB_GETCOUNT, 0, 0) == 6,
-                 "four modes, four ways of logging in, five services after \"(вручную)\"");
+                 "four modes, five ways of logging in, five services after \"(вручную)\"");
 
         // Gmail, chosen as a click on the list does it.
         const LRESULT gmail = SendBounded(service, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
@@ -505,6 +508,110 @@ TEST_F(SettingsWindowTest, SecurityTabFillsFromAMailServiceAndSaves) {
   EXPECT_EQ(VarToStr(settings["SmtpAuthMethod"]), "LOGIN");
   EXPECT_TRUE(VarToBool(settings["SmtpVerifyCertificate"]));
   EXPECT_EQ(VarToStr(settings["SmtpCertificatePin"]), "sha256//ihssPU5fYHGCk6S1xtfo+QESIzRFVmd4iZqrvM3e7/A=");
+}
+
+// With the login "OAuth 2.0" the tab shows the flow's drop-down and the fields of the
+// chosen flow; for a refresh token "Войти…" signs in with a code: the dialog shows the
+// provider's address and code, the person (the test) approves the code at the provider,
+// and the refresh token lands in its field, saved by OK.
+TEST_F(SettingsWindowTest, OAuthRowsFollowTheFlowAndSignInFillsTheRefreshToken) {
+  if (gIdpUrl.empty()) GTEST_SKIP() << "no loopback identity provider (--idp-url)";
+  SetSettings({{"SmtpServerName", Variant("127.0.0.1")},
+               {"UserEmail", Variant("robot@example.test")},
+               {"SmtpAuthMethod", Variant("OAuth 2.0")},
+               {"OAuthFlow", Variant("ms365-app")},
+               {"OAuthClientId", Variant("app-id")},
+               {"OAuthTokenUrl", Variant(gIdpUrl + "/token")},
+               {"OAuthDeviceUrl", Variant(gIdpUrl + "/devicecode")}});
+  TScript script;
+  Variant out;
+  bool accepted = false;
+  script.Run(
+      [](TScript& s) {
+        const TSettingsUi ui = WaitForSettings(s);
+        HWND flow = ui.Control(EQ_IDC_SEC_FLOW);
+        HWND tenant = ui.Control(EQ_IDC_SEC_OAUTH + oaTenant);
+        HWND refresh = ui.Control(EQ_IDC_SEC_OAUTH + oaRefreshToken);
+        HWND signIn = ui.Control(EQ_IDC_SEC_SIGN_IN);
+        SelectTab(ui.Control(TWindow::kIdInnerTabs), 2);
+        s.Expect(WaitFor([&] { return IsWindowVisible(flow) != FALSE; }), "the flow's drop-down shows");
+        s.Expect(TextOf(flow) == L"Приложение Microsoft 365", "the stored flow by its caption: " + Narrow(TextOf(flow)));
+        s.Expect(IsWindowVisible(tenant) && !IsWindowVisible(refresh) && !IsWindowVisible(signIn),
+                 "the application's fields, no refresh token");
+        s.Shot({ui.Window}, L"settings-security-oauth-app");
+        // The refresh token, chosen as a click on the list does it.
+        SendBounded(flow, CB_SETCURSEL, 3, 0);
+        SendBounded(GetParent(flow), WM_COMMAND, MAKEWPARAM(EQ_IDC_SEC_FLOW, CBN_SELCHANGE), reinterpret_cast<LPARAM>(flow));
+        s.Expect(WaitFor([&] { return IsWindowVisible(signIn) != FALSE; }), "\"Войти…\" shows with the refresh token");
+        s.Expect(TextOf(signIn) == L"Войт&и…", "the button's text and access key: " + Narrow(TextOf(signIn)));
+        s.Expect((GetWindowLongW(refresh, GWL_STYLE) & ES_PASSWORD) != 0, "the refresh token is masked");
+        // Away and back, so the whole tab is drawn anew for the screenshot.
+        SelectTab(ui.Control(TWindow::kIdInnerTabs), 0);
+        SelectTab(ui.Control(TWindow::kIdInnerTabs), 2);
+        s.Shot({ui.Window}, L"settings-security-oauth");
+
+        Click(signIn);
+        HWND dialog = s.Need(WaitForTopWindow(kFrameClass, L"Вход OAuth 2.0"), "the sign-in dialog");
+        HWND code = FindControl(dialog, EQ_IDC_SIGN_IN_CODE);
+        s.Expect(WaitFor([&] { return IsWindowVisible(code) && !TextOf(code).empty(); }), "the code shows");
+        s.Expect(TextOf(FindControl(dialog, EQ_IDC_SIGN_IN_ADDRESS)) == L"https://127.0.0.1/device",
+                 "the provider's address: " + Narrow(TextOf(FindControl(dialog, EQ_IDC_SIGN_IN_ADDRESS))));
+        s.Expect(IsWindowEnabled(FindControl(dialog, EQ_IDC_SIGN_IN_BROWSER)) != FALSE, "\"Открыть браузер\" is on");
+        s.Expect(!IsWindowEnabled(ui.Window), "the window takes no input while the sign-in runs");
+        DWORD_PTR answer = 0;
+        s.Expect(SendMessageTimeoutW(ui.Window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer) != 0,
+                 "the window answers while the sign-in waits");
+        s.Shot({ui.Window, dialog}, L"oauth-sign-in");
+        platform::THttpsRequestStruct approve;
+        approve.Url = gIdpUrl + "/control/approve?user_code=" + Narrow(TextOf(code));
+        approve.Post = true;
+        approve.ContentType = "application/x-www-form-urlencoded";
+        approve.Deadline = std::chrono::steady_clock::now() + 20s;
+        s.Expect(platform::HttpsSend(approve).Status == 200, "the code approved at the provider");
+        s.Expect(WaitFor([&] { return !IsWindow(dialog); }, 30s), "the dialog closes once the code is approved");
+        s.Expect(WaitFor([&] { return !TextOf(refresh).empty(); }), "the refresh token fills its field");
+        s.Expect(FindTopWindow(kMessageBoxClass, L"Ошибка") == nullptr, "no error box");
+        Click(ui.Control(TWindow::kIdOk));
+      },
+      [&] { accepted = ShowSettingsDlg(out); });
+  for (const std::string& f : script.Failures) ADD_FAILURE() << f;
+  EXPECT_TRUE(accepted);
+  auto settings = Settings();
+  EXPECT_EQ(VarToStr(settings["OAuthFlow"]), "refresh-token");
+  EXPECT_EQ(VarToStr(settings["OAuthRefreshToken"]).rfind("rt-", 0), 0u) << VarToStr(settings["OAuthRefreshToken"]);
+}
+
+// "Отмена" ends a sign-in nobody approves at once, with no error and no token.
+TEST_F(SettingsWindowTest, SignInCancelEndsItWithoutAToken) {
+  if (gIdpUrl.empty()) GTEST_SKIP() << "no loopback identity provider (--idp-url)";
+  SetSettings({{"SmtpServerName", Variant("127.0.0.1")},
+               {"UserEmail", Variant("robot@example.test")},
+               {"SmtpAuthMethod", Variant("OAuth 2.0")},
+               {"OAuthFlow", Variant("refresh-token")},
+               {"OAuthClientId", Variant("app-id")},
+               {"OAuthTokenUrl", Variant(gIdpUrl + "/token")},
+               {"OAuthDeviceUrl", Variant(gIdpUrl + "/devicecode")}});
+  TScript script;
+  Variant out;
+  script.Run(
+      [](TScript& s) {
+        const TSettingsUi ui = WaitForSettings(s);
+        SelectTab(ui.Control(TWindow::kIdInnerTabs), 2);
+        HWND signIn = ui.Control(EQ_IDC_SEC_SIGN_IN);
+        s.Expect(WaitFor([&] { return IsWindowVisible(signIn) != FALSE; }), "\"Войти…\" shows");
+        Click(signIn);
+        HWND dialog = s.Need(WaitForTopWindow(kFrameClass, L"Вход OAuth 2.0"), "the sign-in dialog");
+        HWND code = FindControl(dialog, EQ_IDC_SIGN_IN_CODE);
+        s.Expect(WaitFor([&] { return IsWindowVisible(code) != FALSE; }), "the code shows");
+        Click(FindControl(dialog, EQ_IDC_SIGN_IN_CANCEL));
+        s.Expect(WaitFor([&] { return !IsWindow(dialog); }, 5s), "\"Отмена\" ends the sign-in at once");
+        Sleep(300);
+        s.Expect(FindTopWindow(kMessageBoxClass, L"Ошибка") == nullptr, "no error box after \"Отмена\"");
+        s.Expect(TextOf(ui.Control(EQ_IDC_SEC_OAUTH + oaRefreshToken)).empty(), "no refresh token");
+        Click(ui.Control(TWindow::kIdCancel));
+      },
+      [&] { ShowSettingsDlg(out); });
+  for (const std::string& f : script.Failures) ADD_FAILURE() << f;
 }
 
 TEST_F(SettingsWindowTest, KeyboardAloneReachesEveryControl) {
@@ -851,6 +958,7 @@ int main(int argc, char** argv) {
     if (arg == "--press-cancel") return eqd::ui_test::PressCancel();
     if (arg.rfind("--shots=", 0) == 0) eqd::ui_test::gShots = eqd::ui_test::Wide(arg.substr(8));
     if (arg.rfind("--smtp-port=", 0) == 0) eqd::ui_test::gSmtpPort = std::stoi(arg.substr(12));
+    if (arg.rfind("--idp-url=", 0) == 0) eqd::ui_test::gIdpUrl = arg.substr(10);
   }
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
   const int result = RUN_ALL_TESTS();
