@@ -63,6 +63,21 @@ void TDriver::OnDestroy() {
   FDevice.reset();
 }
 
+std::int32_t TDriver::OnDisable(std::string& ResultDescription) {
+  if (FDevice) FDevice->EndSession();
+  return TBaseEMailClient::OnDisable(ResultDescription);
+}
+
+void TDriver::OnClose() {
+  TBaseEMailClient::OnClose();
+  if (FDevice) FDevice->EndSession();
+}
+
+void TDriver::OnSettingsChanged() {
+  TBaseEMailClient::OnSettingsChanged();
+  if (FDevice) FDevice->EndSession();
+}
+
 void TDriver::RegisterSettings() {
   TBaseEMailClient::RegisterSettings();
   const auto add = [this](std::string_view id, std::string_view value, const char* name) {
@@ -86,6 +101,8 @@ void TDriver::RegisterSettings() {
              texts::kSmtpVerifyCertificateDescription);
   AddSetting("SmtpCertificatePin", dtString, Variant(""), false, texts::kSmtpCertificatePinName,
              texts::kSmtpCertificatePinDescription);
+  AddSetting("SmtpKeepAlive", dtNumber, Variant(std::int32_t{0}), false, texts::kSmtpKeepAliveName,
+             texts::kSmtpKeepAliveDescription);
 }
 
 void TDriver::OnSetDeviceInfo() {
@@ -110,6 +127,8 @@ std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
     // leaves it as the last successful one set it.
     std::string subject = GetSettingValueStr("Subject");
     std::string body = GetSettingValueStr("BodyText");
+    // A session kept open belongs to the settings it was opened with.
+    FDevice->EndSession();
     ReadSmtpSettings(*FDevice);
     FDevice->FSubject = std::move(subject);
     FDevice->FBodyText = std::move(body);
@@ -176,6 +195,12 @@ void TDriver::ReadSmtpSettings(TDevice& d) {
                                                                security_texts::kBooleanChoices}));
   }
   security.PinnedKey = ParseCertificatePin(GetSettingValueStr("SmtpCertificatePin"));
+  std::int32_t keepAlive = -1;
+  try {
+    keepAlive = GetSettingValueInt("SmtpKeepAlive");
+  } catch (const EConvertError&) {
+  }
+  if (keepAlive < 0) throw EDriverError(FormatText(texts::kBadKeepAlive, {GetSettingValueStr("SmtpKeepAlive")}));
   // Without a login nothing identifies the user to the server.
   if (!needsUser) {
     user.clear();
@@ -187,6 +212,7 @@ void TDriver::ReadSmtpSettings(TDevice& d) {
   d.FSmtpServerPassword = std::move(password);
   d.FUserEmail = std::move(userEmail);
   d.FSecurity = security;
+  d.FSmtpKeepAlive = keepAlive;
 }
 
 std::unique_ptr<TDevice> TDriver::PrepareConnectionTest() {
