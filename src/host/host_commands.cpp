@@ -12,6 +12,7 @@
 #include "host/host_files.h"
 #include "host/host_texts.h"
 #include "host/json_variant.h"
+#include "host/login_command.h"
 #include "host/settings_file.h"
 #include "mail/codecs/base64.h"
 
@@ -234,6 +235,8 @@ int Run(const THostOptionsStruct& o, DispatchObject& driver, const DispatchPtr& 
 
 int RunHostCommand(const THostOptionsStruct& o, const TDriverFactory& createDriver, const DispatchPtr& manager,
                    THostStreamsStruct io, const TIsSecretSetting& isSecret, const TConnectionTest& testConnection) {
+  // The sign-in works on the settings file alone: no driver object is made.
+  if (o.Command == THostCommand::hcLogin) return RunLoginCommand(o, io);
   try {
     const DispatchPtr driver = createDriver();
     THostSession session(*driver, manager, isSecret);
@@ -248,6 +251,8 @@ int RunHostCommand(const THostOptionsStruct& o, const TDriverFactory& createDriv
         return ShowInfo(o, session, io.Out);
       case THostCommand::hcRun:
         return Run(o, *driver, manager, io);
+      case THostCommand::hcLogin:
+        break;
     }
     return 2;
   } catch (const ECallFailed& e) {

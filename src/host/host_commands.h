@@ -1,5 +1,6 @@
-// The five eqhost commands. Each works on a driver object reached only through its
-// method names (as a COM host reaches it) and returns the process exit code:
+// The eqhost commands. Each works on a driver object reached only through its
+// method names (as a COM host reaches it), "login" on the settings file alone (it signs
+// a person in for OAuth 2.0), and returns the process exit code:
 // 0 done, 1 a driver call failed (method, code and description on `err`), 2 bad
 // input of eqhost's own (unreadable file, unknown setting).
 #pragma once

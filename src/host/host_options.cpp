@@ -88,7 +88,10 @@ std::optional<int> ParseHostOptions(const std::vector<std::string>& args, THostO
   auto* run = app.add_subcommand("run", host_texts::kRunCommand);
   run->add_option("file", o.RunFile, host_texts::kRunFileOption)->type_name("FILE|-");
 
-  for (CLI::App* cmd : {send, check, settings, info, run}) cmd->fallthrough();
+  auto* login = app.add_subcommand("login", host_texts::kLoginCommand);
+  login->add_option("--settings", o.SettingsFile, host_texts::kLoginSettingsOption)->required();
+
+  for (CLI::App* cmd : {send, check, settings, info, run, login}) cmd->fallthrough();
 
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
@@ -111,6 +114,7 @@ std::optional<int> ParseHostOptions(const std::vector<std::string>& args, THostO
   if (settings->parsed()) o.Command = THostCommand::hcSettings;
   if (info->parsed()) o.Command = THostCommand::hcInfo;
   if (run->parsed()) o.Command = THostCommand::hcRun;
+  if (login->parsed()) o.Command = THostCommand::hcLogin;
   return std::nullopt;
 }
 

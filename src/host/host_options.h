@@ -1,4 +1,4 @@
-// eqhost's command line: five commands and their options, parsed into one record.
+// eqhost's command line: six commands and their options, parsed into one record.
 #pragma once
 
 #include <iosfwd>
@@ -9,7 +9,7 @@
 
 namespace eqd {
 
-enum class THostCommand { hcSend, hcCheck, hcSettings, hcInfo, hcRun };
+enum class THostCommand { hcSend, hcCheck, hcSettings, hcInfo, hcRun, hcLogin };
 
 // --inline PATH,CONTENT-TYPE,CONTENT-ID: an attachment the HTML body shows by cid:.
 struct TInlineAttachmentStruct {

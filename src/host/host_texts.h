@@ -15,6 +15,10 @@ inline constexpr const char* kCheckCommand = "включить устройст�
 inline constexpr const char* kSettingsCommand = "показать таблицу настроек";
 inline constexpr const char* kInfoCommand = "показать сведения об устройстве";
 inline constexpr const char* kRunCommand = "выполнить вызовы методов из файла JSON (по одному в строке)";
+inline constexpr const char* kLoginCommand =
+    "войти в почтовую службу с кодом (OAuth 2.0) и записать токен обновления в файл настроек";
+inline constexpr const char* kLoginSettingsOption =
+    "файл настроек JSON со способом OAuthFlow \"refresh-token\"; в него записывается OAuthRefreshToken";
 inline constexpr const char* kSettingsFileOption = "файл настроек JSON: {\"ID\": значение, ...}";
 inline constexpr const char* kSetOption = "задать настройку ID=ЗНАЧЕНИЕ поверх файла";
 inline constexpr const char* kSetFromFileOption =
@@ -38,6 +42,15 @@ inline constexpr const char* kDryRunOption =
 inline constexpr const char* kForceOption = "с --dry-run: заменить файл, если он уже есть";
 inline constexpr const char* kShowSecretsOption = "показать значения секретных настроек (пароля) вместо ********";
 inline constexpr const char* kRunFileOption = "файл вызовов; \"-\" или ничего: стандартный ввод";
+
+// eqhost login.
+inline constexpr const char* kLoginNotRefreshFlow =
+    "вход с кодом нужен только для способа OAuthFlow \"refresh-token\", а в файле настроек указан ";
+inline constexpr const char* kLoginOpen = "Откройте в браузере ";
+inline constexpr const char* kLoginEnterCode = " и введите код ";
+inline constexpr const char* kLoginWaiting = "Ожидание подтверждения входа (Ctrl+C прерывает)...";
+inline constexpr const char* kLoginDone = "Вход выполнен; токен обновления записан в ";
+inline constexpr const char* kLoginCannotWrite = "не удалось записать файл настроек ";
 
 // Option values.
 inline constexpr const char* kBadSetValue = "ожидается ID=ЗНАЧЕНИЕ";

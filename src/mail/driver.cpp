@@ -10,6 +10,8 @@
 #include "device/settings_window.h"
 #include "mail/email_client_texts.h"
 #include "mail/event_log.h"
+#include "mail/oauth/oauth_settings.h"
+#include "mail/oauth/oauth_texts.h"
 #include "mail/mime/text_format.h"
 #include "mail/security/security_texts.h"
 #include "platform/info_box.h"
@@ -101,6 +103,11 @@ void TDriver::RegisterSettings() {
              texts::kSmtpVerifyCertificateDescription);
   AddSetting("SmtpCertificatePin", dtString, Variant(""), false, texts::kSmtpCertificatePinName,
              texts::kSmtpCertificatePinDescription);
+  // OAuth 2.0 sign-in (SmtpAuthMethod "OAuth 2.0"); the secrets are masked like the password.
+  for (const auto& setting : oauth::texts::kSettings) {
+    AddSetting(setting.ID, dtString, Variant(""), false, setting.Name, setting.Description);
+    if (setting.Secret) SetSettingSecret(setting.ID);
+  }
   AddSetting("SmtpKeepAlive", dtNumber, Variant(std::int32_t{0}), false, texts::kSmtpKeepAliveName,
              texts::kSmtpKeepAliveDescription);
 }
@@ -129,7 +136,13 @@ std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
     std::string body = GetSettingValueStr("BodyText");
     // A session kept open belongs to the settings it was opened with.
     FDevice->EndSession();
-    ReadSmtpSettings(*FDevice);
+    oauth::TOAuthSettingsStruct oauthSettings;
+    ReadSmtpSettings(*FDevice, oauthSettings);
+    if (FDevice->FSecurity.AuthMethod != TSmtpAuthMethod::amOAuth2)
+      FTokenSource.reset();
+    else if (!FTokenSource || FTokenSource->Settings() != oauthSettings)
+      FTokenSource = std::make_unique<oauth::TOAuthTokenSource>(std::move(oauthSettings));
+    FDevice->TokenSource = FTokenSource.get();
     FDevice->FSubject = std::move(subject);
     FDevice->FBodyText = std::move(body);
     return rcOk;
@@ -171,7 +184,7 @@ TSmtpSecurityStruct TDriver::ReadSecuritySettings() const {
   return security;
 }
 
-void TDriver::ReadSmtpSettings(TDevice& d) {
+void TDriver::ReadSmtpSettings(TDevice& d, oauth::TOAuthSettingsStruct& oauthSettings) {
   // All read and checked first; the sender gets them only when every check holds.
   std::string server = TrimBlanks(GetSettingValueStr("SmtpServerName"));
   const std::int32_t port = SmtpPortFromText(GetSettingValueStr("SmtpServerPort"));
@@ -201,6 +214,11 @@ void TDriver::ReadSmtpSettings(TDevice& d) {
   } catch (const EConvertError&) {
   }
   if (keepAlive < 0) throw EDriverError(FormatText(texts::kBadKeepAlive, {GetSettingValueStr("SmtpKeepAlive")}));
+  oauth::TOAuthSettingsStruct oauth;
+  if (security.AuthMethod == TSmtpAuthMethod::amOAuth2) {
+    oauth = oauth::ReadOAuthSettings([this](std::string_view id) { return TrimBlanks(GetSettingValueStr(id)); });
+    if (const std::string problem = oauth::CheckOAuthSettings(oauth); !problem.empty()) throw EDriverError(problem);
+  }
   // Without a login nothing identifies the user to the server.
   if (!needsUser) {
     user.clear();
@@ -213,20 +231,43 @@ void TDriver::ReadSmtpSettings(TDevice& d) {
   d.FUserEmail = std::move(userEmail);
   d.FSecurity = security;
   d.FSmtpKeepAlive = keepAlive;
+  oauthSettings = std::move(oauth);
 }
 
-std::unique_ptr<TDevice> TDriver::PrepareConnectionTest() {
-  auto probe = std::make_unique<TDevice>();
-  ReadSmtpSettings(*probe);
-  probe->DialogueObserver = FDevice->DialogueObserver;
+std::unique_ptr<TConnectionProbe> TDriver::PrepareConnectionTest() {
+  auto probe = std::make_unique<TConnectionProbe>();
+  oauth::TOAuthSettingsStruct oauthSettings;
+  ReadSmtpSettings(probe->Device, oauthSettings);
+  probe->Device.DialogueObserver = FDevice->DialogueObserver;
+  // The test signs in as a send would: with a copy of this object's tokens (its cached
+  // token, a rotated refresh token) while the settings are the same, else from scratch.
+  if (probe->Device.FSecurity.AuthMethod == TSmtpAuthMethod::amOAuth2) {
+    if (FTokenSource && FTokenSource->Settings() == oauthSettings)
+      probe->Tokens.emplace(*FTokenSource);
+    else
+      probe->Tokens.emplace(std::move(oauthSettings));
+    probe->Device.TokenSource = &*probe->Tokens;
+  }
   return probe;
+}
+
+void TDriver::KeepConnectionTest(TConnectionProbe& Probe, const TConnectionReportStruct& Report) {
+  KeepConnectionProof(Report);
+  // The tokens the test fetched serve the next send, when they are for the same settings.
+  if (FTokenSource && Probe.Tokens && FTokenSource->Settings() == Probe.Tokens->Settings()) {
+    *FTokenSource = std::move(*Probe.Tokens);
+    Probe.Tokens.reset();
+    Probe.Device.TokenSource = nullptr;
+  }
 }
 
 bool TDriver::TestConnection(std::string& ResultDescription) {
   ResultDescription.clear();
   FConnectionProof.clear();
   try {
-    KeepConnectionProof(PrepareConnectionTest()->TestConnection());
+    const std::unique_ptr<TConnectionProbe> probe = PrepareConnectionTest();
+    const TConnectionReportStruct report = probe->Device.TestConnection();
+    KeepConnectionTest(*probe, report);
     return true;
   } catch (const std::exception& e) {
     ResultDescription = ErrorMessage(e);

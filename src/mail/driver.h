@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "mail/base_email_client.h"
+#include "mail/oauth/token_source.h"
 #include "mail/security/connection_security.h"
 #include "mail/smtp/device_sender.h"
 
@@ -26,6 +28,17 @@ inline constexpr std::string_view kDefaultSmtpServerPort = "587";
 // The one settings page of the driver's settings window.
 inline constexpr std::string_view kMainSettingsPage = "TfrmMainSettings";
 
+// A sender for one connection test and the OAuth 2.0 tokens it signs in with, if any;
+// made by TDriver::PrepareConnectionTest. Not moved: the sender points at the tokens.
+struct TConnectionProbe {
+  TConnectionProbe() = default;
+  TConnectionProbe(const TConnectionProbe&) = delete;
+  TConnectionProbe& operator=(const TConnectionProbe&) = delete;
+
+  TDevice Device;
+  std::optional<oauth::TOAuthTokenSource> Tokens;
+};
+
 class TDriver : public TBaseEMailClient {
  public:
   TDriver();
@@ -35,6 +48,9 @@ class TDriver : public TBaseEMailClient {
   const TDevice& Device() const { return *FDevice; }
   // How the sender protects the connection and logs in, as the last successful Enable read it.
   const TSmtpSecurityStruct& Security() const { return FDevice->FSecurity; }
+  // Where this object's OAuth 2.0 tokens come from, with its cache; none unless the last
+  // successful Enable chose "OAuth 2.0".
+  oauth::TOAuthTokenSource* TokenSource() const { return FTokenSource.get(); }
 
   // A dry run: while one is set, SendMail composes its message into `Message` and keeps
   // the envelope in `Envelope` instead of connecting to the server (TDevice::ComposeMail).
@@ -60,9 +76,12 @@ class TDriver : public TBaseEMailClient {
   bool TestConnection(std::string& ResultDescription);
   // The connection test's first half, for a caller that runs the slow second half on
   // another thread: the settings checked as Enable checks them and copied into a new
-  // sender, whose TestConnection then touches nothing of this object. Raises the check
-  // that failed.
-  std::unique_ptr<TDevice> PrepareConnectionTest();
+  // sender (with tokens of its own for "OAuth 2.0"), whose TestConnection then touches
+  // nothing of this object. Raises the check that failed.
+  std::unique_ptr<TConnectionProbe> PrepareConnectionTest();
+  // After the probe's TestConnection succeeded, on the object's thread: keeps what it
+  // proved, and the tokens it fetched when this object's OAuth settings are the same.
+  void KeepConnectionTest(TConnectionProbe& Probe, const TConnectionReportStruct& Report);
 
   // Tells `Observer` every line of the SMTP dialogue of later sends and connection tests,
   // besides the event log: a console host shows the dialogue as it happens.
@@ -85,9 +104,9 @@ class TDriver : public TBaseEMailClient {
                           const std::string& Body, const Variant& Attachments) override;
 
  private:
-  // The SMTP settings as Enable takes them, into `d`; raises the first check that fails
-  // and changes nothing then.
-  void ReadSmtpSettings(TDevice& d);
+  // The SMTP settings as Enable takes them, into `d` and (for "OAuth 2.0") `oauth`;
+  // raises the first check that fails and changes nothing then.
+  void ReadSmtpSettings(TDevice& d, oauth::TOAuthSettingsStruct& oauth);
   // SmtpSecurity and SmtpAuthMethod; raises for a text that is neither.
   TSmtpSecurityStruct ReadSecuritySettings() const;
 
@@ -95,6 +114,9 @@ class TDriver : public TBaseEMailClient {
   // What the last successful connection test proved, for the device test to show; the
   // device test takes it.
   std::string FConnectionProof;
+  // Kept from one Enable to the next while the OAuth settings stay the same, so its
+  // cached token (and a rotated refresh token) outlive a re-enable.
+  std::unique_ptr<oauth::TOAuthTokenSource> FTokenSource;
   TDryRunStruct* FDryRun = nullptr;
 };
 

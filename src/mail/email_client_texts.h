@@ -49,7 +49,7 @@ inline constexpr const char* kSmtpSecurityDescription =
 inline constexpr const char* kSmtpAuthMethodName = "Способ авторизации";
 inline constexpr const char* kSmtpAuthMethodDescription =
     "Способ авторизации на SMTP сервере: Авто (LOGIN, если сервер его предлагает), LOGIN, PLAIN, "
-    "Без авторизации";
+    "Без авторизации, OAuth 2.0 (токен по настройкам OAuth*)";
 inline constexpr const char* kSmtpVerifyCertificateName = "Проверять сертификат сервера";
 inline constexpr const char* kSmtpVerifyCertificateDescription =
     "Проверять сертификат SMTP сервера: доверенный корневой центр, имя сервера, срок действия";

@@ -12,13 +12,13 @@ namespace {
 
 class TDriverConnectionCheck final : public TConnectionCheck {
  public:
-  TDriverConnectionCheck(TDriver& Driver, std::unique_ptr<TDevice> Probe) : FDriver(Driver), FProbe(std::move(Probe)) {}
+  TDriverConnectionCheck(TDriver& Driver, std::unique_ptr<TConnectionProbe> Probe) : FDriver(Driver), FProbe(std::move(Probe)) {}
 
   bool Run(std::string& Message) override {
     try {
       // Every wait for the server on this thread ends as soon as the signal is raised.
       const platform::TCancelScope scope(FCancel);
-      FReport = FProbe->TestConnection();
+      FReport = FProbe->Device.TestConnection();
       return true;
     } catch (const std::exception& e) {
       Message = settings_ui_texts::kConnectionCheckFailed + std::string(e.what());
@@ -26,15 +26,15 @@ class TDriverConnectionCheck final : public TConnectionCheck {
     }
   }
 
-  // The driver shows what the check proved under "Успешно!".
-  void Succeeded(TBaseDevice&) override { FDriver.KeepConnectionProof(FReport); }
+  // The driver shows what the check proved under "Успешно!" and keeps its tokens.
+  void Succeeded(TBaseDevice&) override { FDriver.KeepConnectionTest(*FProbe, FReport); }
 
  protected:
   void Abort() override { FCancel.Raise(); }
 
  private:
   TDriver& FDriver;
-  std::unique_ptr<TDevice> FProbe;
+  std::unique_ptr<TConnectionProbe> FProbe;
   TConnectionReportStruct FReport;
   platform::TCancelSignal FCancel;
 };

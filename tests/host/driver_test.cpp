@@ -115,7 +115,7 @@ TEST_F(DriverTest, MethodsSettingsAndDeviceInformation) {
               {"UserEmail", "", "Email отправителя"},
               {"Subject", "", "Тема уведомления"},
               {"BodyText", "", "Текст уведомления"}};
-  ASSERT_EQ(table.size(), 15u);
+  ASSERT_EQ(table.size(), 25u);  // the security and OAuth settings follow
   EXPECT_EQ(table[0].ID, "DefaultTimeOut");
   EXPECT_EQ(table[2].ID, "DebugLogEnabled");
   for (std::size_t i = 0; i < std::size(rows); ++i) {
@@ -211,7 +211,7 @@ TEST_F(DriverTest, EnableChecksTheSmtpSettingsInOrder) {
 TEST_F(DriverTest, SecuritySettingsFollowTheSmtpSettingsWithTheOldBehaviourAsDefault) {
   TDriverSession s;
   const auto table = ReadSettingsTable(s.Call("GetSettings").Out);
-  ASSERT_EQ(table.size(), 15u);
+  ASSERT_EQ(table.size(), 25u);  // the OAuth settings follow (driver_oauth_test.cpp)
   struct Row {
     const char* id;
     Variant value;
@@ -221,8 +221,7 @@ TEST_F(DriverTest, SecuritySettingsFollowTheSmtpSettingsWithTheOldBehaviourAsDef
   } rows[] = {{"SmtpSecurity", Variant("Авто"), "String", "Защита соединения", "SSL/TLS"},
               {"SmtpAuthMethod", Variant("Авто"), "String", "Способ авторизации", "Без авторизации"},
               {"SmtpVerifyCertificate", Variant(false), "Boolean", "Проверять сертификат сервера", "срок действия"},
-              {"SmtpCertificatePin", Variant(""), "String", "Отпечаток ключа сертификата", "SPKI"},
-              {"SmtpKeepAlive", Variant(std::int32_t{0}), "Number", "Удержание соединения, секунд", "0 —"}};
+              {"SmtpCertificatePin", Variant(""), "String", "Отпечаток ключа сертификата", "SPKI"}};
   for (std::size_t i = 0; i < std::size(rows); ++i) {
     const auto& t = table[10 + i];
     EXPECT_EQ(t.ID, rows[i].id);
@@ -233,6 +232,12 @@ TEST_F(DriverTest, SecuritySettingsFollowTheSmtpSettingsWithTheOldBehaviourAsDef
     EXPECT_EQ(t.Name, rows[i].name);
     EXPECT_NE(t.Description.find(rows[i].descriptionHas), std::string::npos) << t.Description;
   }
+  // The last: how long a session stays open for the next send; 0 as the driver always was.
+  const auto& keepAlive = table.back();
+  EXPECT_EQ(keepAlive.ID, "SmtpKeepAlive");
+  EXPECT_TRUE(SameValue(keepAlive.Default, Variant(std::int32_t{0})));
+  EXPECT_EQ(keepAlive.TypeName, "Number");
+  EXPECT_EQ(keepAlive.Name, "Удержание соединения, секунд");
 }
 
 TEST_F(DriverTest, EnableReadsTheSecuritySettingsAndTheLoginFollowsTheMethod) {
@@ -292,7 +297,7 @@ TEST_F(DriverTest, EnableReadsTheSecuritySettingsAndTheLoginFollowsTheMethod) {
       {"a bad method",
        {{"SmtpAuthMethod", Variant("CRAM-MD5")}},
        "Неверное значение настройки SmtpAuthMethod: \"CRAM-MD5\". Допустимые значения: Авто, LOGIN, PLAIN, "
-       "Без авторизации", defaults, "u"},
+       "Без авторизации, OAuth 2.0", defaults, "u"},
       {"a Cyrillic value compares exactly", {{"SmtpSecurity", Variant("авто")}},
        "Неверное значение настройки SmtpSecurity: \"авто\". Допустимые значения: Авто, STARTTLS, SSL/TLS, "
        "Без шифрования", defaults, "u"},

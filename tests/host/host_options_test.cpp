@@ -71,6 +71,9 @@ TEST(HostOptionsTest, OtherCommands) {
   p = Parse({"--verbose", "run", "calls.jsonl"});
   EXPECT_EQ(p.o.RunFile, "calls.jsonl");
   EXPECT_TRUE(p.o.Verbose);
+  p = Parse({"login", "--settings", "s.json"});
+  EXPECT_EQ(p.o.Command, THostCommand::hcLogin);
+  EXPECT_EQ(p.o.SettingsFile, "s.json");
   // The subject may be given empty: the driver then falls back to its setting.
   p = Parse({"send", "--settings", "s", "--to", "a@x", "--subject", ""});
   EXPECT_EQ(p.o.Subject, "");
@@ -88,6 +91,7 @@ TEST(HostOptionsTest, UsageErrorsExitWithTwoAndHelpWithZero) {
       {"send", "--settings", "s", "--to", "a@x", "--inline", "logo.png,image/png"},
       {"send", "--settings", "s", "--to", "a@x", "--attach-base64", "name-only"},
       {"check"},
+      {"login"},  // no settings file to write the token into
       {"info", "extra"},
   };
   for (const auto& args : bad) {

@@ -28,7 +28,7 @@ class SecuritySettingsTabTest : public ::testing::Test {
 TEST_F(SecuritySettingsTabTest, ShowsTheDefaultsAndSavesWhatWasChosen) {
   page.OnReadSettings();
   EXPECT_EQ(security.Items[scSecurity], (std::vector<std::string>{"Авто", "STARTTLS", "SSL/TLS", "Без шифрования"}));
-  EXPECT_EQ(security.Items[scAuthMethod], (std::vector<std::string>{"Авто", "LOGIN", "PLAIN", "Без авторизации"}));
+  EXPECT_EQ(security.Items[scAuthMethod], (std::vector<std::string>{"Авто", "LOGIN", "PLAIN", "Без авторизации", "OAuth 2.0"}));
   EXPECT_EQ(security.Shown(scSecurity), "Авто");
   EXPECT_EQ(security.Shown(scAuthMethod), "Авто");
   EXPECT_FALSE(security.Verify);

@@ -2,7 +2,8 @@
 # The Windows test tier, run under Wine in a private prefix that lives only for this run
 # (never the user's own), headless:
 #   1. the Windows GoogleTest binaries (bin/*_tests.exe): the COM layer with Wine's own
-#      oleaut32 and ole32, and the other rooms' Windows tests;
+#      oleaut32 and ole32, and the other rooms' Windows tests; the OAuth flows through
+#      WinHTTP against the loopback identity provider (oauth/run_oauth_wine.sh);
 #   2. regsvr32 and regsvr32 /u of the DLL, and DllInstall "user" (regsvr32 /i:user /n),
 #      with the registry read back by `wine reg query`;
 #   3. VBScript hosts run by cscript against the registered class (tests/windows/scripts):
@@ -75,7 +76,7 @@ export WINELOADER=$wine64
 # ---- 4. export and import tables ---------------------------------------------------------
 # DLLs every Windows installation has; anything else (the compiler's runtime above all)
 # would have to be shipped beside the driver.
-system_dlls='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|shell32|shlwapi|version|rpcrt4|ws2_32|secur32|crypt32|comctl32|comdlg32|msvcrt|hhctrl\.ocx|bcrypt|ntdll)(\.dll)?$'
+system_dlls='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|shell32|shlwapi|version|rpcrt4|ws2_32|secur32|crypt32|winhttp|comctl32|comdlg32|msvcrt|hhctrl\.ocx|bcrypt|ntdll)(\.dll)?$'
 
 check_tables() {  # check_tables <objdump> <dll>
   local objdump=$1 dll=$2 exports imports bad
@@ -353,6 +354,11 @@ run_build() {  # run_build <build dir> <bits>
       fail "$(basename "$exe")"
     fi
   done
+  # OAuth 2.0 through WinHTTP: the loopback identity provider, its CA in this prefix's roots.
+  if [[ $bits == 64 ]]; then
+    "$here/oauth/run_oauth_wine.sh" "$build" "$WINEPREFIX" >"$work/oauth.log" 2>&1 || true
+    merge_report "$(cat "$work/oauth.log")"
+  fi
 
   echo "== $bits-bit: regsvr32"
   check "regsvr32 answers success" "$loader" "$regsvr32" /s "$windll"

@@ -13,7 +13,7 @@ namespace eqd::sasl {
 
 struct TSaslCredentialsStruct {
   std::string User;  // empty: nothing to log in with
-  std::string Password;
+  std::string Password;  // with XOAUTH2 and OAUTHBEARER, the access token
 };
 
 class TSaslMechanism {
@@ -27,6 +27,9 @@ class TSaslMechanism {
   // The response to a challenge (the text after "334 "); none when the mechanism has
   // nothing more to say, which ends the exchange as failed.
   virtual std::optional<std::string> Respond(std::string_view challenge) = 0;
+  // What the server's challenges said about a refusal, in Russian; empty when they said
+  // nothing the refusal's own reply does not.
+  virtual std::string FailureText() const { return {}; }
 };
 
 // LOGIN: the user name at the first challenge, the password at the second, whatever the
@@ -35,5 +38,10 @@ std::unique_ptr<TSaslMechanism> CreateLoginMechanism(const TSaslCredentialsStruc
 // PLAIN (RFC 4616): no authorization identity, the user name and the password in the
 // initial response.
 std::unique_ptr<TSaslMechanism> CreatePlainMechanism(const TSaslCredentialsStruct& credentials);
+// XOAUTH2 and OAUTHBEARER (RFC 7628): the access token in the initial response; the
+// error challenge of a refused token is answered as each requires, and kept for
+// FailureText().
+std::unique_ptr<TSaslMechanism> CreateXoauth2Mechanism(const TSaslCredentialsStruct& credentials);
+std::unique_ptr<TSaslMechanism> CreateOAuthBearerMechanism(const TSaslCredentialsStruct& credentials);
 
 }  // namespace eqd::sasl

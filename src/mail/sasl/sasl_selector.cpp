@@ -16,6 +16,8 @@ struct TMechanismEntry {
 constexpr TMechanismEntry kMechanisms[] = {
     {TSaslMechanismId::smLogin, "LOGIN", &CreateLoginMechanism},
     {TSaslMechanismId::smPlain, "PLAIN", &CreatePlainMechanism},
+    {TSaslMechanismId::smXoauth2, "XOAUTH2", &CreateXoauth2Mechanism},
+    {TSaslMechanismId::smOAuthBearer, "OAUTHBEARER", &CreateOAuthBearerMechanism},
 };
 
 }  // namespace

@@ -11,7 +11,7 @@
 
 namespace eqd::sasl {
 
-enum class TSaslMechanismId { smLogin, smPlain };
+enum class TSaslMechanismId { smLogin, smPlain, smXoauth2, smOAuthBearer };
 
 // The preference of a login when nothing asks for another: LOGIN alone. PLAIN is there
 // for a setting that asks for it.

@@ -20,6 +20,7 @@ constexpr TSmtpSecurityOption kSecurityOptions[] = {
 using sasl::TSaslMechanismId;
 constexpr TSaslMechanismId kLogin[] = {TSaslMechanismId::smLogin};
 constexpr TSaslMechanismId kPlain[] = {TSaslMechanismId::smPlain};
+constexpr TSaslMechanismId kOAuth[] = {TSaslMechanismId::smXoauth2, TSaslMechanismId::smOAuthBearer};
 
 // "Авто" is what the driver always did: LOGIN when announced, else no login at all.
 constexpr TSmtpAuthMethodOption kAuthMethods[] = {
@@ -27,6 +28,9 @@ constexpr TSmtpAuthMethodOption kAuthMethods[] = {
     {TSmtpAuthMethod::amLogin, "LOGIN", true, true, kLogin, true},
     {TSmtpAuthMethod::amPlain, "PLAIN", true, true, kPlain, true},
     {TSmtpAuthMethod::amNone, security_texts::kNoAuthentication, false, false, {}, false},
+    // The mailbox is SmtpServerUser or else the address of UserEmail; the OAuth settings
+    // are checked on their own. XOAUTH2 first, OAUTHBEARER where only that is announced.
+    {TSmtpAuthMethod::amOAuth2, "OAuth 2.0", false, false, kOAuth, true},
 };
 
 std::string_view Trimmed(std::string_view text) {

@@ -28,6 +28,7 @@ enum class TSmtpAuthMethod : std::uint8_t {
   amLogin,  // LOGIN, required
   amPlain,  // PLAIN (RFC 4616), required
   amNone,   // never AUTH
+  amOAuth2, // XOAUTH2 (OAUTHBEARER where only that is announced) with a token of the OAuth* settings
 };
 
 using TKeySha256 = std::array<std::uint8_t, 32>;

@@ -9,6 +9,8 @@
 #include "mail/event_log.h"
 #include "mail/mime/mail_message.h"
 #include "mail/mime/mime_composer.h"
+#include "mail/oauth/oauth_texts.h"
+#include "mail/oauth/token_source.h"
 #include "mail/smtp/network_failure_text.h"
 #include "mail/smtp/smtp_connection.h"
 #include "mail/smtp/smtp_error.h"
@@ -195,12 +197,34 @@ std::unique_ptr<TDevice::TSession> TDevice::OpenSession() {
   connection.Open(platform::LocalHostName(), FSecurity.Security);
   const TSmtpAuthMethodOption& method = SmtpAuthMethodInfo(FSecurity.AuthMethod);
   TConnectionReportStruct& report = session->Report;
-  report.AuthMethod = connection.Authenticate(
-      {FSmtpServerUser, FSmtpServerPassword}, method.Mechanisms, method.Required,
-      [&connection](std::string_view) {
-        // Only "Авто" and "Без шифрования" ever get here without TLS.
-        if (!connection.TlsActive()) WriteLogQuietly(smtp::texts::kLoginInClearText, elWarn);
-      });
+  const auto beforeCredentials = [&connection](std::string_view) {
+    // Only "Авто" and "Без шифрования" ever get here without TLS.
+    if (!connection.TlsActive()) WriteLogQuietly(smtp::texts::kLoginInClearText, elWarn);
+  };
+  if (FSecurity.AuthMethod == TSmtpAuthMethod::amOAuth2 && TokenSource) {
+    // A token refused after it came from the cache gets one new token and one more
+    // login on the same connection (oauth::LoginWithToken); a refusal says so again.
+    sasl::TSaslCredentialsStruct credentials{TokenSource->Settings().Mailbox, {}};
+    std::optional<smtp::ESmtpError> refusal;
+    const bool accepted =
+        oauth::LoginWithToken(*TokenSource, platform::DeadlineAfter(TimeLimits.Wait), [&](const std::string& token) {
+          credentials.Password = token;
+          try {
+            report.AuthMethod =
+                connection.Authenticate(credentials, method.Mechanisms, method.Required, beforeCredentials);
+            return true;
+          } catch (const smtp::ESmtpError& e) {
+            if (e.Failure().Class != TSmtpFailureClass::fcLoginRefused) throw;
+            refusal = e;
+            return false;
+          }
+        });
+    if (TokenSource->TakeRotationNotice()) WriteLogQuietly(std::string(oauth::texts::kRefreshTokenRotated), elWarn);
+    if (!accepted) throw *refusal;
+  } else {
+    report.AuthMethod = connection.Authenticate({FSmtpServerUser, FSmtpServerPassword}, method.Mechanisms,
+                                                method.Required, beforeCredentials);
+  }
   if (connection.TlsActive()) {
     const net::TTlsSessionInfoStruct tls = connection.TlsSession();
     report.Tls = true;

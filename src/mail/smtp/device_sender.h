@@ -22,6 +22,9 @@
 #include "net/tls_layer.h"
 
 namespace eqd {
+namespace oauth {
+class TOAuthTokenSource;
+}
 
 // The addresses of the SMTP envelope: the MAIL FROM sender and every RCPT TO recipient
 // (To, Cc and Bcc, in that order).
@@ -53,6 +56,8 @@ class TDevice {
   std::string FSubject;             // default subject (read by the driver, not here)
   std::string FBodyText;            // default body (read by the driver, not here)
   TSmtpSecurityStruct FSecurity;    // how the connection is protected and the login made
+  // With "OAuth 2.0": the driver object's token source (it outlives the sender's use).
+  oauth::TOAuthTokenSource* TokenSource = nullptr;
   smtp::TSmtpTimeLimitsStruct TimeLimits;  // how long to wait for the server (tests shorten it)
   // Seconds a session stays open after a successful send for the next SendMail; 0: QUIT
   // after every send, the dialogue as it always was.
