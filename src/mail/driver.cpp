@@ -65,6 +65,21 @@ void TDriver::OnDestroy() {
   FDevice.reset();
 }
 
+std::int32_t TDriver::OnDisable(std::string& ResultDescription) {
+  if (FDevice) FDevice->EndSession();
+  return TBaseEMailClient::OnDisable(ResultDescription);
+}
+
+void TDriver::OnClose() {
+  TBaseEMailClient::OnClose();
+  if (FDevice) FDevice->EndSession();
+}
+
+void TDriver::OnSettingsChanged() {
+  TBaseEMailClient::OnSettingsChanged();
+  if (FDevice) FDevice->EndSession();
+}
+
 void TDriver::RegisterSettings() {
   TBaseEMailClient::RegisterSettings();
   const auto add = [this](std::string_view id, std::string_view value, const char* name) {
@@ -93,6 +108,8 @@ void TDriver::RegisterSettings() {
     AddSetting(setting.ID, dtString, Variant(""), false, setting.Name, setting.Description);
     if (setting.Secret) SetSettingSecret(setting.ID);
   }
+  AddSetting("SmtpKeepAlive", dtNumber, Variant(std::int32_t{0}), false, texts::kSmtpKeepAliveName,
+             texts::kSmtpKeepAliveDescription);
 }
 
 void TDriver::OnSetDeviceInfo() {
@@ -117,6 +134,8 @@ std::int32_t TDriver::OnEnable(std::string& ResultDescription) {
     // leaves it as the last successful one set it.
     std::string subject = GetSettingValueStr("Subject");
     std::string body = GetSettingValueStr("BodyText");
+    // A session kept open belongs to the settings it was opened with.
+    FDevice->EndSession();
     oauth::TOAuthSettingsStruct oauthSettings;
     ReadSmtpSettings(*FDevice, oauthSettings);
     if (FDevice->FSecurity.AuthMethod != TSmtpAuthMethod::amOAuth2)
@@ -189,6 +208,12 @@ void TDriver::ReadSmtpSettings(TDevice& d, oauth::TOAuthSettingsStruct& oauthSet
                                                                security_texts::kBooleanChoices}));
   }
   security.PinnedKey = ParseCertificatePin(GetSettingValueStr("SmtpCertificatePin"));
+  std::int32_t keepAlive = -1;
+  try {
+    keepAlive = GetSettingValueInt("SmtpKeepAlive");
+  } catch (const EConvertError&) {
+  }
+  if (keepAlive < 0) throw EDriverError(FormatText(texts::kBadKeepAlive, {GetSettingValueStr("SmtpKeepAlive")}));
   oauth::TOAuthSettingsStruct oauth;
   if (security.AuthMethod == TSmtpAuthMethod::amOAuth2) {
     oauth = oauth::ReadOAuthSettings([this](std::string_view id) { return TrimBlanks(GetSettingValueStr(id)); });
@@ -205,6 +230,7 @@ void TDriver::ReadSmtpSettings(TDevice& d, oauth::TOAuthSettingsStruct& oauthSet
   d.FSmtpServerPassword = std::move(password);
   d.FUserEmail = std::move(userEmail);
   d.FSecurity = security;
+  d.FSmtpKeepAlive = keepAlive;
   oauthSettings = std::move(oauth);
 }
 

@@ -96,6 +96,10 @@ class TDriver : public TBaseEMailClient {
   bool ShowSettings() override;
   void OnCreate() override;
   void OnDestroy() override;
+  // Each ends the session kept open for the next send (TDevice::EndSession).
+  std::int32_t OnDisable(std::string& ResultDescription) override;
+  void OnClose() override;
+  void OnSettingsChanged() override;
   std::int32_t DoSendMail(const Variant& To, const Variant& Cc, const Variant& Bcc, const std::string& Subject,
                           const std::string& Body, const Variant& Attachments) override;
 

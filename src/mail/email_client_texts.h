@@ -57,6 +57,13 @@ inline constexpr const char* kSmtpCertificatePinName = "Отпечаток кл�
 inline constexpr const char* kSmtpCertificatePinDescription =
     "SHA-256 открытого ключа (SPKI) сертификата SMTP сервера, шестнадцатеричный или Base64; если задан, "
     "ключ сервера должен совпасть с ним (этого достаточно и для самоподписанного сертификата)";
+inline constexpr const char* kSmtpKeepAliveName = "Удержание соединения, секунд";
+inline constexpr const char* kSmtpKeepAliveDescription =
+    "Сколько секунд держать соединение с SMTP сервером открытым после отправки письма, чтобы следующее письмо "
+    "ушло по нему без нового подключения и входа (массовая рассылка); 0 — закрывать после каждого письма";
+// Enable. %s: the value as given.
+inline constexpr const char* kBadKeepAlive =
+    "Неверное значение настройки SmtpKeepAlive: \"%s\". Нужно целое число секунд, 0 или больше";
 
 // Device information.
 inline constexpr const char* kModelName = "Корвента: клиент электронной почты";

@@ -33,7 +33,7 @@ TEST(DriverOAuthTest, TheOAuthSettingsFollowTheSecuritySettings) {
                                         "OAuthClientSecret", "OAuthRefreshToken", "OAuthServiceAccountKey",
                                         "OAuthAccessToken", "OAuthTokenUrl",    "OAuthDeviceUrl",
                                         "OAuthScope"};
-  ASSERT_EQ(table.size(), 14u + ids.size());
+  ASSERT_EQ(table.size(), 14u + ids.size() + 1u);  // SmtpKeepAlive last
   EXPECT_EQ(table[13].ID, "SmtpCertificatePin");
   for (std::size_t i = 0; i < ids.size(); ++i) {
     const auto& row = table[14 + i];

@@ -115,7 +115,7 @@ TEST_F(DriverTest, MethodsSettingsAndDeviceInformation) {
               {"UserEmail", "", "Email отправителя"},
               {"Subject", "", "Тема уведомления"},
               {"BodyText", "", "Текст уведомления"}};
-  ASSERT_EQ(table.size(), 24u);  // the security and OAuth settings follow
+  ASSERT_EQ(table.size(), 25u);  // the security and OAuth settings follow
   EXPECT_EQ(table[0].ID, "DefaultTimeOut");
   EXPECT_EQ(table[2].ID, "DebugLogEnabled");
   for (std::size_t i = 0; i < std::size(rows); ++i) {
@@ -211,7 +211,7 @@ TEST_F(DriverTest, EnableChecksTheSmtpSettingsInOrder) {
 TEST_F(DriverTest, SecuritySettingsFollowTheSmtpSettingsWithTheOldBehaviourAsDefault) {
   TDriverSession s;
   const auto table = ReadSettingsTable(s.Call("GetSettings").Out);
-  ASSERT_EQ(table.size(), 24u);  // the OAuth settings follow (driver_oauth_test.cpp)
+  ASSERT_EQ(table.size(), 25u);  // the OAuth settings follow (driver_oauth_test.cpp)
   struct Row {
     const char* id;
     Variant value;
@@ -232,6 +232,12 @@ TEST_F(DriverTest, SecuritySettingsFollowTheSmtpSettingsWithTheOldBehaviourAsDef
     EXPECT_EQ(t.Name, rows[i].name);
     EXPECT_NE(t.Description.find(rows[i].descriptionHas), std::string::npos) << t.Description;
   }
+  // The last: how long a session stays open for the next send; 0 as the driver always was.
+  const auto& keepAlive = table.back();
+  EXPECT_EQ(keepAlive.ID, "SmtpKeepAlive");
+  EXPECT_TRUE(SameValue(keepAlive.Default, Variant(std::int32_t{0})));
+  EXPECT_EQ(keepAlive.TypeName, "Number");
+  EXPECT_EQ(keepAlive.Name, "Удержание соединения, секунд");
 }
 
 TEST_F(DriverTest, EnableReadsTheSecuritySettingsAndTheLoginFollowsTheMethod) {
@@ -894,6 +900,45 @@ TEST_F(DriverMailTest, InternationalDomainsAndPaddedFieldsArriveThroughAServerWi
   EXPECT_NE(m["to"].get<std::string>().find("<ivan@xn--80a1acny.xn--p1ai>"), std::string::npos) << m["to"];
   EXPECT_EQ(m["defects"], nlohmann::json::array());
   EXPECT_NE(test::ReadFileBytes(eml).find("@xn--e1afmkfd.xn--p1ai>\r\n"), std::string::npos);  // the Message-ID
+}
+
+// With SmtpKeepAlive the sends of one object share a session; each of the host's ways of
+// ending the object's work ends it with QUIT, and a wrong value fails Enable.
+TEST_F(DriverMailTest, AKeptSessionEndsWithQuitAtDisableCloseReleaseAndASettingsChange) {
+  const std::pair<const char*, std::function<void(TDriverSession&)>> endings[] = {
+      {"Disable", [](TDriverSession& s) { EXPECT_TRUE(s.Call("Disable").Result); }},
+      {"Close", [](TDriverSession& s) { s.Call("Close"); }},
+      {"release", [](TDriverSession& s) { s.Release(); }},
+      {"settings change", [](TDriverSession& s) { EXPECT_TRUE(s.Set({{"Subject", Variant("Другая")}}).Result); }},
+  };
+  for (const auto& [name, end] : endings) {
+    SCOPED_TRACE(name);
+    test::TSmtpServerProcess server;
+    TDriverSession s;
+    EnableFor(s, server, {{"SmtpKeepAlive", Variant(std::int32_t{30})}});
+    for (const char* to : {"first@example.test", "second@example.test"}) {
+      const TCallResult r = s.Call("SendMail", Arr({Arr({Variant(to)}), Variant(), Variant(), Variant("Чек"),
+                                                    Variant("<p>x</p>"), Variant()}));
+      ASSERT_TRUE(r.Result) << r.Text();
+    }
+    EXPECT_EQ(server.MessageCount(), 2);
+    EXPECT_EQ(server.ConnectionCount(), 1);
+    EXPECT_EQ(server.QuitCount(), 0);
+    end(s);
+    EXPECT_EQ(server.QuitCount(), 1);
+  }
+
+  TDriverSession s;
+  s.Open("DEV1");
+  for (const char* wrong : {"-1", "soon"}) {
+    ASSERT_TRUE(s.Set({{"SmtpServerUser", Variant("u")}, {"SmtpServerPassword", Variant("p")},
+                       {"UserEmail", Variant("r@x")}, {"SmtpKeepAlive", Variant(wrong)}})
+                    .Result);
+    const TCallResult r = s.Call("Enable");
+    EXPECT_EQ(r.Code(), 1001);
+    EXPECT_EQ(r.Text(), "Неверное значение настройки SmtpKeepAlive: \"" + std::string(wrong) +
+                            "\". Нужно целое число секунд, 0 или больше");
+  }
 }
 
 }  // namespace

@@ -439,7 +439,7 @@ TEST_F(EqhostTest, SettingsAndInfoShowWhatTheDriverReports) {
   TRun run = Eqhost({"settings", "--settings", file, "--set", "Subject=Тема из строки", "--json"});
   ASSERT_EQ(run.Exit, 0) << run.Err;
   const json rows = json::parse(run.Out);
-  ASSERT_EQ(rows.size(), 24u);
+  ASSERT_EQ(rows.size(), 25u);
   EXPECT_EQ(rows[2], json::parse(R"({"id":"DebugLogEnabled","value":true,"type":"Boolean","default":false,
       "readOnly":false,"name":"Отладочный лог","description":"Если равно True, ведется отладочный лог"})"));
   EXPECT_EQ(rows[4]["value"], "2525");
@@ -457,7 +457,7 @@ TEST_F(EqhostTest, SettingsAndInfoShowWhatTheDriverReports) {
     lines.push_back(line);
     cells.emplace_back(std::istream_iterator<std::string>(words), std::istream_iterator<std::string>());
   }
-  ASSERT_EQ(cells.size(), 25u) << run.Out;
+  ASSERT_EQ(cells.size(), 26u) << run.Out;
   EXPECT_EQ(cells[5], (std::vector<std::string>{"SmtpServerPort", "587", "String", "587", "False", "SMTP", "порт"}));
   EXPECT_EQ(lines[4].find("smtp.yandex.ru"), lines[5].find("587")) << run.Out;
 

@@ -5,12 +5,15 @@ Runs aiosmtpd (Debian python3-aiosmtpd) on 127.0.0.1 with a throwaway self-signe
 certificate made at start-up, or the chain and key given. STARTTLS is offered and
 required, or with --implicit-tls TLS runs from the first byte; with --user and
 --password, AUTH LOGIN and PLAIN are offered inside TLS and required. Every message
-is saved into the mail folder as it arrives:
+is saved into the mail folder as it arrives (a recipient "unknown@..." is refused with 550):
 
     <maildir>/<n>.eml   the message text exactly as received (transparency dots removed)
     <maildir>/<n>.json  the envelope: mail_from, mail_options, rcpt_tos, tls_version, sni, auth_user,
                         auth_mechanism, helo; written last, so its presence means the
                         message is complete
+    <maildir>/connections, quits, mail_commands
+                        how many connections were taken (counted before the greeting),
+                        QUIT commands received (before their reply) and MAIL FROM accepted
 
 The chosen port is printed on stdout and written to --port-file. The server stops on
 SIGTERM or SIGINT and when the process that started it goes away.
@@ -19,6 +22,7 @@ SIGTERM or SIGINT and when the process that started it goes away.
                    [--port N] [--refuse-first N] [--no-starttls] [--pipelining]
                    [--implicit-tls] [--cert-chain PEM --cert-key KEY] [--tls-max 1.2]
                    [--auth-mechanisms LOGIN,PLAIN] [--size-limit N] [--smtputf8]
+                   [--close-after-message]
 """
 
 import argparse
@@ -98,12 +102,24 @@ def make_certificate(cert_dir):
 
 
 class Handler:
-    def __init__(self, maildir, refuse_first):
+    def __init__(self, maildir, refuse_first, close_after_message=False):
         self.maildir = maildir
         self.refuse_left = refuse_first
+        self.close_after_message = close_after_message
         self.count = 0
         self.mail_commands = 0
+        self.connections = 0
+        self.quits = 0
         self.sni = {}  # id(ssl object) -> server name the client sent
+
+    def count_connection(self):
+        self.connections += 1
+        write_atomically(os.path.join(self.maildir, "connections"), str(self.connections).encode())
+
+    async def handle_QUIT(self, server, session, envelope):
+        self.quits += 1
+        write_atomically(os.path.join(self.maildir, "quits"), str(self.quits).encode())
+        return "221 Bye"
 
     async def handle_MAIL(self, server, session, envelope, address, mail_options):
         # Every MAIL FROM that passed aiosmtpd's own checks is counted in the file
@@ -112,6 +128,14 @@ class Handler:
         write_atomically(os.path.join(self.maildir, "mail_commands"), str(self.mail_commands).encode())
         envelope.mail_from = address
         envelope.mail_options.extend(mail_options)
+        return "250 OK"
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        # A mailbox that does not exist, for the refusals of a recipient.
+        if address.lower().startswith("unknown@"):
+            return "550 5.1.1 No such user here"
+        envelope.rcpt_tos.append(address)
+        envelope.rcpt_options.extend(rcpt_options)
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
@@ -142,6 +166,10 @@ class Handler:
             "helo": session.host_name,
         }
         write_atomically(base + ".json", json.dumps(info, ensure_ascii=False).encode("utf-8"))
+        if self.close_after_message and server.transport is not None:
+            # After the reply below is written: the connection ends as an idle time-out
+            # ends it, without a word.
+            asyncio.get_running_loop().call_soon(server.transport.close)
         return "250 2.0.0 Message accepted for delivery"
 
 
@@ -168,6 +196,8 @@ def main():
     parser.add_argument("--size-limit", type=int, default=None,
                         help="announce SIZE with this limit in octets (SIZE is not announced without it)")
     parser.add_argument("--smtputf8", action="store_true", help="announce and accept SMTPUTF8")
+    parser.add_argument("--close-after-message", action="store_true",
+                        help="close the connection right after accepting each message")
     parser.add_argument("--implicit-tls", action="store_true", help="TLS from the first byte, no STARTTLS")
     parser.add_argument("--cert-chain", help="the certificate chain to send (PEM) instead of a self-signed one")
     parser.add_argument("--cert-key", help="the key of --cert-chain")
@@ -181,7 +211,8 @@ def main():
         parser.error("--user and --password go together")
 
     os.makedirs(args.maildir, exist_ok=True)
-    handler = (PipeliningHandler if args.pipelining else Handler)(args.maildir, args.refuse_first)
+    handler = (PipeliningHandler if args.pipelining else Handler)(
+        args.maildir, args.refuse_first, args.close_after_message)
 
     tls_context = None
     if not args.no_starttls:
@@ -219,6 +250,7 @@ def main():
     asyncio.set_event_loop(loop)
 
     def factory():
+        handler.count_connection()
         return SMTP(
             handler,
             hostname="smtp.test",

@@ -43,6 +43,7 @@ struct TSmtpServerOptions {
   bool Pipelining = false;           // PIPELINING announced
   int SizeLimit = -1;                // SIZE announced with this limit; -1: SIZE not announced
   bool SmtpUtf8 = false;             // SMTPUTF8 announced and accepted
+  bool CloseAfterMessage = false;    // each connection closed by the server once a message is taken
   bool ImplicitTls = false;          // TLS from the first byte instead of STARTTLS
   std::string CertChain;             // PEM chain to send (test_pki.h); empty: a self-signed one
   std::string CertKey;
@@ -76,10 +77,11 @@ class TSmtpServerProcess {
   }
 
   // How many MAIL FROM commands the server accepted, over all connections.
-  int MailCommandCount() const {
-    const auto path = MailDir() / "mail_commands";
-    return std::filesystem::exists(path) ? std::stoi(ReadFileBytes(path)) : 0;
-  }
+  int MailCommandCount() const { return Counter("mail_commands"); }
+  // Connections taken, counted before the greeting goes out.
+  int ConnectionCount() const { return Counter("connections"); }
+  // QUIT commands received, counted before their reply goes out.
+  int QuitCount() const { return Counter("quits"); }
 
   int MessageCount() const {
     int count = 0;
@@ -88,6 +90,11 @@ class TSmtpServerProcess {
   }
 
  private:
+  int Counter(const char* name) const {
+    const auto path = MailDir() / name;
+    return std::filesystem::exists(path) ? std::stoi(ReadFileBytes(path)) : 0;
+  }
+
   std::vector<std::string> Arguments(const TSmtpServerOptions& options) const {
     std::vector<std::string> args = {kPython,
                                      SupportScript("smtp_server.py"),
@@ -103,6 +110,7 @@ class TSmtpServerProcess {
     if (options.Pipelining) args.push_back("--pipelining");
     if (options.SizeLimit >= 0) args.insert(args.end(), {"--size-limit", std::to_string(options.SizeLimit)});
     if (options.SmtpUtf8) args.push_back("--smtputf8");
+    if (options.CloseAfterMessage) args.push_back("--close-after-message");
     if (options.ImplicitTls) args.push_back("--implicit-tls");
     if (!options.CertChain.empty())
       args.insert(args.end(), {"--cert-chain", options.CertChain, "--cert-key", options.CertKey});

@@ -68,6 +68,20 @@ net::TTlsPolicyStruct TDevice::TlsPolicy() const {
   return policy;
 }
 
+struct TDevice::TSession {
+  net::TTlsPolicyStruct Policy;
+  std::unique_ptr<net::TTcpConnection> Tcp;
+  // Declared after the TCP connection, so its TLS layer goes before the connection under it.
+  std::unique_ptr<smtp::TSmtpConnection> Connection;
+  TConnectionReportStruct Report;
+  TClock::time_point IdleSince{};
+};
+
+TDevice::TDevice() = default;
+TDevice::TDevice(TFileOpener& files) : files_(&files) {}
+TDevice::~TDevice() { EndSession(); }
+TDevice::TDevice(TDevice&&) noexcept = default;
+
 void TDevice::SendMail(const std::string& ARecepients, const std::string& ACcRecepients,
                        const std::string& ABccRecepients, const std::string& ASubject,
                        const std::string& ABodyText, const std::vector<TAttachment>& AAttachmentPathsArray) {
@@ -76,17 +90,48 @@ void TDevice::SendMail(const std::string& ARecepients, const std::string& ACcRec
                                                         ASubject, ABodyText, AAttachmentPathsArray);
   TMimeComposer composer(message, files_ ? *files_ : DiskFiles());
   const smtp::TSmtpEnvelopeStruct envelope{message.EnvelopeSender(), message.EnvelopeRecipients(), {}};
-  // The size is asked for before the first piece of the message, when the server wants it.
-  const smtp::TSmtpMessageNeedsStruct needs{[&composer] { return composer.Size(); }, message.NeedsSmtpUtf8()};
+  // The size is asked for before the first piece of the message, when the server wants
+  // it, and counted once however many connections ask.
+  std::optional<std::uint64_t> size;
+  const smtp::TSmtpMessageNeedsStruct needs{[&] {
+                                              if (!size) size = composer.Size();
+                                              return *size;
+                                            },
+                                            message.NeedsSmtpUtf8()};
+  const auto writeMessage = [&composer](smtp::TDataSink& out) {
+    std::string piece;
+    while (composer.Next(piece)) {
+      out.Write(piece);
+      piece.clear();
+    }
+  };
+  const bool keep = FSmtpKeepAlive > 0;
   smtp::TSmtpReplyStruct accepted;
-  (void)RunSession([&](smtp::TSmtpConnection& connection) {
-    accepted = smtp::TSmtpTransaction(connection).Send(envelope, [&composer](smtp::TDataSink& out) {
-      std::string piece;
-      while (composer.Next(piece)) {
-        out.Write(piece);
-        piece.clear();
+  RunReported([&] {
+    std::unique_ptr<TSession> session = TakeKeptSession();
+    if (session) {
+      smtp::TSmtpTransaction transaction(*session->Connection, true);
+      try {
+        accepted = transaction.Send(envelope, writeMessage, needs);
+      } catch (const smtp::ESmtpError& e) {
+        // A server that went while the session was idle, or that says it is going (421),
+        // has not taken this message: a new connection sends it.
+        const bool going = !e.Failure().FromServer || e.Failure().ReplyCode == 421;
+        if (!transaction.EnvelopeWritten() || transaction.MailAccepted() || !going) throw;
+        WriteLogQuietly(smtp::texts::kKeptSessionLost + e.Message(), elInfo);
+        session.reset();
       }
-    }, needs);
+    }
+    if (!session) {
+      session = OpenSession();
+      accepted = smtp::TSmtpTransaction(*session->Connection, keep).Send(envelope, writeMessage, needs);
+    }
+    if (keep) {
+      session->IdleSince = Clock();
+      kept_ = std::move(session);
+    } else {
+      session->Connection->Quit();
+    }
   });
   WriteLogQuietly(std::string(smtp::texts::kDelivered) + std::to_string(envelope.Recipients.size()) + "; " +
                       smtp::texts::kServerReply + accepted.CodeAndText(),
@@ -94,74 +139,114 @@ void TDevice::SendMail(const std::string& ARecepients, const std::string& ACcRec
 }
 
 TConnectionReportStruct TDevice::TestConnection() {
-  return RunSession([](smtp::TSmtpConnection&) {});
+  TConnectionReportStruct report;
+  RunReported([&] {
+    const std::unique_ptr<TSession> session = OpenSession();
+    report = session->Report;
+    session->Connection->Quit();
+  });
+  return report;
 }
 
-TConnectionReportStruct TDevice::RunSession(const std::function<void(smtp::TSmtpConnection&)>& transaction) {
-  const net::TTlsPolicyStruct policy = TlsPolicy();
-  TConnectionReportStruct report;
+void TDevice::EndSession() noexcept {
+  const std::unique_ptr<TSession> session = std::move(kept_);
+  if (!session) return;
   try {
-    std::unique_ptr<net::TTcpConnection> tcp;
-    try {
-      tcp = std::make_unique<net::TTcpConnection>(FSmtpServerName, ConnectPort(),
-                                                  platform::DeadlineAfter(TimeLimits.Wait));
-    } catch (const net::ENetError& e) {
-      throw smtp::ESmtpError(smtp::NetworkFailure(e));
-    }
-    // Declared after the TCP connection, so its TLS layer goes before the connection under it.
-    smtp::TSmtpConnection connection(
-        *tcp, [&policy](net::TByteStream& plain) { return net::CreateTlsLayer(plain, policy); }, TimeLimits);
-    connection.SetObserver([this](smtp::TSmtpDialogueSide side, std::string_view line) {
-      WriteLogQuietly(smtp::DialogueLineText(side, line), elDebug);
-      if (DialogueObserver) DialogueObserver(side, line);
-    });
-    connection.Open(platform::LocalHostName(), FSecurity.Security);
-    const TSmtpAuthMethodOption& method = SmtpAuthMethodInfo(FSecurity.AuthMethod);
-    const auto beforeCredentials = [&connection](std::string_view) {
-      // Only "Авто" and "Без шифрования" ever get here without TLS.
-      if (!connection.TlsActive()) WriteLogQuietly(smtp::texts::kLoginInClearText, elWarn);
-    };
-    if (FSecurity.AuthMethod == TSmtpAuthMethod::amOAuth2 && TokenSource) {
-      // A token refused after it came from the cache gets one new token and one more
-      // login on the same connection (oauth::LoginWithToken); a refusal says so again.
-      sasl::TSaslCredentialsStruct credentials{TokenSource->Settings().Mailbox, {}};
-      std::optional<smtp::ESmtpError> refusal;
-      const bool accepted =
-          oauth::LoginWithToken(*TokenSource, platform::DeadlineAfter(TimeLimits.Wait), [&](const std::string& token) {
-            credentials.Password = token;
-            try {
-              report.AuthMethod = connection.Authenticate(credentials, method.Mechanisms, method.Required,
-                                                          beforeCredentials);
-              return true;
-            } catch (const smtp::ESmtpError& e) {
-              if (e.Failure().Class != TSmtpFailureClass::fcLoginRefused) throw;
-              refusal = e;
-              return false;
-            }
-          });
-      if (TokenSource->TakeRotationNotice()) WriteLogQuietly(std::string(oauth::texts::kRefreshTokenRotated), elWarn);
-      if (!accepted) throw *refusal;
-    } else {
-      report.AuthMethod = connection.Authenticate({FSmtpServerUser, FSmtpServerPassword}, method.Mechanisms,
-                                                  method.Required, beforeCredentials);
-    }
-    if (connection.TlsActive()) {
-      const net::TTlsSessionInfoStruct session = connection.TlsSession();
-      report.Tls = true;
-      report.TlsVersion = VersionText(session.Version);
-      report.Cipher = session.Cipher;
-      report.Subject = session.Subject;
-      report.Issuer = session.Issuer;
-      report.KeySha256 = session.KeySha256;
-      report.Check = policy.Verification == net::TTlsVerification::tvPin      ? TCertificateCheck::ccPinned
-                     : policy.Verification == net::TTlsVerification::tvSystem ? TCertificateCheck::ccVerified
-                                                                               : TCertificateCheck::ccNone;
-    }
-    transaction(connection);
-    connection.Quit();
+    session->Connection->Quit();
+  } catch (...) {
+    // Quit raises no network failure; whatever else goes wrong, the session is over.
+  }
+}
+
+std::unique_ptr<TDevice::TSession> TDevice::TakeKeptSession() {
+  if (!kept_) return nullptr;
+  if (FSmtpKeepAlive <= 0 || Clock() - kept_->IdleSince > std::chrono::seconds(FSmtpKeepAlive)) {
+    EndSession();
+    return nullptr;
+  }
+  std::unique_ptr<TSession> session = std::move(kept_);
+  bool spoke = true;
+  try {
+    spoke = session->Connection->InputPending();
+  } catch (const std::exception&) {
+  }
+  if (!spoke) return session;
+  // Its goodbye (421) or the connection's end: a new connection takes over.
+  WriteLogQuietly(smtp::texts::kKeptSessionClosed, elInfo);
+  return nullptr;
+}
+
+std::unique_ptr<TDevice::TSession> TDevice::OpenSession() {
+  auto session = std::make_unique<TSession>();
+  session->Policy = TlsPolicy();
+  try {
+    session->Tcp = std::make_unique<net::TTcpConnection>(FSmtpServerName, ConnectPort(),
+                                                         platform::DeadlineAfter(TimeLimits.Wait));
+  } catch (const net::ENetError& e) {
+    throw smtp::ESmtpError(smtp::NetworkFailure(e));
+  }
+  const net::TTlsPolicyStruct& policy = session->Policy;
+  session->Connection = std::make_unique<smtp::TSmtpConnection>(
+      *session->Tcp, [&policy](net::TByteStream& plain) { return net::CreateTlsLayer(plain, policy); }, TimeLimits);
+  smtp::TSmtpConnection& connection = *session->Connection;
+  // The observer as it is now: a kept session outlives neither the object nor a move of it.
+  connection.SetObserver([observer = DialogueObserver](smtp::TSmtpDialogueSide side, std::string_view line) {
+    WriteLogQuietly(smtp::DialogueLineText(side, line), elDebug);
+    if (observer) observer(side, line);
+  });
+  connection.Open(platform::LocalHostName(), FSecurity.Security);
+  const TSmtpAuthMethodOption& method = SmtpAuthMethodInfo(FSecurity.AuthMethod);
+  TConnectionReportStruct& report = session->Report;
+  const auto beforeCredentials = [&connection](std::string_view) {
+    // Only "Авто" and "Без шифрования" ever get here without TLS.
+    if (!connection.TlsActive()) WriteLogQuietly(smtp::texts::kLoginInClearText, elWarn);
+  };
+  if (FSecurity.AuthMethod == TSmtpAuthMethod::amOAuth2 && TokenSource) {
+    // A token refused after it came from the cache gets one new token and one more
+    // login on the same connection (oauth::LoginWithToken); a refusal says so again.
+    sasl::TSaslCredentialsStruct credentials{TokenSource->Settings().Mailbox, {}};
+    std::optional<smtp::ESmtpError> refusal;
+    const bool accepted =
+        oauth::LoginWithToken(*TokenSource, platform::DeadlineAfter(TimeLimits.Wait), [&](const std::string& token) {
+          credentials.Password = token;
+          try {
+            report.AuthMethod =
+                connection.Authenticate(credentials, method.Mechanisms, method.Required, beforeCredentials);
+            return true;
+          } catch (const smtp::ESmtpError& e) {
+            if (e.Failure().Class != TSmtpFailureClass::fcLoginRefused) throw;
+            refusal = e;
+            return false;
+          }
+        });
+    if (TokenSource->TakeRotationNotice()) WriteLogQuietly(std::string(oauth::texts::kRefreshTokenRotated), elWarn);
+    if (!accepted) throw *refusal;
+  } else {
+    report.AuthMethod = connection.Authenticate({FSmtpServerUser, FSmtpServerPassword}, method.Mechanisms,
+                                                method.Required, beforeCredentials);
+  }
+  if (connection.TlsActive()) {
+    const net::TTlsSessionInfoStruct tls = connection.TlsSession();
+    report.Tls = true;
+    report.TlsVersion = VersionText(tls.Version);
+    report.Cipher = tls.Cipher;
+    report.Subject = tls.Subject;
+    report.Issuer = tls.Issuer;
+    report.KeySha256 = tls.KeySha256;
+    report.Check = policy.Verification == net::TTlsVerification::tvPin      ? TCertificateCheck::ccPinned
+                   : policy.Verification == net::TTlsVerification::tvSystem ? TCertificateCheck::ccVerified
+                                                                             : TCertificateCheck::ccNone;
+  }
+  return session;
+}
+
+void TDevice::RunReported(const std::function<void()>& work) {
+  try {
+    work();
   } catch (const std::exception& e) {
     std::string text = ErrorMessage(e);
     if (const auto* smtpError = dynamic_cast<const smtp::ESmtpError*>(&e)) {
+      const net::TTlsPolicyStruct policy = TlsPolicy();
       TSmtpFailureStruct failure = smtpError->Failure();
       failure.Host = FSmtpServerName;
       failure.Port = ConnectPort();
@@ -172,7 +257,6 @@ TConnectionReportStruct TDevice::RunSession(const std::function<void(smtp::TSmtp
     WriteLogQuietly(text, elError);
     throw EDriverError(text, "Exception");
   }
-  return report;
 }
 
 TMailEnvelopeStruct TDevice::ComposeMail(const std::string& ARecepients, const std::string& ACcRecepients,

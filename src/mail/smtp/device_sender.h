@@ -2,11 +2,14 @@
 // copies into it when the device is enabled, and SendMail delivers one message in one
 // connection of its own: connect, TLS as FSecurity says (by default STARTTLS when
 // offered), the login (by default AUTH LOGIN when announced), the envelope, the
-// message, QUIT.
+// message, QUIT. With FSmtpKeepAlive the session stays open after a send for the next
+// one (bulk sending): the connection, its TLS and its login serve many messages.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,9 +39,14 @@ class TSmtpConnection;
 
 class TDevice {
  public:
-  TDevice() = default;
+  using TClock = std::chrono::steady_clock;
+
+  TDevice();
   // Attachment files are opened through `files` (the disk unless a test says otherwise).
-  explicit TDevice(TFileOpener& files) : files_(&files) {}
+  explicit TDevice(TFileOpener& files);
+  // Ends a kept session with QUIT.
+  ~TDevice();
+  TDevice(TDevice&&) noexcept;
 
   std::string FSmtpServerUser;      // trimmed; empty: no authentication
   std::string FSmtpServerPassword;  // trimmed
@@ -51,6 +59,11 @@ class TDevice {
   // With "OAuth 2.0": the driver object's token source (it outlives the sender's use).
   oauth::TOAuthTokenSource* TokenSource = nullptr;
   smtp::TSmtpTimeLimitsStruct TimeLimits;  // how long to wait for the server (tests shorten it)
+  // Seconds a session stays open after a successful send for the next SendMail; 0: QUIT
+  // after every send, the dialogue as it always was.
+  std::int32_t FSmtpKeepAlive = 0;
+  // The clock of the idle time (tests turn it by hand).
+  std::function<TClock::time_point()> Clock = TClock::now;
   // Told every line of each dialogue as it passes, besides the event log (a console host
   // shows them); masked as the event log is.
   smtp::TSmtpDialogueObserver DialogueObserver;
@@ -68,6 +81,16 @@ class TDevice {
   // with a text naming both sizes. An address with a local part outside ASCII goes out
   // with SMTPUTF8 to a server that announces it; any other server gets no MAIL FROM and
   // the send fails with a text saying so.
+  //
+  // With FSmtpKeepAlive above 0 the session is not ended after a successful send: the
+  // next SendMail within that many seconds sends on it, with no new connection, TLS
+  // handshake, EHLO or login, and to a server that announces PIPELINING the envelope
+  // goes out with DATA in one write (two round trips a message). A kept session that the
+  // server closed or that fails before MAIL FROM of the new message was accepted is
+  // replaced by a new connection once, with an INFO line in the event log: the server
+  // had not taken the message, so nobody gets it twice. A failure after that fails the
+  // send as usual, and any failure ends the session. An idle session is ended with QUIT
+  // by the first SendMail after its time, by EndSession, or when the object goes.
   //
   // Input that cannot be sent (a bad address, no recipient, no sender) is refused before
   // any connection, with the composer's own error. Any later failure is written to the
@@ -95,6 +118,12 @@ class TDevice {
   // same event log lines.
   TConnectionReportStruct TestConnection();
 
+  // QUIT on the session kept open for the next send, if there is one; never raises. The
+  // driver calls it when it is disabled, closed or released and when its settings change.
+  void EndSession() noexcept;
+  // Whether a session is kept open for the next send.
+  bool SessionKept() const { return kept_ != nullptr; }
+
   // The port SendMail connects to: the low 16 bits of FSmtpServerPort; in "Авто" 465
   // (the implicit-TLS port) is replaced by 25, since that connection starts in plain text.
   std::uint16_t ConnectPort() const;
@@ -104,12 +133,20 @@ class TDevice {
   net::TTlsPolicyStruct TlsPolicy() const;
 
  private:
-  // Connects, opens the SMTP connection and logs in, hands the connection to
-  // `transaction`, then says QUIT; turns any failure into the event log line and the
-  // plain error the host sees.
-  TConnectionReportStruct RunSession(const std::function<void(smtp::TSmtpConnection&)>& transaction);
+  // An open SMTP session: the connection, its TLS layer and its login.
+  struct TSession;
+
+  // Connects, opens the SMTP connection and logs in.
+  std::unique_ptr<TSession> OpenSession();
+  // The kept session, when it is still within its idle time and the server has not
+  // spoken since (which only a server that is going does); ends any other.
+  std::unique_ptr<TSession> TakeKeptSession();
+  // Runs `work`, turning any failure into the event log line and the plain error the
+  // host sees.
+  void RunReported(const std::function<void()>& work);
 
   TFileOpener* files_ = nullptr;
+  std::unique_ptr<TSession> kept_;
 };
 
 }  // namespace eqd

@@ -34,6 +34,13 @@ inline constexpr const char* kSmtpUtf8NotAnnounced =
 inline constexpr const char* kMessageSizeNote = "письмо, байт: ";
 inline constexpr const char* kDelivered = "Письмо доставлено, получателей: ";
 inline constexpr const char* kServerReply = "ответ сервера: ";
+// INFO lines of a session kept open between sends that the server ended: found closed
+// before the next send, or failing before the new message's MAIL FROM was accepted
+// (followed by the failure's text). A new connection sends the message.
+inline constexpr const char* kKeptSessionClosed =
+    "SMTP-сервер закрыл соединение, сохранённое после прошлой отправки; письмо отправляется через новое соединение";
+inline constexpr const char* kKeptSessionLost =
+    "Соединение, сохранённое после прошлой отправки, не приняло письмо; оно отправляется через новое соединение: ";
 // The WARN line of a login over a connection without TLS.
 inline constexpr const char* kLoginInClearText =
     "Имя пользователя и пароль переданы SMTP-серверу без шифрования. Чтобы их нельзя было перехватить, "

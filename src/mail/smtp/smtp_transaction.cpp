@@ -1,6 +1,7 @@
 #include "mail/smtp/smtp_transaction.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "mail/codecs/dot_stuffing.h"
@@ -82,10 +83,13 @@ bool TooLarge(const TSmtpReplyStruct& reply) {
 
 TSmtpReplyStruct TSmtpTransaction::Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage,
                                         const TSmtpMessageNeedsStruct& needs) {
-  SendEnvelope(envelope, needs);
-  connection_.SendCommand("DATA");
-  const TSmtpReplyStruct goAhead = connection_.ReadReply();
-  if (goAhead.Code != 354) FailWithRset(MessageRefused(goAhead, 0));
+  const bool dataSent = dataWithEnvelope_ && connection_.HasExtension("PIPELINING");
+  SendEnvelope(envelope, needs, dataSent);
+  if (!dataSent) {
+    connection_.SendCommand("DATA");
+    const TSmtpReplyStruct goAhead = connection_.ReadReply();
+    if (goAhead.Code != 354) FailWithRset(MessageRefused(goAhead, 0));
+  }
   const std::size_t size = SendMessageText(writeMessage);
   TSmtpReplyStruct accepted = connection_.ReadReply();
   if (accepted.Code != 250) FailWithRset(MessageRefused(accepted, size));
@@ -116,19 +120,39 @@ std::string TSmtpTransaction::MailFromCommand(const TSmtpEnvelopeStruct& envelop
   return mailFrom;
 }
 
-void TSmtpTransaction::SendEnvelope(const TSmtpEnvelopeStruct& envelope, const TSmtpMessageNeedsStruct& needs) {
+void TSmtpTransaction::SendEnvelope(const TSmtpEnvelopeStruct& envelope, const TSmtpMessageNeedsStruct& needs,
+                                    bool withData) {
   std::vector<std::string> commands;
-  commands.reserve(envelope.Recipients.size() + 1);
+  commands.reserve(envelope.Recipients.size() + 2);
   commands.push_back(MailFromCommand(envelope, needs));
   for (const std::string& recipient : envelope.Recipients) commands.push_back("RCPT TO:<" + recipient + ">");
+  if (withData) commands.push_back("DATA");
+  const std::size_t recipientsEnd = envelope.Recipients.size() + 1;
+  // The first recipient refused, when DATA went with the envelope: its reply and DATA's
+  // are read before the reset.
+  std::optional<ESmtpError> refused;
   // The reply to command `index` of the envelope: the sender's is refused as it is, a
   // recipient's with a reset.
   const auto take = [&](std::size_t index) {
     const TSmtpReplyStruct reply = connection_.ReadReply();
-    if (index == 0 && reply.Code != 250) throw SenderRefused(reply);
-    if (index > 0 && !Accepted(reply)) FailWithRset(RecipientRefused(reply, envelope.Recipients[index - 1]));
+    if (index == 0) {
+      if (reply.Code != 250) throw SenderRefused(reply);
+      mailAccepted_ = true;
+    } else if (index < recipientsEnd) {
+      if (Accepted(reply)) return;
+      ESmtpError refusal = RecipientRefused(reply, envelope.Recipients[index - 1]);
+      if (!withData) FailWithRset(refusal);
+      if (!refused) refused = std::move(refusal);
+    } else if (refused) {
+      // In the message's text a reset would be a line of it.
+      if (reply.Code == 354) throw *refused;
+      FailWithRset(*refused);
+    } else if (reply.Code != 354) {
+      FailWithRset(MessageRefused(reply, 0));
+    }
   };
 
+  envelopeWritten_ = true;
   if (!connection_.HasExtension("PIPELINING")) {
     for (std::size_t i = 0; i < commands.size(); ++i) {
       connection_.SendCommand(commands[i]);

@@ -1,7 +1,7 @@
 // One mail transaction on an open SMTP connection: MAIL FROM, RCPT TO for each recipient
 // (in pieces without waiting for each answer when the server announces PIPELINING), DATA
-// and the message text, made transparent as it streams. A refused recipient, DATA or message is followed by RSET, so
-// the connection could carry another transaction.
+// and the message text, made transparent as it streams. A refused recipient, DATA or
+// message is followed by RSET, so the connection could carry another transaction.
 #pragma once
 
 #include <cstddef>
@@ -46,7 +46,14 @@ class TSmtpTransaction {
   // Writes the message text (unstuffed, lines ending in CR LF) to the sink in pieces.
   using TMessageWriter = std::function<void(TDataSink& out)>;
 
-  explicit TSmtpTransaction(TSmtpConnection& connection) : connection_(connection) {}
+  // With `dataWithEnvelope`, a server that announces PIPELINING gets DATA in the same
+  // write as the envelope's last piece (RFC 2920 allows DATA last in a group): one round
+  // trip less a message. A recipient refused then is still answered with RSET, after
+  // the replies already asked for; should the server have said 354 to DATA all the same,
+  // no RSET can follow and the connection must be dropped (the server discards a message
+  // left unterminated).
+  explicit TSmtpTransaction(TSmtpConnection& connection, bool dataWithEnvelope = false)
+      : connection_(connection), dataWithEnvelope_(dataWithEnvelope) {}
 
   // Runs the transaction and returns the server's reply to the end of the message.
   // Raises ESmtpError with the failure's message, or lets the message writer's own error
@@ -55,11 +62,19 @@ class TSmtpTransaction {
   TSmtpReplyStruct Send(const TSmtpEnvelopeStruct& envelope, const TMessageWriter& writeMessage,
                         const TSmtpMessageNeedsStruct& needs = {});
 
+  // After Send failed: whether the server can have taken any part of this transaction.
+  // False while nothing was written (a refusal before MAIL FROM) and while MAIL FROM's
+  // reply was not yet a 250: a connection that fails then can be replaced and the
+  // message sent on the new one without reaching anybody twice.
+  bool MailAccepted() const { return mailAccepted_; }
+  bool EnvelopeWritten() const { return envelopeWritten_; }
+
  private:
   // MAIL FROM with its parameters; refuses, before anything is sent, a message the
   // server announced it will not take (too large, or needing SMTPUTF8 it lacks).
   std::string MailFromCommand(const TSmtpEnvelopeStruct& envelope, const TSmtpMessageNeedsStruct& needs) const;
-  void SendEnvelope(const TSmtpEnvelopeStruct& envelope, const TSmtpMessageNeedsStruct& needs);
+  // With `withData`, DATA goes last with the envelope, and this returns after its 354.
+  void SendEnvelope(const TSmtpEnvelopeStruct& envelope, const TSmtpMessageNeedsStruct& needs, bool withData);
   // Returns the size of the message text (before transparency).
   std::size_t SendMessageText(const TMessageWriter& writeMessage);
   // Raises ESmtpError when the server sent something while the message is on its way.
@@ -75,6 +90,9 @@ class TSmtpTransaction {
   [[noreturn]] void FailWithRset(const ESmtpError& refusal);
 
   TSmtpConnection& connection_;
+  bool dataWithEnvelope_ = false;
+  bool envelopeWritten_ = false;
+  bool mailAccepted_ = false;
 };
 
 }  // namespace eqd::smtp

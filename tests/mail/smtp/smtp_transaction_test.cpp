@@ -74,5 +74,93 @@ TEST(SmtpTransaction, AWriteThatMeetsTheServersResetReportsWhatItSaidBefore) {
   }
 }
 
+// Counts the client's writes: each is one turn of the dialogue at most.
+class TCountingStream final : public TScriptedStream {
+ public:
+  using TScriptedStream::TScriptedStream;
+  void Write(std::string_view data, net::TDeadline deadline) override {
+    ++writes_;
+    TScriptedStream::Write(data, deadline);
+  }
+  int Writes() const { return writes_; }
+
+ private:
+  int writes_ = 0;
+};
+
+TEST(SmtpTransaction, DataWithTheEnvelopeOnAPipeliningServer) {
+  const std::string pipelining = "250-mx.test\r\n250-PIPELINING\r\n250 8BITMIME\r\n";
+  const std::string ok = "250 2.0.0 OK\r\n";
+  const std::string goAhead = "354 go ahead\r\n";
+  const std::vector<std::string> envelope = {"MAIL FROM:<from@x.test>", "RCPT TO:<a@x.test>", "RCPT TO:<b@x.test>",
+                                             "DATA"};
+  const std::vector<std::string> text = {"Subject: t", "", "line", "."};
+  const auto concat = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  struct TCase {
+    std::string Name;
+    std::string Ehlo;
+    std::vector<std::string> Replies;  // after EHLO's
+    std::vector<std::string> Lines;    // the client's after EHLO
+    int Writes;                        // the client's after EHLO
+    std::string Error;                 // empty: delivered
+    bool MailAccepted;
+  } cases[] = {
+      {"delivered: the envelope with DATA, then the text",
+       pipelining, {ok + ok + ok + goAhead, ok}, concat(envelope, text), 2, "", true},
+      {"sender refused: nothing more, no RSET",
+       pipelining, {"550 5.7.1 no\r\n503 5.5.1 MAIL first\r\n503 5.5.1 MAIL first\r\n503 5.5.1 MAIL first\r\n"},
+       envelope, 1, "5.7.1 no", false},
+      {"a recipient refused, DATA refused: RSET after every reply, no text",
+       pipelining, {ok + "550 5.1.1 <a@x.test>: unknown\r\n" + ok + "554 5.5.1 no valid recipients\r\n", ok},
+       concat(envelope, {"RSET"}), 2, "5.1.1 <a@x.test>: unknown", true},
+      {"a recipient refused, DATA answered 354 all the same: no text and no RSET inside the data",
+       pipelining, {ok + ok + "550 5.1.1 <b@x.test>: unknown\r\n" + goAhead}, envelope, 1,
+       "5.1.1 <b@x.test>: unknown", true},
+      {"DATA refused",
+       pipelining, {ok + ok + ok + "451 4.3.0 later\r\n", ok}, concat(envelope, {"RSET"}), 2, "4.3.0 later", true},
+      {"closed before the first reply: nothing taken",
+       pipelining, {}, envelope, 1, std::string(texts::kConnectionClosed), false},
+      {"no PIPELINING: one command a turn, DATA after the recipients",
+       "250 mx.test\r\n", {ok, ok, ok, goAhead, ok}, concat(envelope, text), 5, "", true},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::vector<std::string> replies = {"220 mx.test\r\n", c.Ehlo};
+    replies.insert(replies.end(), c.Replies.begin(), c.Replies.end());
+    TCountingStream stream(replies, std::string::npos);
+    TSmtpConnection connection(stream, nullptr);
+    connection.Open("client.test");
+    const int writesBefore = stream.Writes();
+    TSmtpTransaction transaction(connection, true);
+    std::string error;
+    try {
+      transaction.Send({"from@x.test", {"a@x.test", "b@x.test"}, {}},
+                       [](TDataSink& out) { out.Write("Subject: t\r\n\r\nline\r\n"); });
+    } catch (const ESmtpError& e) {
+      error = e.Message();
+    }
+    EXPECT_EQ(error, c.Error);
+    std::vector<std::string> lines = stream.Lines();
+    lines.erase(lines.begin());  // EHLO
+    EXPECT_EQ(lines, c.Lines);
+    EXPECT_EQ(stream.Writes() - writesBefore, c.Writes);
+    EXPECT_TRUE(transaction.EnvelopeWritten());
+    EXPECT_EQ(transaction.MailAccepted(), c.MailAccepted);
+  }
+}
+
+TEST(SmtpTransaction, ARefusalBeforeMailFromWritesNothing) {
+  TScriptedStream stream({"220 mx.test\r\n", "250-mx.test\r\n250 PIPELINING\r\n"}, std::string::npos);
+  TSmtpConnection connection(stream, nullptr);
+  connection.Open("client.test");
+  TSmtpTransaction transaction(connection, true);
+  EXPECT_THROW(transaction.Send({"иван@x.test", {"a@x.test"}, {}}, [](TDataSink&) {}, {{}, true}), ESmtpError);
+  EXPECT_FALSE(transaction.EnvelopeWritten());
+  EXPECT_EQ(stream.Lines(), std::vector<std::string>{"EHLO client.test"});
+}
+
 }  // namespace
 }  // namespace eqd::smtp
