@@ -9,11 +9,12 @@ is saved into the mail folder as it arrives (a recipient "unknown@..." is refuse
 
     <maildir>/<n>.eml   the message text exactly as received (transparency dots removed)
     <maildir>/<n>.json  the envelope: mail_from, mail_options, rcpt_tos, tls_version, sni, auth_user,
-                        auth_mechanism, helo; written last, so its presence means the
+                        auth_mechanism, helo, connection (its number); written last, so its presence means the
                         message is complete
     <maildir>/connections, quits, mail_commands
                         how many connections were taken (counted before the greeting),
                         QUIT commands received (before their reply) and MAIL FROM accepted
+    <maildir>/quit_connections  the number of each connection that said QUIT, a line each
 
 The chosen port is printed on stdout and written to --port-file. The server stops on
 SIGTERM or SIGINT and when the process that started it goes away.
@@ -113,12 +114,16 @@ class Handler:
         self.sni = {}  # id(ssl object) -> server name the client sent
 
     def count_connection(self):
+        """The new connection's number, from 1."""
         self.connections += 1
         write_atomically(os.path.join(self.maildir, "connections"), str(self.connections).encode())
+        return self.connections
 
     async def handle_QUIT(self, server, session, envelope):
         self.quits += 1
         write_atomically(os.path.join(self.maildir, "quits"), str(self.quits).encode())
+        with open(os.path.join(self.maildir, "quit_connections"), "a") as f:
+            f.write("%d\n" % server.connection_number)
         return "221 Bye"
 
     async def handle_MAIL(self, server, session, envelope, address, mail_options):
@@ -164,6 +169,7 @@ class Handler:
             "auth_user": auth_user,
             "auth_mechanism": getattr(session, "auth_mechanism", None),
             "helo": session.host_name,
+            "connection": server.connection_number,
         }
         write_atomically(base + ".json", json.dumps(info, ensure_ascii=False).encode("utf-8"))
         if self.close_after_message and server.transport is not None:
@@ -250,8 +256,8 @@ def main():
     asyncio.set_event_loop(loop)
 
     def factory():
-        handler.count_connection()
-        return SMTP(
+        number = handler.count_connection()
+        smtp = SMTP(
             handler,
             hostname="smtp.test",
             data_size_limit=args.size_limit,
@@ -264,6 +270,8 @@ def main():
             auth_exclude_mechanism=excluded,
             loop=loop,
         )
+        smtp.connection_number = number
+        return smtp
 
     server = loop.run_until_complete(loop.create_server(
         factory, host="127.0.0.1", port=args.port, ssl=tls_context if args.implicit_tls else None))

@@ -38,7 +38,7 @@ def main():
         expect_line(name, "True")
     # The script's own object answered the driver's questions by name (IDispatchEx).
     expect_line("manager.calls", "ModelsFolder();Language();DevicesFolder(DEV1);")
-    expect_line("settings.bounds", "0..6x0..13")
+    expect_line("settings.bounds", "0..6x0..24")
     expect_line("settings.id3", "SmtpServerName")
     expect_line("settings.value4", "587")
     expect_line("settings.name3", "SMTP сервер")
