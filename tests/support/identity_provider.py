@@ -18,7 +18,8 @@ Endpoints (any path prefix, so a tenant's "/<tenant>/oauth2/v2.0/token" works to
     POST .../devicecode  the device authorization request (RFC 8628)
     POST .../introspect  token introspection: {"active": true, "username": ...}
     POST /control/approve?user_code=C, /control/deny?user_code=C,
-         /control/revoke?refresh_token=T, /control/slow_down (the next poll answers slow_down),
+         /control/revoke?refresh_token=T, /control/revoke?access_tokens=all (introspection
+         calls every token given so far inactive), /control/slow_down (the next poll answers slow_down),
          /control/device_expires_in?seconds=N (the lifetime of codes given from then on)
 
 Stops on SIGTERM or SIGINT and when the process that started it goes away.
@@ -246,6 +247,8 @@ class Provider:
             return 404, {}
         if path == "/control/revoke":
             self.refresh_tokens.pop(query.get("refresh_token"), None)
+            if query.get("access_tokens") == "all":
+                self.access_tokens.clear()
             return 200, {}
         if path == "/control/device_expires_in":
             self.args.device_expires_in = int(query.get("seconds", "600"))

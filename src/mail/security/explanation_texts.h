@@ -100,6 +100,11 @@ inline constexpr const char* kAdviceAuthAfterTls =
     "Многие серверы предлагают авторизацию только после STARTTLS: выберите защиту «STARTTLS» или «Авто».";
 inline constexpr const char* kAdviceCheckLogin =
     "Проверьте имя пользователя и пароль; многие почтовые службы требуют отдельный пароль приложения.";
+// A login with an OAuth 2.0 token (XOAUTH2, OAUTHBEARER) that the server refused.
+inline constexpr const char* kTokenRefused = "сервер не принял токен OAuth 2.0";
+inline constexpr const char* kAdviceCheckToken =
+    "Токен выдан не тому почтовому ящику или без права на отправку: ящик входа — SmtpServerUser, иначе адрес в "
+    "UserEmail; проверьте область доступа (OAuthScope) и права приложения на этот ящик у поставщика.";
 inline constexpr const char* kAdviceRecipient = "Проверьте адрес; письмо не отправлено никому.";
 inline constexpr const char* kAdviceTooLarge = "Уменьшите или уберите вложения.";
 

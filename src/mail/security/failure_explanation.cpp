@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "automation/ascii_case.h"
+#include "mail/oauth/oauth_error.h"
 #include "mail/security/explanation_texts.h"
 #include "mail/security/mail_services.h"
 
@@ -207,8 +208,18 @@ std::string ExplainSmtpFailure(const TSmtpFailureStruct& f) {
   // The sizes are said as far as they are known.
   if (f.Class == C::fcMessageTooLarge && f.SizeLimit == 0)
     cause = f.MessageSize == 0 ? texts::kMessageTooLargeBare : texts::kMessageTooLargeNoLimit;
+  // A refused token is no matter of a password: what the provider's service says about
+  // it (Microsoft's 5.7.139, 5.7.3), else where the token's mailbox and scope come from.
+  const bool tokenRefused = f.Class == C::fcLoginRefused && (f.AuthMethod == "XOAUTH2" || f.AuthMethod == "OAUTHBEARER");
+  if (tokenRefused) cause = texts::kTokenRefused;
   std::string out = Fill(row->Step, f) + ": " + Fill(cause, f) + ".";
   if (f.Certificate) AppendSentence(out, CertificateFacts(*f.Certificate));
+  if (tokenRefused) {
+    const std::string known = oauth::ExplainSmtpOAuthRefusal(f.Text);
+    AppendSentence(out, known.empty() ? std::string(texts::kAdviceCheckToken) : known + ".");
+    if (!f.Text.empty()) AppendSentence(out, (f.FromServer ? std::string(texts::kServerSaid) : std::string()) + f.Text);
+    return out;
+  }
   const char* advice = SettingsAdvice(f);
   if (advice == nullptr) advice = ReplyHint(f, f.ReplyCode);
   if (advice == nullptr) advice = row->Advice;

@@ -50,6 +50,35 @@ TEST(FailureExplanation, EachClassSaysTheStepTheCauseAndWhatToDo) {
   }
 }
 
+// A refused OAuth 2.0 token is explained as a token, never as a password: Microsoft's
+// known replies by their meaning, any other by where the token's mailbox and scope come from.
+TEST(FailureExplanation, ARefusedTokenIsExplainedAsATokenNotAPassword) {
+  struct TOAuthCase {
+    const char* Method;
+    const char* Reply;
+    const char* Host;
+    const char* Has;
+  } cases[] = {
+      {"XOAUTH2", "5.7.8 Authentication failed.", "mail.example.test", "ящик входа — SmtpServerUser"},
+      {"OAUTHBEARER", "5.7.8 Authentication failed.", "smtp.gmail.com", "ящик входа — SmtpServerUser"},
+      {"XOAUTH2", "5.7.139 Authentication unsuccessful, SmtpClientAuthentication is disabled for the Mailbox.",
+       "smtp.office365.com", "SMTP AUTH отключён для этого почтового ящика"},
+      {"XOAUTH2", "5.7.3 Authentication unsuccessful [AM0PR02CA0001.eurprd02.prod.outlook.com]",
+       "smtp.office365.com", "у приложения нет прав на этот почтовый ящик"},
+  };
+  for (const TOAuthCase& c : cases) {
+    SCOPED_TRACE(c.Reply);
+    TSmtpFailureStruct f = Failure(C::fcLoginRefused, c.Reply, true, 535);
+    f.AuthMethod = c.Method;
+    f.Host = c.Host;
+    const std::string text = ExplainSmtpFailure(f);
+    EXPECT_EQ(text.rfind(std::string("Авторизация ") + c.Method + ": сервер не принял токен OAuth 2.0. ", 0), 0u) << text;
+    EXPECT_NE(text.find(c.Has), std::string::npos) << text;
+    EXPECT_EQ(text.find("пароль"), std::string::npos) << text;
+    EXPECT_NE(text.find(std::string("Ответ сервера: ") + c.Reply), std::string::npos) << text;
+  }
+}
+
 std::vector<TCase> Cases() {
   std::vector<TCase> cases;
   const auto add = [&](const char* name, TSmtpFailureStruct f, const char* text) {
