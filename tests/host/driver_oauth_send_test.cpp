@@ -8,7 +8,6 @@
 
 #include "driver_session.h"
 #include "mail/codecs/base64.h"
-#include "platform/https_client.h"
 #include "support/identity_provider_fixture.h"
 #include "support/temp_dir.h"
 
@@ -56,12 +55,7 @@ class DriverOAuthSendTest : public ::testing::Test {
   }
   // A control request to the provider (tests/support/identity_provider.py).
   static void Control(const std::string& pathAndQuery) {
-    platform::THttpsRequestStruct request;
-    request.Url = provider_->Url(pathAndQuery);
-    request.Post = true;
-    request.ContentType = "application/x-www-form-urlencoded";
-    request.Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    ASSERT_EQ(platform::HttpsSend(request).Status, 200) << pathAndQuery;
+    ASSERT_EQ(provider_->Control(pathAndQuery).Status, 200) << pathAndQuery;
   }
 
   static test::TIdentityProviderProcess* provider_;

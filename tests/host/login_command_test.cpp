@@ -21,15 +21,6 @@ namespace {
 using namespace std::chrono_literals;
 using test::TIdentityProviderProcess;
 
-platform::THttpsResponseStruct Control(const TIdentityProviderProcess& provider, const std::string& pathAndQuery) {
-  platform::THttpsRequestStruct request;
-  request.Url = provider.Url(pathAndQuery);
-  request.Post = true;
-  request.ContentType = "application/x-www-form-urlencoded";
-  request.Deadline = std::chrono::steady_clock::now() + 20s;
-  return platform::HttpsSend(request);
-}
-
 class LoginCommandTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { provider_ = new TIdentityProviderProcess(); }
@@ -81,9 +72,9 @@ TEST_F(LoginCommandTest, TheProgramSignsInAndWritesTheRefreshTokenIntoTheFile) {
   // The person: waits for the code to appear at the provider and approves it.
   bool approved = false;
   for (int i = 0; i < 300 && !approved; ++i) {
-    const auto codes = nlohmann::json::parse(Control(*provider_, "/control/codes").Body)["user_codes"];
+    const auto codes = nlohmann::json::parse(provider_->Control("/control/codes").Body)["user_codes"];
     for (const auto& code : codes)
-      approved = Control(*provider_, "/control/approve?user_code=" + code.get<std::string>()).Status == 200;
+      approved = provider_->Control("/control/approve?user_code=" + code.get<std::string>()).Status == 200;
     if (!approved) std::this_thread::sleep_for(100ms);
   }
   program.join();
@@ -134,8 +125,8 @@ TEST_F(LoginCommandTest, AnEndedSignInLeavesTheFileAsItWas) {
         file,
         [&](std::chrono::seconds) {
           if (c.Control.empty()) return false;
-          const auto codes = nlohmann::json::parse(Control(*provider_, "/control/codes").Body)["user_codes"];
-          for (const auto& userCode : codes) Control(*provider_, c.Control + userCode.get<std::string>());
+          const auto codes = nlohmann::json::parse(provider_->Control("/control/codes").Body)["user_codes"];
+          for (const auto& userCode : codes) provider_->Control(c.Control + userCode.get<std::string>());
           return true;
         },
         &out, &err);

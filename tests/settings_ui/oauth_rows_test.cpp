@@ -120,15 +120,6 @@ TEST_F(OAuthRowsTest, SignInSettingsAreTheWindowsOwnAndOnlyForTheRefreshFlow) {
   EXPECT_EQ(driver->GetSettingValueStr("OAuthClientId"), "");
 }
 
-platform::THttpsResponseStruct Control(const TIdentityProviderProcess& provider, const std::string& pathAndQuery) {
-  platform::THttpsRequestStruct request;
-  request.Url = provider.Url(pathAndQuery);
-  request.Post = true;
-  request.ContentType = "application/x-www-form-urlencoded";
-  request.Deadline = std::chrono::steady_clock::now() + 20s;
-  return platform::HttpsSend(request);
-}
-
 class OAuthSignInTest : public OAuthRowsTest {
  protected:
   oauth::TOAuthSettingsStruct SignInSettings() {
@@ -156,7 +147,7 @@ TEST_F(OAuthSignInTest, AnApprovedCodeFillsTheRefreshTokenSavedWithOk) {
     token = signIn.Run(
         [&](const oauth::TDeviceAuthorizationStruct& c) {
           code = c.UserCode;
-          EXPECT_EQ(Control(provider, "/control/approve?user_code=" + c.UserCode).Status, 200);
+          EXPECT_EQ(provider.Control("/control/approve?user_code=" + c.UserCode).Status, 200);
         },
         message);
   });
@@ -186,7 +177,7 @@ TEST_F(OAuthSignInTest, CancelEndsTheWaitAndARefusalIsExplained) {
   TOAuthSignIn signIn(SignInSettings());
   std::string message;
   const auto token = signIn.Run(
-      [&](const oauth::TDeviceAuthorizationStruct& c) { Control(provider, "/control/deny?user_code=" + c.UserCode); },
+      [&](const oauth::TDeviceAuthorizationStruct& c) { provider.Control("/control/deny?user_code=" + c.UserCode); },
       message);
   EXPECT_FALSE(token.has_value());
   EXPECT_EQ(message.rfind("Вход не выполнен: ", 0), 0u) << message;

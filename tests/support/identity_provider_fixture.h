@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/https_client.h"
 #include "support/smtp_server_fixture.h"
 
 namespace eqd::test {
@@ -46,6 +47,18 @@ class TIdentityProviderProcess {
     return std::filesystem::exists(file) ? nlohmann::json::parse(ReadFileBytes(file)) : nlohmann::json::array();
   }
   int TokenRequestCount() const { return static_cast<int>(Requests().size()); }
+
+  // A control request ("/control/approve?user_code=C", "/control/codes", ...: see
+  // identity_provider.py), over HTTPS with the test CA trusted (TTrustedCa, or the Wine
+  // prefix's root store); the provider's answer.
+  platform::THttpsResponseStruct Control(const std::string& pathAndQuery) const {
+    platform::THttpsRequestStruct request;
+    request.Url = Url(pathAndQuery);
+    request.Post = true;
+    request.ContentType = "application/x-www-form-urlencoded";
+    request.Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    return platform::HttpsSend(request);
+  }
 
  private:
   std::vector<std::string> Arguments(const TIdentityProviderOptions& options) const {

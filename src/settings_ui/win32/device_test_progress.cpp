@@ -19,17 +19,7 @@ TDeviceTestProgress::TDeviceTestProgress(HWND Owner, TConnectionCheck& Check) : 
   SetWindowTextW(GetDlgItem(FWindow, EQ_IDC_PROGRESS_CANCEL),
                  WithAccessKey(texts::kCancelButton, texts::kCancelKey).c_str());
   SendDlgItemMessageW(FWindow, EQ_IDC_PROGRESS_BAR, PBM_SETMARQUEE, TRUE, 30);
-  // Over the middle of the settings window.
-  RECT owner{};
-  RECT self{};
-  GetWindowRect(Owner, &owner);
-  GetWindowRect(FWindow, &self);
-  SetWindowPos(FWindow, nullptr, (owner.left + owner.right - (self.right - self.left)) / 2,
-               (owner.top + owner.bottom - (self.bottom - self.top)) / 2, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  EnableWindow(Owner, FALSE);
-  ShowWindow(FWindow, SW_SHOW);
-  SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(FWindow, EQ_IDC_PROGRESS_CANCEL)), TRUE);
+  ShowOverOwner(FWindow, Owner, GetDlgItem(FWindow, EQ_IDC_PROGRESS_CANCEL));
 }
 
 TDeviceTestProgress::~TDeviceTestProgress() {

@@ -42,17 +42,7 @@ TOAuthSignInDialog::TOAuthSignInDialog(HWND Owner, TOAuthSignIn& SignIn) : FOwne
   }
   for (int id : {EQ_IDC_SIGN_IN_ADDRESS, EQ_IDC_SIGN_IN_CODE_LABEL, EQ_IDC_SIGN_IN_CODE})
     ShowWindow(GetDlgItem(FWindow, id), SW_HIDE);
-  // Over the middle of the settings window.
-  RECT owner{};
-  RECT self{};
-  GetWindowRect(Owner, &owner);
-  GetWindowRect(FWindow, &self);
-  SetWindowPos(FWindow, nullptr, (owner.left + owner.right - (self.right - self.left)) / 2,
-               (owner.top + owner.bottom - (self.bottom - self.top)) / 2, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  EnableWindow(Owner, FALSE);
-  ShowWindow(FWindow, SW_SHOW);
-  SendMessageW(FWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(FWindow, EQ_IDC_SIGN_IN_CANCEL)), TRUE);
+  ShowOverOwner(FWindow, Owner, GetDlgItem(FWindow, EQ_IDC_SIGN_IN_CANCEL));
 }
 
 TOAuthSignInDialog::~TOAuthSignInDialog() {

@@ -207,6 +207,19 @@ void RunModalLoop(HWND Dialog, const bool& Done, const std::function<bool(MSG&)>
   }
 }
 
+void ShowOverOwner(HWND Dialog, HWND Owner, HWND Focus) {
+  RECT owner{};
+  RECT self{};
+  GetWindowRect(Owner, &owner);
+  GetWindowRect(Dialog, &self);
+  SetWindowPos(Dialog, nullptr, (owner.left + owner.right - (self.right - self.left)) / 2,
+               (owner.top + owner.bottom - (self.bottom - self.top)) / 2, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EnableWindow(Owner, FALSE);
+  ShowWindow(Dialog, SW_SHOW);
+  SendMessageW(Dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Focus), TRUE);
+}
+
 HWND HostOwnerWindow() {
   HWND foreground = GetForegroundWindow();
   if (foreground == nullptr) return nullptr;

@@ -96,6 +96,10 @@ HINSTANCE ModuleInstance();
 // loop). PreTranslate sees every message first and may take it.
 void RunModalLoop(HWND Dialog, const bool& Done, const std::function<bool(MSG&)>& PreTranslate);
 
+// Shows a small dialog (a progress) over the middle of its owner, which takes no input
+// until the dialog's object gives it back; the focus goes to Focus.
+void ShowOverOwner(HWND Dialog, HWND Owner, HWND Focus);
+
 // The host's window a modal window of the module is owned by: the foreground window
 // (its top-level owner) when it belongs to this thread, else none.
 HWND HostOwnerWindow();

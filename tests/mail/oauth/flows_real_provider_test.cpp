@@ -18,14 +18,9 @@ using test::TTrustedCa;
 
 std::chrono::steady_clock::time_point Deadline() { return std::chrono::steady_clock::now() + 20s; }
 
-// A control request to the provider (approve a code, revoke a token).
+// A control request to the provider (approve a code, revoke a token) that must succeed.
 void Control(const TIdentityProviderProcess& provider, const std::string& pathAndQuery) {
-  platform::THttpsRequestStruct request;
-  request.Url = provider.Url(pathAndQuery);
-  request.Post = true;
-  request.ContentType = "application/x-www-form-urlencoded";
-  request.Deadline = Deadline();
-  ASSERT_EQ(platform::HttpsSend(request).Status, 200) << pathAndQuery;
+  ASSERT_EQ(provider.Control(pathAndQuery).Status, 200) << pathAndQuery;
 }
 
 class FlowsRealProviderTest : public ::testing::Test {
