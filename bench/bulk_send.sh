@@ -21,46 +21,8 @@ cd "$(dirname "$0")/.."
 COUNT=${COUNT:-1000}
 RUNS=${RUNS:-3}
 DELAY_MS=${DELAY_MS:-25}
-if [[ -z "${BUILD_DIR:-}" ]]; then
-  scripts/deps build mail
-  cmake --preset linux-release >/dev/null
-  cmake --build --preset linux-release --target smtp_bulk_driver >/dev/null
-  BUILD_DIR=build/linux-release
-fi
-DRIVER="$BUILD_DIR/bench/smtp_bulk_driver"
-[[ -x "$DRIVER" ]] || { echo "no $DRIVER; build the smtp_bulk_driver target" >&2; exit 2; }
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-wait_for() { for _ in $(seq 300); do [[ -s "$1" ]] && return 0; sleep 0.1; done; echo "no $1" >&2; exit 1; }
-
-# start_server NAME [server switches...]: sets port.
-start_server() {
-  local name=$1
-  shift
-  /usr/bin/python3 tests/support/smtp_server.py --port-file "$work/$name.port" --maildir "$work/$name.mail" \
-    --cert-dir "$work/$name.cert" --user bench --password bench-pass "$@" >/dev/null &
-  pids+=($!)
-  wait_for "$work/$name.port"
-  port=$(cat "$work/$name.port")
-}
-
-# start_proxy NAME: a delay proxy in front of $port; sets proxy_port and stats.
-start_proxy() {
-  local name=$1
-  /usr/bin/python3 bench/delay_proxy.py --target-port "$port" --port-file "$work/$name.proxy-port" \
-    --stats "$work/$name.stats" --delay-ms "$DELAY_MS" &
-  pids+=($!)
-  wait_for "$work/$name.proxy-port"
-  proxy_port=$(cat "$work/$name.proxy-port")
-  stats="$work/$name.stats"
-}
+source bench/bench_lib.sh
+use_bench_driver smtp_bulk_driver
 
 ours() {  # PORT COUNT KEEP_ALIVE
   "$DRIVER" 127.0.0.1 "$1" bench bench-pass "Shop <shop@bench.test>" buyer@bench.test "$2" "$3"

@@ -16,42 +16,8 @@ cd "$(dirname "$0")/.."
 
 RUNS=${RUNS:-5}
 DELAY_MS=${DELAY_MS:-25}
-if [[ -z "${BUILD_DIR:-}" ]]; then
-  scripts/deps build mail
-  cmake --preset linux-release >/dev/null
-  cmake --build --preset linux-release --target smtp_send_driver >/dev/null
-  BUILD_DIR=build/linux-release
-fi
-DRIVER="$BUILD_DIR/bench/smtp_send_driver"
-[[ -x "$DRIVER" ]] || { echo "no $DRIVER; build the smtp_send_driver target" >&2; exit 2; }
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# Waits up to 30 s for a file another process writes.
-wait_for() { for _ in $(seq 300); do [[ -s "$1" ]] && return 0; sleep 0.1; done; echo "no $1" >&2; exit 1; }
-
-# start_pair NAME [server switches...]: a server and a delay proxy in front of it;
-# sets proxy_port and stats.
-start_pair() {
-  local name=$1
-  shift
-  /usr/bin/python3 tests/support/smtp_server.py --port-file "$work/$name.server-port" --maildir "$work/$name.mail" \
-    --cert-dir "$work/$name.cert" --user bench --password bench-pass "$@" >/dev/null &
-  pids+=($!)
-  wait_for "$work/$name.server-port"
-  /usr/bin/python3 bench/delay_proxy.py --target-port "$(cat "$work/$name.server-port")" \
-    --port-file "$work/$name.proxy-port" --stats "$work/$name.stats" --delay-ms "$DELAY_MS" &
-  pids+=($!)
-  wait_for "$work/$name.proxy-port"
-  proxy_port=$(cat "$work/$name.proxy-port")
-  stats="$work/$name.stats"
-}
+source bench/bench_lib.sh
+use_bench_driver smtp_send_driver
 
 printf '<html><body><p>Benchmark message</p></body></html>\n' >"$work/body.html"
 recipients=(a@bench.test b@bench.test c@bench.test)
@@ -90,7 +56,8 @@ echo "STARTTLS + AUTH LOGIN, one message to 3 recipients, ${DELAY_MS} ms each wa
 for mode in plain pipelining; do
   switches=()
   [[ $mode == pipelining ]] && switches=(--pipelining)
-  start_pair "$mode" "${switches[@]}"
+  start_server "$mode" "${switches[@]}"
+  start_proxy "$mode"
   if [[ ! -s "$work/message.eml" ]]; then
     # The message curl uploads: exactly what our sender delivered.
     ours

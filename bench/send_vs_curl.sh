@@ -14,28 +14,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 RUNS=${RUNS:-5}
-if [[ -z "${BUILD_DIR:-}" ]]; then
-  scripts/deps build mail
-  cmake --preset linux-release >/dev/null
-  cmake --build --preset linux-release --target smtp_send_driver >/dev/null
-  BUILD_DIR=build/linux-release
-fi
-DRIVER="$BUILD_DIR/bench/smtp_send_driver"
-[[ -x "$DRIVER" ]] || { echo "no $DRIVER; build the smtp_send_driver target" >&2; exit 2; }
-
-work=$(mktemp -d)
-server_pid=""
-cleanup() {
-  if [[ -n "$server_pid" ]]; then kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-/usr/bin/python3 tests/support/smtp_server.py --port-file "$work/port" --maildir "$work/mail" \
-  --cert-dir "$work/cert" --user bench --password bench-pass >/dev/null &
-server_pid=$!
-for _ in $(seq 300); do [[ -s "$work/port" ]] && break; sleep 0.1; done
-port=$(cat "$work/port")
+source bench/bench_lib.sh
+use_bench_driver smtp_send_driver
+start_server send
 
 head -c $((20 * 1024 * 1024)) /dev/urandom >"$work/20mb.bin"
 head -c $((1 * 1024 * 1024)) /dev/urandom >"$work/1mb.bin"
@@ -73,7 +54,7 @@ upload() {
   measure curl -sS --ssl-reqd -k --url "smtp://127.0.0.1:$port" --user bench:bench-pass \
     --mail-from from@bench.test --mail-rcpt to@bench.test --upload-file "$1"
 }
-cp "$work/mail/1.eml" "$work/ready.eml"
+cp "$work/send.mail/1.eml" "$work/ready.eml"
 upload_cpu=$(for _ in $(seq "$RUNS"); do upload "$work/ready.eml" | cut -d' ' -f1; done | best)
 printf '  curl --upload-file of the ready message (%d bytes)  %s s  (ours / this: %s)\n' \
   "$(stat -c %s "$work/ready.eml")" "$upload_cpu" \
@@ -85,5 +66,5 @@ echo "Peak resident memory of smtp_send_driver"
 printf '  1 MB attachment    %d KB\n  100 MB attachment  %d KB\n  growth             %d KB\n' \
   "$rss1" "$rss100" $((rss100 - rss1))
 
-delivered=$(find "$work/mail" -name '*.json' | wc -l)
+delivered=$(find "$work/send.mail" -name '*.json' | wc -l)
 echo "messages delivered: $delivered (expected $((3 * RUNS + 2)))"
