@@ -257,6 +257,18 @@ void TMainPageWin32::Layout() {
   for (const TInnerTab& tab : FInner)
     MoveWindow(tab.Window, display.left, display.top, display.right - display.left, display.bottom - display.top,
                TRUE);
+  // The tabs are as tall as the tallest ("Безопасность" with OAuth 2.0): the body's memo
+  // takes the height its tab has below it.
+  HWND body = FFields[mfBodyText];
+  HWND tab = GetParent(body);
+  RECT field{};
+  GetWindowRect(body, &field);
+  MapWindowPoints(nullptr, tab, reinterpret_cast<POINT*>(&field), 2);
+  const TDialogUnits du(tab, reinterpret_cast<HFONT>(SendMessageW(body, WM_GETFONT, 0, 0)));
+  const int bottom = (display.bottom - display.top) - du.Y(7);
+  if (bottom > field.top + du.Y(40))
+    SetWindowPos(body, nullptr, 0, 0, field.right - field.left, bottom - field.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TMainPageWin32::Rescale(int FromDpi, int ToDpi, const TDialogFonts& Fonts) {
