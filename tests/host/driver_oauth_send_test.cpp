@@ -159,6 +159,8 @@ TEST_F(DriverOAuthSendTest, ATokenForAnotherMailboxIsExplainedAsSuch) {
   EXPECT_FALSE(r.Result);
   EXPECT_NE(r.Text().find("сервер не принял токен OAuth 2.0"), std::string::npos) << r.Text();
   EXPECT_NE(r.Text().find("SmtpServerUser"), std::string::npos) << r.Text();
+  // What the server's error challenge said about the token.
+  EXPECT_NE(r.Text().find("Сервер SMTP отклонил токен OAuth 2.0 (статус "), std::string::npos) << r.Text();
   EXPECT_EQ(r.Text().find("пароль"), std::string::npos) << r.Text();
   EXPECT_EQ(provider_->TokenRequestCount() - before, 1);
 }

@@ -24,7 +24,9 @@ class TBearerMechanism final : public TSaslMechanism {
   std::optional<std::string> Respond(std::string_view challenge) override {
     if (answered_) return std::nullopt;
     answered_ = true;
-    failure_ = oauth::ExplainOAuthChallenge(oauth::ParseOAuthChallenge(challenge));
+    // Kept only when the challenge says more than the refusal itself: a status or a scope.
+    const oauth::TOAuthChallengeStruct parsed = oauth::ParseOAuthChallenge(challenge);
+    if (!parsed.Status.empty() || !parsed.Scope.empty()) failure_ = oauth::ExplainOAuthChallenge(parsed);
     return std::string(oauthBearer_ ? oauth::kOAuthBearerErrorAnswer : oauth::kXoauth2ErrorAnswer);
   }
 

@@ -217,6 +217,7 @@ std::string ExplainSmtpFailure(const TSmtpFailureStruct& f) {
   if (tokenRefused) {
     const std::string known = oauth::ExplainSmtpOAuthRefusal(f.Text);
     AppendSentence(out, known.empty() ? std::string(texts::kAdviceCheckToken) : known + ".");
+    if (!f.AuthDetail.empty()) AppendSentence(out, f.AuthDetail + ".");
     if (!f.Text.empty()) AppendSentence(out, (f.FromServer ? std::string(texts::kServerSaid) : std::string()) + f.Text);
     return out;
   }

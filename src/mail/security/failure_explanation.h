@@ -65,6 +65,7 @@ struct TSmtpFailureStruct {
   std::string TlsVersions;  // the versions offered, "TLS 1.2–1.3"
   std::optional<TCertificateFactsStruct> Certificate;
   std::string AuthMethod;                // the mechanism asked for or used
+  std::string AuthDetail;                // what the mechanism's challenges said (a token's status and scope)
   std::vector<std::string> Mechanisms;   // the mechanisms the server announced
   std::string Recipient;                 // the refused one
   std::uint64_t MessageSize = 0;         // octets; 0: not known

@@ -148,6 +148,7 @@ std::string TSmtpConnection::Authenticate(const sasl::TSaslCredentialsStruct& cr
   const auto refused = [&](const TSmtpReplyStruct& reply) {
     ESmtpError error(TSmtpFailureClass::fcLoginRefused, reply);
     error.Failure().AuthMethod = name;
+    error.Failure().AuthDetail = mechanism->FailureText();
     return error;
   };
   std::string command = "AUTH " + name;
