@@ -3,7 +3,9 @@
 # (never the user's own), headless:
 #   1. the Windows GoogleTest binaries (bin/*_tests.exe): the COM layer with Wine's own
 #      oleaut32 and ole32, and the other rooms' Windows tests; the OAuth flows through
-#      WinHTTP against the loopback identity provider (oauth/run_oauth_wine.sh);
+#      WinHTTP against the loopback identity provider (oauth/run_oauth_wine.sh), and a
+#      send with each flow that needs no person from the DLL (registered here by regsvr32)
+#      through Dovecot checking the tokens at that provider (oauth/run_oauth_send_wine.sh);
 #   2. regsvr32 and regsvr32 /u of the DLL, and DllInstall "user" (regsvr32 /i:user /n),
 #      with the registry read back by `wine reg query`;
 #   3. VBScript hosts run by cscript against the registered class (tests/windows/scripts):
@@ -358,6 +360,8 @@ run_build() {  # run_build <build dir> <bits>
   if [[ $bits == 64 ]]; then
     "$here/oauth/run_oauth_wine.sh" "$build" "$WINEPREFIX" >"$work/oauth.log" 2>&1 || true
     merge_report "$(cat "$work/oauth.log")"
+    "$here/oauth/run_oauth_send_wine.sh" "$build" "$WINEPREFIX" >"$work/oauth-send.log" 2>&1 || true
+    merge_report "$(cat "$work/oauth-send.log")"
   fi
 
   echo "== $bits-bit: regsvr32"
